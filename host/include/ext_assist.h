@@ -1,0 +1,7 @@
+#ifndef EXT_ASSIST_H
+#define EXT_ASSIST_H
+
+enum { ASSIST_INLET = 1, ASSIST_OUTLET = 2 };
+#define ASSIST_MAX_STRING_LEN 500
+
+#endif

@@ -1,0 +1,168 @@
+// The instance record of vorlo~ and the declarations that all its subsystems share.
+#ifndef VORLO_OBJECT_RECORD_H
+#define VORLO_OBJECT_RECORD_H
+
+#include "ext.h"
+#include "ext_obex.h"
+#include "ext_buffer.h"
+#include "ext_dictobj.h"
+#include "z_dsp.h"
+
+#include "ffmpeg_compat.h"
+
+#include <atomic>
+#include <stdint.h>
+
+// Positions in a buffer's interleaved samples (frames times channels): 64-bit on every
+// platform, since a long file overflows a 32-bit count.
+typedef int64_t vorlo_count;
+
+enum { VORLO_ROUTE_PAIRS = 256, VORLO_ROUTE_NUMBERS = 2 * VORLO_ROUTE_PAIRS };
+enum { VORLO_ROUTE_EMPTY = -10, VORLO_ROUTE_SILENT = -1 };
+enum { VORLO_UNIT_SEC = 0, VORLO_UNIT_MS = 1, VORLO_UNIT_PCT = 2, VORLO_UNIT_BUFPCT = 3 };
+enum { VORLO_PROPS = 7 };
+enum { VORLO_SAMPLERATES = 14 };
+
+// The loader's notifications; the bits of `raised` tell which ones it has set and the
+// main thread has not yet delivered.
+enum {
+    VORLO_NOTE_LOADEXIT = 1,
+    VORLO_NOTE_STARTREAD = 2,
+    VORLO_NOTE_ERR = 4,
+    VORLO_NOTE_DONE = 8
+};
+
+typedef struct _vorlo {
+    t_object ob;
+    t_buffer_ref *buffer_ref;        // target of the current load; guarded by mutex
+    t_buffer_obj *buffer_obj;        // borrowed from buffer_ref
+    t_buffer_ref *source_buffer_ref; // source of a buffer-to-buffer import
+    t_buffer_obj *source_buffer_obj;
+    t_symbol *buffer_name;           // target buffer~ name
+    vorlo_count index;               // next write position, interleaved samples
+    vorlo_count indexLimit;          // exclusive bound of index
+    float *targetSamples;            // locked target samples
+    float *sourceSamples;            // locked source samples
+    t_systhread loader_thread;
+    t_systhread_mutex mutex;         // guards resize_done and buffer_ref
+    t_qelem *qelem_err;
+    t_qelem *qelem_startread;
+    t_qelem *qelem_loadexit;
+    t_qelem *qelem_done;
+    std::atomic<int32_t> abort_request; // 1: the loader must stop
+    std::atomic<int32_t> resize_done;   // 0: a resize is pending on the main thread
+    std::atomic<int32_t> raised;        // VORLO_NOTE_* set by the loader, not yet delivered
+
+    // the load request
+    t_symbol *sourceSym;
+    double targetSr;
+    vorlo_count targetFrames;
+    vorlo_count targetChannels;
+    double startPos;
+    double length;
+    double bufferOffset;
+    int32_t startUnit;
+    int32_t lengthUnit;
+    int32_t offsetUnit;
+    double routeList[VORLO_ROUTE_PAIRS][2];        // [in_channel, out_channel], -10 = empty
+    int32_t import_output_channel_list[VORLO_ROUTE_PAIRS];
+    char routeIsUsed;
+    int32_t startTrack;
+    char twoChan;
+
+    AVFrame *frame;
+    AVFrame *resampledFrame;
+    AVPacket packet;
+    AVFormatContext *formatCtx;
+    AVCodecContext *codecCtx;
+    SwrContext *swrCtx;
+    uint64_t resultChannelLayout;
+    int32_t streamIndex;
+
+    void *out_props;
+    void *out_done;
+    void *out_error;
+    void *out_spare;
+    t_atom file_props[VORLO_PROPS];    // filled by the loader
+
+    int32_t isImport;
+    int32_t isImportReplace;
+    int32_t isInfo;
+    int32_t sourceIsBuffer;
+    t_string *dictFilepath;
+
+    int32_t resultSampleRate;
+    int32_t resultChannels;
+    vorlo_count writeOffset;
+    vorlo_count importSamples;
+    vorlo_count fadeoutSamples;
+    vorlo_count fadeoutStart;
+    float fadeoutStep;
+    vorlo_count fadeoutPos;
+    vorlo_count fadeinSamples;
+    float fadeinStep;
+
+    char import_mix;
+    float import_gain;
+    float gainFactor;
+    float fadein;
+    float fadeout;
+    float fadein_exp;
+    float fadeout_exp;
+    signed char requestedChannels;
+    signed char resample;
+    t_atom metadatadict;
+    char debug;
+    long stream_nb;
+
+    t_symbol *viewName; // target name of the last request, for the double-click
+} t_vorlo;
+
+// Statics of the external, set once by ext_main.
+extern t_class *s_vorlo_class;
+extern t_symbol *symsizeinsamps;
+extern t_symbol *symsr;
+extern t_symbol *_sym_importreplace;
+extern t_symbol *_sym_import;
+extern t_symbol *_sym_unspecified;
+extern int32_t vorlo_samplerates[VORLO_SAMPLERATES];
+
+// shell: lifecycle
+void *vorlo_new(t_symbol *s, long argc, t_atom *argv);
+void vorlo_free(t_vorlo *x);
+
+// shell: loader control and notifications
+void vorlo_set(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
+void vorlo_doset(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
+void vorlo_break(t_vorlo *x);
+void vorlo_stopAll(t_vorlo *x);
+void vorlo_assist(t_vorlo *x, void *b, long m, long a, char *s);
+void vorlo_dblclick(t_vorlo *x);
+t_max_err vorlo_setattr_metadatadict(t_vorlo *x, void *attr, long argc, t_atom *argv);
+void vorlo_startReadNotify(t_vorlo *x);
+void vorlo_errNotify(t_vorlo *x);
+void vorlo_done(t_vorlo *x);
+void vorlo_raise(t_vorlo *x, int32_t note);           // loader side: set a notification
+void vorlo_releaseTarget(t_vorlo *x);                 // frees buffer_ref under the mutex
+int32_t vorlo_resultRateIndex(const t_vorlo *x);      // `resample`, or 0 when it names no rate
+
+// request: the four load messages
+void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
+void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
+int vorlo_get_filename_from_dict(t_vorlo *x);
+
+// loader
+void *vorlo_threadproc_load(t_vorlo *x);
+void vorlo_loadExitNotify(t_vorlo *x);
+enum { VORLO_RESIZE_DONE = 0, VORLO_RESIZE_ABORTED = 1, VORLO_RESIZE_TIMEDOUT = 2 };
+int vorlo_resizeTarget(t_vorlo *x);                   // the loader's side of the resize hand-off
+
+// writer
+void vorlo_validateRouting(t_vorlo *x);
+void vorlo_prepareImport(t_vorlo *x);
+void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame *frame);
+int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame);
+void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame);
+const char *vorlo_errtext(int code);
+
+#endif
