@@ -8,3 +8,9 @@ void *vorlo_threadproc_load(t_vorlo *x)
     systhread_exit(0);
     return nullptr;
 }
+
+void vorlo_anchorFrame(t_vorlo *x, const AVFrame *frame)
+{
+    (void)x;
+    (void)frame;
+}

@@ -115,7 +115,8 @@ typedef struct _vorlo {
     char debug;
     long stream_nb;
 
-    t_symbol *viewName; // target name of the last request, for the double-click
+    t_symbol *viewName;  // target name of the last request, for the double-click
+    int32_t loadFailed;  // the load was cut short: it ends with the error bang, keeping what it wrote
 } t_vorlo;
 
 // Statics of the external, set once by ext_main.
@@ -156,6 +157,7 @@ void *vorlo_threadproc_load(t_vorlo *x);
 void vorlo_loadExitNotify(t_vorlo *x);
 enum { VORLO_RESIZE_DONE = 0, VORLO_RESIZE_ABORTED = 1, VORLO_RESIZE_TIMEDOUT = 2 };
 int vorlo_resizeTarget(t_vorlo *x);                   // the loader's side of the resize hand-off
+void vorlo_anchorFrame(t_vorlo *x, const AVFrame *frame); // places a decoded frame: sets index when re-anchoring
 
 // writer
 void vorlo_validateRouting(t_vorlo *x);
@@ -163,6 +165,8 @@ void vorlo_prepareImport(t_vorlo *x);
 void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame *frame);
 int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame);
 void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame);
+void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx); // writes what the resampler holds back
+void vorlo_resetResampler(t_vorlo *x);                // drops the resampler's state before a run starts elsewhere
 const char *vorlo_errtext(int code);
 
 #endif
