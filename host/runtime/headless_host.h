@@ -6,15 +6,20 @@
 #include "ext.h"
 #include "ext_buffer.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-// Makes the calling thread the host's main thread. Called once, before anything else.
+// Makes the calling thread the host's main thread. Called once, before anything else;
+// until then the thread that loaded the host library is the main thread.
 void host_init();
 
 // Finds CLASS.mxl_<processor> in VORLO_PATH, then in `fallback_dir`, loads it and calls its
 // ext_main once. Returns 0, or -1 with a message on the standard error.
 int host_load_external(const char *classname, const char *fallback_dir);
+// The folder that `new` searches after VORLO_PATH for a class not registered yet.
+void host_set_externals_dir(const char *dir);
 
 // Runs one script line (the language of vorlo-host). Returns 0, or 2 after printing a
 // message naming the line when it cannot be run.
@@ -22,15 +27,49 @@ int host_run_line(const std::string &line);
 
 // Splits a line into atoms as a patcher does (long, float, symbol; quoted words).
 std::vector<t_atom> host_parse_atoms(const std::string &text);
+// Atoms as output lines show them: floats with six decimals and trailing zeros dropped
+// ("44100.", "0.5"), symbols with blanks in double quotes.
+std::string host_format_atoms(long argc, const t_atom *argv);
 
 // The instance that a script line made with `new ID ...`, or null.
 t_object *host_instance(const std::string &id);
+// Makes instance ID of a class registered in the process (or loaded as an external) as a
+// box with these arguments would; null after a message when that cannot be done.
+t_object *host_new(const std::string &id, const std::string &classname, const std::vector<t_atom> &args);
+// Sends a message as a patcher would: the first atom is the selector; a message that
+// starts with a number is "int", "float" or "list".
+t_max_err host_send(t_object *x, const std::vector<t_atom> &message);
+// Frees every instance that the script made, the most recent first.
+void host_free_all();
+// The number of outlets that an instance made.
+long host_outlet_count(t_object *x);
+
+// An attribute's current value, through its getter; false when the instance has none.
+// A custom getter allocates the atoms with malloc; the host frees them.
+bool host_attr_value(t_object *x, const char *attr, std::vector<t_atom> *value);
+// A registered class's attributes in the order they were added, the sub-attributes of
+// one of them in the order they were added, and one sub-attribute's value as text.
+std::vector<std::string> host_attr_names(const char *classname);
+std::vector<std::string> host_attr_subattr_names(const char *classname, const char *attr);
+bool host_attr_subattr(const char *classname, const char *attr, const char *subattr, std::string *text);
 
 // Makes buffer~ NAME, or gives an existing one this size and rate (main thread only).
+// Its samples start at 0.0.
 t_object *host_buffer(const std::string &name, long frames, long channels, double rate);
+// The buffer~ object called NAME, or null.
+t_object *host_buffer_find(const char *name);
+// Sets every sample of buffer~ NAME (main thread only); false when there is no such buffer.
+bool host_buffer_fill(const std::string &name, const std::function<float(long frame, long channel)> &sample);
 // A buffer's size, rate and a copy of its samples; false when there is no such buffer.
 bool host_buffer_read(const std::string &name, long *frames, long *channels, double *rate,
                       std::vector<float> *samples);
+// Writes buffer~ NAME as a WAV file of 32-bit float samples; false with a reason.
+bool host_write_wav(const std::string &name, const std::string &path, std::string *error);
+
+// Makes and registers dictionary NAME holding these string entries (replacing what an
+// existing one held), and its entries as JSON, keys in their order.
+void host_dictionary(const std::string &name, const std::vector<std::pair<std::string, std::string>> &entries);
+bool host_dictionary_json(const std::string &name, std::string *json);
 
 // Pumps the main thread: runs deferred functions and queue elements for `ms` milliseconds.
 void host_idle(long ms);
@@ -40,6 +79,7 @@ bool host_wait(double seconds);
 
 // Output lines: outlets ("ID OUTLET: ATOMS") and console ("vorlo~: error: TEXT"). While
 // capture is on they are kept for host_take_* instead of going to stdout and stderr.
+// Everything the script prints on stdout (outlets, print, get, dump) counts as outlets.
 void host_capture(bool on);
 std::vector<std::string> host_take_outlets();
 std::vector<std::string> host_take_console();
@@ -48,7 +88,13 @@ std::vector<std::string> host_take_console();
 // dictionaries, queue elements, mutexes, threads); 0 when everything was released.
 long host_alive_count();
 
+// The priority last given to a thread that has not been joined yet.
+int host_thread_priority(t_systhread thread);
+
 // Messages received by buffer~ NAME ("sr 48000.", "sizeinsamps 100 2"), oldest first.
 std::vector<std::string> host_buffer_messages(const std::string &name);
+// How often buffer~ NAME was marked dirty, and asked to show its view.
+long host_buffer_dirty_marks(const std::string &name);
+long host_buffer_view_requests(const std::string &name);
 
 #endif

@@ -1,0 +1,195 @@
+// The main thread's queue: deferred calls and queue elements, run when the host is pumped.
+#include "host_internal.h"
+#include "headless_host.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+namespace {
+
+typedef void (*deferred_fn)(void *, t_symbol *, short, t_atom *);
+typedef void (*qelem_fn)(void *);
+typedef std::chrono::steady_clock host_clock;
+
+struct qelem_rec {
+    t_object ob;
+    void *obj;
+    method fn;
+    bool pending;   // guarded by queue_mutex
+};
+
+struct queued_call {
+    qelem_rec *qelem;   // a queue element, or null for a deferred call
+    void *obj;
+    method fn;
+    t_symbol *sym;
+    std::vector<t_atom> atoms;
+};
+
+std::mutex queue_mutex;
+std::condition_variable queue_wakeup;
+std::deque<queued_call> queue;
+unsigned long wakeups = 0;     // guarded by queue_mutex; counts host_wake_main calls
+bool running_queued = false;   // main thread only
+
+void run_call(const queued_call &call)
+{
+    t_object *previous = host_set_current_owner((t_object *)call.obj);
+    running_queued = true;
+    if (call.qelem)
+        host_method_as<qelem_fn>(call.fn)(call.obj);
+    else
+        host_method_as<deferred_fn>(call.fn)(call.obj, call.sym, (short)call.atoms.size(),
+                                call.atoms.empty() ? nullptr : (t_atom *)call.atoms.data());
+    running_queued = false;
+    host_set_current_owner(previous);
+}
+
+// Runs what is queued, oldest first, including what those calls queue in turn.
+void pump()
+{
+    host_rule_queue_on_main_thread(running_queued, "the main thread's queue was pumped");
+    for (;;) {
+        queued_call call;
+        {
+            std::lock_guard<std::mutex> lock(queue_mutex);
+            if (queue.empty())
+                return;
+            call = std::move(queue.front());
+            queue.pop_front();
+            if (call.qelem)
+                call.qelem->pending = false;
+        }
+        run_call(call);
+    }
+}
+
+void enqueue(queued_call call)
+{
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex);
+        queue.push_back(std::move(call));
+    }
+    queue_wakeup.notify_all();
+}
+
+void withdraw(qelem_rec *q)
+{
+    std::lock_guard<std::mutex> lock(queue_mutex);
+    if (!q->pending)
+        return;
+    queue.erase(std::find_if(queue.begin(), queue.end(), [q](const queued_call &c) { return c.qelem == q; }));
+    q->pending = false;
+}
+
+// Waits for something to run or a thread's end, at most until `deadline`.
+void wait_for_work(host_clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> lock(queue_mutex);
+    unsigned long seen = wakeups;
+    queue_wakeup.wait_until(lock, deadline, [seen] { return !queue.empty() || wakeups != seen; });
+}
+
+} // namespace
+
+extern "C" {
+
+void *defer(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv)
+{
+    if (host_on_main_thread()) {
+        t_object *previous = host_set_current_owner((t_object *)ob);
+        host_method_as<deferred_fn>(fn)(ob, sym, argc, argv);
+        host_set_current_owner(previous);
+        return nullptr;
+    }
+    queued_call call{nullptr, ob, fn, sym, std::vector<t_atom>()};
+    if (argc > 0 && argv)
+        call.atoms.assign(argv, argv + argc);
+    enqueue(std::move(call));
+    return nullptr;
+}
+
+void *qelem_new(void *obj, method fn)
+{
+    qelem_rec *q = new qelem_rec{t_object(), obj, fn, false};
+    host_object_init(&q->ob, HOST_QELEM);
+    host_alive_add(q, HOST_QELEM, (t_object *)obj);
+    return q;
+}
+
+void qelem_set(t_qelem *x)
+{
+    host_expect_kind(x, HOST_QELEM, "qelem_set");
+    qelem_rec *q = (qelem_rec *)x;
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex);
+        if (q->pending)
+            return;
+        q->pending = true;
+        queue.push_back(queued_call{q, q->obj, q->fn, nullptr, std::vector<t_atom>()});
+    }
+    queue_wakeup.notify_all();
+}
+
+void qelem_unset(t_qelem *x)
+{
+    host_expect_kind(x, HOST_QELEM, "qelem_unset");
+    withdraw((qelem_rec *)x);
+}
+
+void qelem_free(t_qelem *x)
+{
+    if (!x)
+        return;
+    host_expect_kind(x, HOST_QELEM, "qelem_free");
+    qelem_rec *q = (qelem_rec *)x;
+    withdraw(q);
+    host_alive_remove(q, HOST_QELEM);
+    host_object_kill(&q->ob);
+    delete q;
+}
+
+} // extern "C"
+
+void host_wake_main()
+{
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex);
+        wakeups++;
+    }
+    queue_wakeup.notify_all();
+}
+
+void host_idle(long ms)
+{
+    host_clock::time_point deadline = host_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
+    pump();
+    while (host_clock::now() < deadline) {
+        wait_for_work(deadline);
+        pump();
+    }
+}
+
+bool host_wait(double seconds)
+{
+    host_clock::time_point deadline =
+        host_clock::now() + std::chrono::microseconds((long long)(seconds > 0 ? seconds * 1e6 : 0));
+    for (;;) {
+        pump();
+        // Threads first: what a thread queued before it ended is then in the queue.
+        bool threads_done = !host_threads_running();
+        {
+            std::lock_guard<std::mutex> lock(queue_mutex);
+            if (threads_done && queue.empty())
+                return true;
+        }
+        host_clock::time_point now = host_clock::now();
+        if (now >= deadline)
+            return false;
+        // The short bound covers a thread that ended between the check and the wait.
+        wait_for_work(std::min(deadline, now + std::chrono::milliseconds(5)));
+    }
+}

@@ -1,0 +1,235 @@
+// The script language of vorlo-host: one line, one command, run on the main thread.
+#include "host_internal.h"
+#include "headless_host.h"
+
+#include <cstdio>
+
+namespace {
+
+struct script_line {
+    std::vector<std::string> words;
+    std::vector<bool> quoted;
+
+    size_t size() const { return words.size(); }
+    t_atom atom(size_t i) const { return host_word_atom(words[i], quoted[i]); }
+    std::vector<t_atom> atoms_from(size_t first) const
+    {
+        std::vector<t_atom> atoms;
+        for (size_t i = first; i < words.size(); i++)
+            atoms.push_back(atom(i));
+        return atoms;
+    }
+};
+
+// A command returns what stops it from running, or the empty text.
+typedef std::string (*command_fn)(const script_line &line);
+
+bool number_word(const script_line &line, size_t i, double *value)
+{
+    t_atom a = line.atom(i);
+    if (a.a_type != A_LONG && a.a_type != A_FLOAT)
+        return false;
+    *value = atom_getfloat(&a);
+    return true;
+}
+
+bool long_word(const script_line &line, size_t i, long *value)
+{
+    t_atom a = line.atom(i);
+    if (a.a_type != A_LONG)
+        return false;
+    *value = (long)a.a_w.w_long;
+    return true;
+}
+
+std::string run_buffer(const script_line &line)
+{
+    if (line.size() < 2 || line.size() > 5)
+        return "usage: buffer~ NAME [FRAMES [CHANNELS [RATE]]]";
+    long frames = 0, channels = 1;
+    double rate = 44100.0;
+    if ((line.size() > 2 && (!long_word(line, 2, &frames) || frames < 0)) ||
+        (line.size() > 3 && (!long_word(line, 3, &channels) || channels < 1)) ||
+        (line.size() > 4 && (!number_word(line, 4, &rate) || rate <= 0)))
+        return "bad size or rate";
+    if (!host_buffer(line.words[1], frames, channels, rate))
+        return "cannot make a buffer~ of that size";
+    return "";
+}
+
+std::string run_fill(const script_line &line)
+{
+    double value = 0;
+    std::function<float(long, long)> signal;
+    if (line.size() == 3 && line.words[2] == "ramp")
+        signal = [](long frame, long channel) { return (float)(frame * 0.001 + channel); };
+    else if (line.size() == 4 && line.words[2] == "value" && number_word(line, 3, &value))
+        signal = [value](long, long) { return (float)value; };
+    else
+        return "usage: fill NAME ramp | fill NAME value V";
+    if (!host_buffer_fill(line.words[1], signal))
+        return "unknown buffer~ " + line.words[1];
+    return "";
+}
+
+std::string run_dict(const script_line &line)
+{
+    if (line.size() < 2 || line.size() % 2 != 0)
+        return "usage: dict NAME [KEY VALUE]...";
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (size_t i = 2; i + 1 < line.size(); i += 2)
+        entries.emplace_back(line.words[i], line.words[i + 1]);
+    host_dictionary(line.words[1], entries);
+    return "";
+}
+
+std::string run_new(const script_line &line)
+{
+    if (line.size() < 3)
+        return "usage: new ID CLASS [ARGS...]";
+    if (!host_new(line.words[1], line.words[2], line.atoms_from(3)))
+        return "cannot make " + line.words[1];
+    return "";
+}
+
+std::string run_wait(const script_line &line)
+{
+    double seconds = 60;
+    if (line.size() > 2 || (line.size() == 2 && !number_word(line, 1, &seconds)))
+        return "usage: wait [SECONDS]";
+    if (!host_wait(seconds))
+        host_output_line("timeout");
+    return "";
+}
+
+std::string run_idle(const script_line &line)
+{
+    long ms = 0;
+    if (line.size() != 2 || !long_word(line, 1, &ms))
+        return "usage: idle MS";
+    host_idle(ms);
+    return "";
+}
+
+std::string run_write(const script_line &line)
+{
+    if (line.size() != 3)
+        return "usage: write NAME PATH";
+    std::string error;
+    if (!host_write_wav(line.words[1], line.words[2], &error))
+        return error;
+    return "";
+}
+
+std::string run_print(const script_line &line)
+{
+    if (line.size() != 2)
+        return "usage: print NAME";
+    long frames, channels;
+    double rate;
+    if (!host_buffer_read(line.words[1], &frames, &channels, &rate, nullptr))
+        return "unknown buffer~ " + line.words[1];
+    host_output_line(line.words[1] + " " + std::to_string(frames) + " " + std::to_string(channels) + " " +
+                     host_format_float(rate));
+    return "";
+}
+
+std::string run_dump(const script_line &line)
+{
+    if (line.size() < 2 || line.size() > 3)
+        return "usage: dump NAME [PATH]";
+    std::string json;
+    if (!host_dictionary_json(line.words[1], &json))
+        return "unknown dictionary " + line.words[1];
+    if (line.size() == 3) {
+        FILE *f = fopen(line.words[2].c_str(), "w");
+        if (!f)
+            return "cannot open " + line.words[2];
+        bool ok = fwrite(json.data(), 1, json.size(), f) == json.size();
+        if (fclose(f) != 0 || !ok)
+            return "cannot write " + line.words[2];
+        return "";
+    }
+    size_t start = 0;
+    while (start < json.size()) {
+        size_t end = json.find('\n', start);
+        host_output_line(json.substr(start, end - start));
+        start = end + 1;
+    }
+    return "";
+}
+
+// An attribute that holds only the no-name symbol shows no value: "v metadatadict".
+std::string run_get(const script_line &line)
+{
+    if (line.size() != 3)
+        return "usage: get ID ATTR";
+    t_object *x = host_instance(line.words[1]);
+    if (!x)
+        return "unknown instance " + line.words[1];
+    std::vector<t_atom> value;
+    if (!host_attr_value(x, line.words[2].c_str(), &value))
+        return line.words[1] + " has no attribute " + line.words[2];
+    bool nothing = value.empty() || (value.size() == 1 && atom_getsym(&value[0]) == gensym("") &&
+                                     value[0].a_type == A_SYM);
+    std::string text = nothing ? "" : " " + host_format_atoms((long)value.size(), value.data());
+    host_output_line(line.words[1] + " " + line.words[2] + text);
+    return "";
+}
+
+std::string run_free(const script_line &line)
+{
+    if (line.size() != 2)
+        return "usage: free ID";
+    t_object *x = host_instance(line.words[1]);
+    if (!x)
+        return "unknown instance " + line.words[1];
+    object_free(x);
+    return "";
+}
+
+struct command {
+    const char *name;
+    command_fn run;
+};
+
+const command commands[] = {
+    {"buffer~", run_buffer}, {"fill", run_fill},   {"dict", run_dict},   {"new", run_new},
+    {"wait", run_wait},      {"idle", run_idle},   {"write", run_write}, {"print", run_print},
+    {"dump", run_dump},      {"get", run_get},     {"free", run_free},
+};
+
+std::string run_message(const script_line &line)
+{
+    t_object *x = host_instance(line.words[0]);
+    if (!x)
+        return "unknown command or instance " + line.words[0];
+    if (line.size() < 2)
+        return "no message for " + line.words[0];
+    host_send(x, line.atoms_from(1));
+    return "";
+}
+
+} // namespace
+
+int host_run_line(const std::string &text)
+{
+    size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos || text[first] == '#')
+        return 0;
+    script_line line;
+    line.words = host_split_words(text, &line.quoted);
+    std::string error;
+    const command *found = nullptr;
+    for (const command &c : commands)
+        if (line.words[0] == c.name)
+            found = &c;
+    error = found ? found->run(line) : run_message(line);
+    if (error.empty())
+        return 0;
+    std::string shown = text.substr(first);
+    while (!shown.empty() && (shown.back() == '\r' || shown.back() == '\n'))
+        shown.pop_back();
+    host_script_error("cannot run \"" + shown + "\": " + error);
+    return 2;
+}

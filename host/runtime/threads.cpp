@@ -1,0 +1,199 @@
+// Threads and mutexes over pthreads.
+#include "host_internal.h"
+#include "headless_host.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <mutex>
+#include <time.h>
+
+namespace {
+
+struct thread_rec {
+    t_object ob;
+    pthread_t handle;
+    method entry;
+    void *arg;
+    t_object *owner;
+    std::atomic<bool> finished;   // its function returned or it called systhread_exit
+    std::atomic<long> status;
+    std::atomic<int> priority;
+};
+
+struct mutex_rec {
+    t_object ob;
+    pthread_mutex_t mutex;
+};
+
+std::mutex thread_mutex;
+std::vector<thread_rec *> live_threads;   // started and not yet joined
+thread_local thread_rec *self_thread = nullptr;
+
+bool is_live(const thread_rec *t)
+{
+    std::lock_guard<std::mutex> lock(thread_mutex);
+    return std::find(live_threads.begin(), live_threads.end(), t) != live_threads.end();
+}
+
+// The end of a host thread as the host sees it; the pthread may still be unwinding.
+void thread_end(thread_rec *t, long status)
+{
+    host_buffer_check_thread_end();
+    t->status = status;
+    t->finished = true;
+    host_wake_main();
+}
+
+void *thread_start(void *arg)
+{
+    thread_rec *t = (thread_rec *)arg;
+    self_thread = t;
+    host_set_current_owner(t->owner);
+    void *result = t->entry(t->arg);
+    thread_end(t, (long)(t_ptr_int)result);
+    return result;
+}
+
+mutex_rec *as_mutex(t_systhread_mutex m, const char *call)
+{
+    host_expect_kind(m, HOST_MUTEX, call);
+    return (mutex_rec *)m;
+}
+
+} // namespace
+
+extern "C" {
+
+long systhread_create(method entryproc, void *arg, long stacksize, long priority, long flags, t_systhread *thread)
+{
+    (void)flags;
+    thread_rec *t = new thread_rec();
+    host_object_init(&t->ob, HOST_THREAD);
+    t->entry = entryproc;
+    t->arg = arg;
+    t->owner = host_current_owner();
+    t->priority = (int)priority;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    if (stacksize > 0)
+        pthread_attr_setstacksize(&attr, std::max((size_t)stacksize, (size_t)PTHREAD_STACK_MIN));
+    {
+        std::lock_guard<std::mutex> lock(thread_mutex);
+        live_threads.push_back(t);
+    }
+    host_alive_add(t, HOST_THREAD, t->owner);
+    int err = pthread_create(&t->handle, &attr, thread_start, t);
+    pthread_attr_destroy(&attr);
+    if (err) {
+        {
+            std::lock_guard<std::mutex> lock(thread_mutex);
+            live_threads.erase(std::find(live_threads.begin(), live_threads.end(), t));
+        }
+        host_alive_remove(t, HOST_THREAD);
+        host_object_kill(&t->ob);
+        delete t;
+        if (thread)
+            *thread = nullptr;
+        return err;
+    }
+    if (thread)
+        *thread = t;
+    return 0;
+}
+
+long systhread_join(t_systhread thread, unsigned int *retval)
+{
+    if (!thread)
+        return 0;
+    thread_rec *t = (thread_rec *)thread;
+    host_rule_join_once(is_live(t));
+    pthread_join(t->handle, nullptr);
+    if (retval)
+        *retval = (unsigned int)t->status;
+    {
+        std::lock_guard<std::mutex> lock(thread_mutex);
+        live_threads.erase(std::find(live_threads.begin(), live_threads.end(), t));
+    }
+    host_alive_remove(t, HOST_THREAD);
+    host_object_kill(&t->ob);
+    delete t;
+    return 0;
+}
+
+void systhread_exit(long status)
+{
+    if (!self_thread)
+        host_rule_broken("exit from a host thread", "systhread_exit on a thread that the host did not start");
+    thread_end(self_thread, status);
+    pthread_exit((void *)(t_ptr_int)status);
+}
+
+void systhread_sleep(long milliseconds)
+{
+    if (milliseconds <= 0) {
+        sched_yield();
+        return;
+    }
+    struct timespec ts = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0) {
+    }
+}
+
+// Accepts a thread that has ended but has not been joined.
+void systhread_setpriority(t_systhread thread, int priority)
+{
+    if (!thread)
+        return;
+    thread_rec *t = (thread_rec *)thread;
+    host_rule_join_once(is_live(t));
+    t->priority = priority;
+}
+
+long systhread_mutex_new(t_systhread_mutex *pmutex, long flags)
+{
+    (void)flags;
+    mutex_rec *m = new mutex_rec();
+    host_object_init(&m->ob, HOST_MUTEX);
+    pthread_mutex_init(&m->mutex, nullptr);
+    host_alive_add(m, HOST_MUTEX, host_current_owner());
+    *pmutex = m;
+    return 0;
+}
+
+long systhread_mutex_lock(t_systhread_mutex pmutex)
+{
+    return pthread_mutex_lock(&as_mutex(pmutex, "systhread_mutex_lock")->mutex);
+}
+
+long systhread_mutex_unlock(t_systhread_mutex pmutex)
+{
+    return pthread_mutex_unlock(&as_mutex(pmutex, "systhread_mutex_unlock")->mutex);
+}
+
+long systhread_mutex_free(t_systhread_mutex pmutex)
+{
+    if (!pmutex)
+        return 0;
+    mutex_rec *m = as_mutex(pmutex, "systhread_mutex_free");
+    pthread_mutex_destroy(&m->mutex);
+    host_alive_remove(m, HOST_MUTEX);
+    host_object_kill(&m->ob);
+    delete m;
+    return 0;
+}
+
+} // extern "C"
+
+bool host_threads_running()
+{
+    std::lock_guard<std::mutex> lock(thread_mutex);
+    return std::any_of(live_threads.begin(), live_threads.end(), [](const thread_rec *t) { return !t->finished; });
+}
+
+int host_thread_priority(t_systhread thread)
+{
+    thread_rec *t = (thread_rec *)thread;
+    host_rule_join_once(is_live(t));
+    return t->priority;
+}

@@ -1,0 +1,315 @@
+// The main thread's queue, threads, buffer~ access and the count of live objects.
+#include "host_probe.h"
+
+#include <atomic>
+#include <pthread.h>
+#include <thread>
+
+namespace {
+
+struct call_log {
+    std::vector<std::string> calls;
+    std::vector<bool> on_main;
+};
+
+call_log *log_of(void *x)
+{
+    return (call_log *)x;
+}
+
+bool on_main_thread()
+{
+    static pthread_t main_thread = pthread_self();   // first used from the test's main thread
+    return pthread_equal(pthread_self(), main_thread) != 0;
+}
+
+void deferred(void *x, t_symbol *s, short argc, t_atom *argv)
+{
+    log_of(x)->calls.push_back(std::string(s->s_name) + (argc ? " " : "") + host_format_atoms(argc, argv));
+    log_of(x)->on_main.push_back(on_main_thread());
+}
+
+void queued_a(void *x)
+{
+    log_of(x)->calls.push_back("a");
+    log_of(x)->on_main.push_back(on_main_thread());
+}
+
+void queued_b(void *x)
+{
+    log_of(x)->calls.push_back("b");
+    log_of(x)->on_main.push_back(on_main_thread());
+}
+
+TEST(MainQueue, DeferOnTheMainThreadRunsAtOnce)
+{
+    on_main_thread();
+    call_log log;
+    t_atom a;
+    atom_setlong(&a, 7);
+    defer(&log, (method)deferred, gensym("now"), 1, &a);
+    EXPECT_EQ(log.calls, std::vector<std::string>{"now 7"});
+}
+
+TEST(MainQueue, DeferElsewhereQueuesACopyOfTheAtoms)
+{
+    on_main_thread();
+    call_log log;
+    std::thread([&] {
+        t_atom atoms[2];
+        atom_setsym(atoms, gensym("x"));
+        atom_setfloat(atoms + 1, 0.5);
+        defer(&log, (method)deferred, gensym("later"), 2, atoms);
+        atom_setsym(atoms, gensym("overwritten"));
+    }).join();
+    EXPECT_TRUE(log.calls.empty());
+    host_idle(0);
+    EXPECT_EQ(log.calls, std::vector<std::string>{"later x 0.5"});
+    EXPECT_EQ(log.on_main, std::vector<bool>{true});
+}
+
+TEST(MainQueue, QueueElementsRunOnceInTheOrderSet)
+{
+    on_main_thread();
+    call_log log;
+    long alive = host_alive_count();
+    t_qelem *a = qelem_new(&log, (method)queued_a);
+    t_qelem *b = qelem_new(&log, (method)queued_b);
+    EXPECT_EQ(host_alive_count(), alive + 2);
+
+    std::thread([&] {
+        qelem_set(b);
+        qelem_set(a);
+        qelem_set(b);   // already pending: changes nothing
+    }).join();
+    host_idle(0);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(log.on_main, (std::vector<bool>{true, true}));
+
+    log.calls.clear();
+    qelem_set(a);
+    qelem_set(b);
+    qelem_unset(a);
+    host_idle(0);
+    EXPECT_EQ(log.calls, std::vector<std::string>{"b"});
+
+    log.calls.clear();
+    qelem_set(a);
+    qelem_free(a);   // withdraws it
+    qelem_free(b);
+    host_idle(0);
+    EXPECT_TRUE(log.calls.empty());
+    EXPECT_EQ(host_alive_count(), alive);
+}
+
+TEST(MainQueue, IdleRunsWhatQueuedFunctionsQueue)
+{
+    probe_run run = probe_script({"new q probe", "q later", "idle 0", "q later", "free q"});
+    EXPECT_EQ(run.out, std::vector<std::string>{"q 1: bang"});
+}
+
+struct worker {
+    std::atomic<int> go{0};
+    std::atomic<int> stage{0};
+    bool use_exit = false;
+};
+
+void *worker_proc(void *arg)
+{
+    worker *w = (worker *)arg;
+    while (!w->go)
+        systhread_sleep(1);
+    w->stage = 1;
+    if (w->use_exit)
+        systhread_exit(5);
+    return (void *)(t_ptr_int)3;
+}
+
+TEST(Threads, WaitSeesAThreadEndedWhetherReturnedOrExited)
+{
+    for (bool use_exit : {false, true}) {
+        worker w;
+        w.use_exit = use_exit;
+        t_systhread thread = nullptr;
+        ASSERT_EQ(systhread_create((method)worker_proc, &w, 0, 0, 0, &thread), 0);
+        EXPECT_FALSE(host_wait(0.02)) << "the thread is still running";
+        w.go = 1;
+        EXPECT_TRUE(host_wait(60));
+        EXPECT_EQ(w.stage, 1);
+        systhread_setpriority(thread, -1);   // ended, not yet joined
+        EXPECT_EQ(host_thread_priority(thread), -1);
+        unsigned int status = 0;
+        EXPECT_EQ(systhread_join(thread, &status), 0);
+        EXPECT_EQ(status, use_exit ? 5u : 3u);
+    }
+    EXPECT_EQ(systhread_join(nullptr, nullptr), 0);
+    systhread_setpriority(nullptr, 0);
+    EXPECT_TRUE(host_wait(0));
+}
+
+TEST(Threads, MutexesExcludeEachOther)
+{
+    long alive = host_alive_count();
+    t_systhread_mutex m = nullptr;
+    ASSERT_EQ(systhread_mutex_new(&m, SYSTHREAD_MUTEX_NORMAL), 0);
+    long counter = 0;
+    auto add = [&] {
+        for (int i = 0; i < 10000; i++) {
+            systhread_mutex_lock(m);
+            counter++;
+            systhread_mutex_unlock(m);
+        }
+    };
+    std::thread other(add);
+    add();
+    other.join();
+    EXPECT_EQ(counter, 20000);
+    systhread_mutex_free(m);
+    EXPECT_EQ(host_alive_count(), alive);
+}
+
+TEST(Buffers, ReferencesLookTheNameUpEachTime)
+{
+    long alive = host_alive_count();
+    t_buffer_ref *ref = buffer_ref_new(nullptr, gensym("late"));
+    EXPECT_EQ(buffer_ref_exists(ref), 0);
+    EXPECT_EQ(buffer_ref_getobject(ref), nullptr);
+    host_buffer("late", 3, 2, 32000);
+    ASSERT_NE(buffer_ref_getobject(ref), nullptr);
+    t_buffer_obj *b = buffer_ref_getobject(ref);
+    EXPECT_EQ(buffer_ref_exists(ref), 1);
+    EXPECT_EQ(buffer_getframecount(b), 3);
+    EXPECT_EQ(buffer_getchannelcount(b), 2);
+    EXPECT_EQ(buffer_getsamplerate(b), 32000.0);
+    object_free(ref);
+    EXPECT_EQ(host_alive_count(), alive);
+}
+
+TEST(Buffers, SizingMessagesKeepWhatBothShapesHold)
+{
+    host_buffer("shape", 3, 2, 44100);
+    host_buffer_fill("shape", [](long f, long c) { return (float)(f * 10 + c); });
+    t_object *b = host_buffer_find("shape");
+    std::vector<t_atom> size = host_parse_atoms("4 1"), rate = host_parse_atoms("48000.");
+    typedmess(b, gensym("sizeinsamps"), 2, size.data());
+    typedmess(b, gensym("sr"), 1, rate.data());
+    long frames, channels;
+    double sr;
+    std::vector<float> samples;
+    host_buffer_read("shape", &frames, &channels, &sr, &samples);
+    EXPECT_EQ(frames, 4);
+    EXPECT_EQ(channels, 1);
+    EXPECT_EQ(sr, 48000.0);
+    EXPECT_EQ(samples, (std::vector<float>{0, 10, 20, 0}));
+    EXPECT_EQ(host_buffer_messages("shape"), (std::vector<std::string>{"sizeinsamps 4 1", "sr 48000."}));
+
+    buffer_setdirty(b);
+    buffer_view(b);
+    EXPECT_EQ(host_buffer_dirty_marks("shape"), 1);
+    EXPECT_EQ(host_buffer_view_requests("shape"), 1);
+}
+
+TEST(Buffers, LockedSamplesAreTheWholeBufferAndEmptyOnesNone)
+{
+    host_buffer("empty", 0, 2, 44100);
+    EXPECT_EQ(buffer_locksamples(host_buffer_find("empty")), nullptr);
+    host_buffer("full", 2, 3, 44100);
+    t_object *b = host_buffer_find("full");
+    float *samples = buffer_locksamples(b);
+    ASSERT_NE(samples, nullptr);
+    for (int i = 0; i < 6; i++)
+        samples[i] = (float)i;
+    buffer_unlocksamples(b);
+    std::vector<float> copy;
+    host_buffer_read("full", nullptr, nullptr, nullptr, &copy);
+    EXPECT_EQ(copy, (std::vector<float>{0, 1, 2, 3, 4, 5}));
+}
+
+// A resize waits while another thread holds the samples locked: the thread marks its
+// release before it unlocks, so the resize must find the mark set.
+TEST(Buffers, AResizeWaitsUntilTheSamplesAreUnlocked)
+{
+    host_buffer("held", 4, 1, 44100);
+    t_object *b = host_buffer_find("held");
+    std::atomic<int> locked{0}, released{0};
+    std::thread holder([&] {
+        float *s = buffer_locksamples(b);
+        s[3] = 1.0f;
+        locked = 1;
+        systhread_sleep(20);
+        released = 1;
+        buffer_unlocksamples(b);
+    });
+    while (!locked)
+        systhread_sleep(1);
+    std::vector<t_atom> size = host_parse_atoms("8 1");
+    typedmess(b, gensym("sizeinsamps"), 2, size.data());
+    EXPECT_EQ(released, 1);
+    holder.join();
+    std::vector<float> samples;
+    host_buffer_read("held", nullptr, nullptr, nullptr, &samples);
+    EXPECT_EQ(samples, (std::vector<float>{0, 0, 0, 1, 0, 0, 0, 0}));
+}
+
+TEST(Dictionaries, RetainedDictionariesAreCountedUntilReleased)
+{
+    host_dictionary("meta", {{"filename", "a.wav"}});
+    long alive = host_alive_count();
+    EXPECT_EQ(dictobj_findregistered_retain(gensym("absent")), nullptr);
+    t_dictionary *d = dictobj_findregistered_retain(gensym("meta"));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(host_alive_count(), alive + 1);
+    const char *value = nullptr;
+    EXPECT_EQ(dictionary_getstring(d, gensym("filename"), &value), MAX_ERR_NONE);
+    EXPECT_STREQ(value, "a.wav");
+    EXPECT_EQ(dictionary_getstring(d, gensym("filepath"), &value), MAX_ERR_GENERIC);
+    dictionary_clear(d);
+    dictionary_appendlong(d, gensym("channels"), 2);
+    dictionary_appendstring(d, gensym("codec"), "flac");
+    dictionary_appendlong(d, gensym("channels"), 6);
+    EXPECT_EQ(dictionary_getstring(d, gensym("channels"), &value), MAX_ERR_GENERIC);
+    dictobj_release(d);
+    EXPECT_EQ(host_alive_count(), alive);
+    std::string json;
+    ASSERT_TRUE(host_dictionary_json("meta", &json));
+    EXPECT_EQ(json, "{\n  \"channels\": 6,\n  \"codec\": \"flac\"\n}\n");
+}
+
+TEST(Strings, StringsGrowAndPathsStayWithinTheirBound)
+{
+    long alive = host_alive_count();
+    t_string *s = string_new("/tmp/");
+    string_append(s, "a file.wav");
+    EXPECT_STREQ(string_getptr(s), "/tmp/a file.wav");
+    EXPECT_EQ(host_alive_count(), alive + 1);
+    object_free(s);
+    EXPECT_EQ(host_alive_count(), alive);
+
+    char dst[MAX_PATH_CHARS];
+    EXPECT_EQ(path_nameconform("/tmp/a b.wav", dst, PATH_STYLE_NATIVE, PATH_TYPE_BOOT), 0);
+    EXPECT_STREQ(dst, "/tmp/a b.wav");
+    std::string long_path(MAX_PATH_CHARS + 10, 'x');
+    EXPECT_NE(path_nameconform(long_path.c_str(), dst, PATH_STYLE_NATIVE, PATH_TYPE_BOOT), 0);
+    EXPECT_EQ(strlen(dst), (size_t)MAX_PATH_CHARS - 1);
+
+    char small[8];
+    EXPECT_EQ(snprintf_zero(small, sizeof small, "%s", "overlong text"), 13);
+    EXPECT_STREQ(small, "overlon");
+}
+
+TEST(Symbols, CommonSymbolsHoldTheirWords)
+{
+    common_symbols_init();
+    EXPECT_EQ(_sym_nothing, gensym(""));
+    EXPECT_EQ(_sym_info, gensym("info"));
+    EXPECT_EQ(_sym_filename, gensym("filename"));
+    EXPECT_EQ(_sym_filepath, gensym("filepath"));
+    EXPECT_EQ(_sym_box, gensym("box"));
+    t_atom n;
+    atom_setlong(&n, 3);
+    EXPECT_EQ(atom_getsym(&n), _sym_nothing);
+    EXPECT_EQ(atom_getfloat(&n), 3.0);
+    EXPECT_EQ(atom_getsymarg(1, 1, &n), _sym_nothing);
+}
+
+} // namespace

@@ -1,0 +1,263 @@
+// The script language of vorlo-host and its output formats, in process and as a program.
+#include "host_probe.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace {
+
+struct script_case {
+    const char *name;
+    std::vector<std::string> lines;
+    int status;
+    std::vector<std::string> out;
+    std::vector<std::string> console;
+};
+
+class ScriptLines : public ::testing::TestWithParam<script_case> {};
+
+TEST_P(ScriptLines, PrintWhatTheHostWould)
+{
+    const script_case &c = GetParam();
+    probe_run run = probe_script(c.lines);
+    host_free_all();
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.console, c.console);
+}
+
+const script_case script_cases[] = {
+    {"comments_and_blank_lines", {"# a comment", "", "   ", "  # indented"}, 0, {}, {}},
+    {"buffer_defaults", {"buffer~ b1", "print b1"}, 0, {"b1 0 1 44100."}, {}},
+    {"buffer_sized", {"buffer~ b2 4 2 48000", "print b2"}, 0, {"b2 4 2 48000."}, {}},
+    {"buffer_resized", {"buffer~ b3 4 2", "buffer~ b3 10 1 22050.5", "print b3"}, 0, {"b3 10 1 22050.5"}, {}},
+    {"outlet_formats",
+     {"new p probe", "p say 44100. 2 1000. 0.5 -12 \"FL FR\" flac /tmp/a.flac"},
+     0,
+     {"p 0: 44100. 2 1000. 0.5 -12 \"FL FR\" flac /tmp/a.flac"},
+     {}},
+    {"floats_six_decimals", {"new p probe", "p say 0.1234567 -0.5 1e3 1.5e-7"}, 0, {"p 0: 0.123457 -0.5 1000. 0."}, {}},
+    {"numbers_in_quotes_are_symbols", {"new p probe", "p say \"12\" 12"}, 0, {"p 0: 12 12"}, {}},
+    {"outlets_numbered_from_the_left",
+     {"new p probe", "p fire"},
+     0,
+     {"p 2: bang", "p 1: bang", "p 0: bang"},
+     {}},
+    {"console_formats",
+     {"new p probe", "p console"},
+     0,
+     {},
+     {"probe: plain", "probe: warning: careful", "probe: error: broken 3", "no object", "error: no object either",
+      "probe: two", "probe: lines", "probe: trailing  ", "probe: row: 1 2"}},
+    {"get_formats",
+     {"new p probe @flag 1", "get p flag", "get p level", "get p name", "get p count"},
+     0,
+     {"p flag 1", "p level 1.", "p name", "p count -1"},
+     {}},
+    {"unknown_message", {"new p probe", "p nonsense 1"}, 0, {}, {"probe: error: doesn't understand \"nonsense\""}},
+    {"number_message", {"new p probe", "p 5"}, 0, {}, {"probe: error: doesn't understand \"int\""}},
+    {"dump_in_key_order",
+     {"dict d1 zeta 1 alpha \"two words\" quote \"a\\b\"", "dump d1"},
+     0,
+     {"{", "  \"zeta\": \"1\",", "  \"alpha\": \"two words\",", "  \"quote\": \"a\\\\b\"", "}"},
+     {}},
+    {"dump_empty", {"dict d2", "dump d2"}, 0, {"{}"}, {}},
+    {"wait_with_nothing_running", {"wait 5"}, 0, {}, {}},
+    {"queue_element_runs_at_wait", {"new p probe", "p later", "p later", "wait"}, 0, {"p 1: bang"}, {}},
+    {"free_then_unknown", {"new p probe", "free p", "p fire"}, 2, {}, {"vorlo-host: cannot run \"p fire\": unknown command or instance p"}},
+    {"unknown_command", {"frobnicate now"}, 2, {}, {"vorlo-host: cannot run \"frobnicate now\": unknown command or instance frobnicate"}},
+    {"unknown_buffer", {"write nob /tmp/x.wav"}, 2, {}, {"vorlo-host: cannot run \"write nob /tmp/x.wav\": no buffer~ nob"}},
+    {"unknown_attribute", {"new p probe", "get p nothing"}, 2, {}, {"vorlo-host: cannot run \"get p nothing\": p has no attribute nothing"}},
+    {"duplicate_instance",
+     {"new p probe", "new p probe"},
+     2,
+     {},
+     {"vorlo-host: there is already an instance called p", "vorlo-host: cannot run \"new p probe\": cannot make p"}},
+    {"bad_buffer_size", {"buffer~ bb -3"}, 2, {}, {"vorlo-host: cannot run \"buffer~ bb -3\": bad size or rate"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Host, ScriptLines, ::testing::ValuesIn(script_cases),
+                         [](const ::testing::TestParamInfo<script_case> &info) { return info.param.name; });
+
+struct atom_case {
+    const char *word;
+    long type;
+    const char *shown;
+};
+
+TEST(ScriptAtoms, WordsBecomeAtomsAsInAPatcher)
+{
+    const atom_case cases[] = {
+        {"1", A_LONG, "1"},       {"-2", A_LONG, "-2"},       {"+3", A_LONG, "3"},
+        {"1.", A_FLOAT, "1."},    {".5", A_FLOAT, "0.5"},     {"-1e3", A_FLOAT, "-1000."},
+        {"abc", A_SYM, "abc"},    {"\"12\"", A_SYM, "12"},    {"\"a b\"", A_SYM, "\"a b\""},
+        {"-", A_SYM, "-"},        {"inf", A_SYM, "inf"},      {"1.2.3", A_SYM, "1.2.3"},
+        {"e5", A_SYM, "e5"},      {"0x10", A_SYM, "0x10"},    {"\"\"", A_SYM, "\"\""},
+    };
+    for (const atom_case &c : cases) {
+        std::vector<t_atom> atoms = host_parse_atoms(c.word);
+        ASSERT_EQ(atoms.size(), 1u) << c.word;
+        EXPECT_EQ(atoms[0].a_type, c.type) << c.word;
+        EXPECT_EQ(host_format_atoms(1, atoms.data()), c.shown) << c.word;
+    }
+}
+
+TEST(ScriptBuffers, FillMakesSignalsThatTellWhereASampleCameFrom)
+{
+    probe_run run = probe_script({"buffer~ fr 3 2", "fill fr ramp"});
+    ASSERT_EQ(run.status, 0);
+    std::vector<float> samples;
+    ASSERT_TRUE(host_buffer_read("fr", nullptr, nullptr, nullptr, &samples));
+    EXPECT_EQ(samples, (std::vector<float>{0.0f, 1.0f, 0.001f, 1.001f, 0.002f, 1.002f}));
+
+    run = probe_script({"fill fr value -0.25"});
+    ASSERT_EQ(run.status, 0);
+    host_buffer_read("fr", nullptr, nullptr, nullptr, &samples);
+    EXPECT_EQ(samples, std::vector<float>(6, -0.25f));
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+uint32_t le32(const std::string &b, size_t at)
+{
+    return (uint8_t)b[at] | (uint8_t)b[at + 1] << 8 | (uint8_t)b[at + 2] << 16 | (uint32_t)(uint8_t)b[at + 3] << 24;
+}
+
+uint16_t le16(const std::string &b, size_t at)
+{
+    return (uint16_t)((uint8_t)b[at] | (uint8_t)b[at + 1] << 8);
+}
+
+std::string fixture_path(const std::string &name)
+{
+    mkdir(VORLO_FIXTURE_DIR, 0755);
+    return std::string(VORLO_FIXTURE_DIR) + "/" + name;
+}
+
+TEST(ScriptWav, WritesFloatSamplesForAnyChannelCount)
+{
+    for (long channels : {1L, 2L, 3L, 6L}) {
+        std::string name = "w" + std::to_string(channels);
+        std::string path = fixture_path("host_" + name + ".wav");
+        probe_run run = probe_script({"buffer~ " + name + " 5 " + std::to_string(channels) + " 48000",
+                                      "fill " + name + " ramp", "write " + name + " " + path});
+        ASSERT_EQ(run.status, 0) << channels;
+        std::string b = read_file(path);
+        bool extensible = channels > 2;
+        size_t fmt_size = extensible ? 40 : 18;
+        size_t data_at = 12 + 8 + fmt_size + 12 + 8;
+        ASSERT_EQ(b.size(), data_at + 5 * channels * 4) << channels;
+        EXPECT_EQ(b.substr(0, 4), "RIFF");
+        EXPECT_EQ(le32(b, 4), b.size() - 8);
+        EXPECT_EQ(b.substr(8, 8), "WAVEfmt ");
+        EXPECT_EQ(le32(b, 16), fmt_size);
+        EXPECT_EQ(le16(b, 20), extensible ? 0xFFFE : 3) << channels;
+        EXPECT_EQ(le16(b, 22), channels);
+        EXPECT_EQ(le32(b, 24), 48000u);
+        EXPECT_EQ(le32(b, 28), 48000u * channels * 4);
+        EXPECT_EQ(le16(b, 32), channels * 4);
+        EXPECT_EQ(le16(b, 34), 32);
+        if (extensible) {
+            EXPECT_EQ(le16(b, 44), 3) << "sub-format";
+        }
+        size_t fact_at = 20 + fmt_size;
+        EXPECT_EQ(b.substr(fact_at, 4), "fact");
+        EXPECT_EQ(le32(b, fact_at + 8), 5u);
+        EXPECT_EQ(b.substr(data_at - 8, 4), "data");
+        EXPECT_EQ(le32(b, data_at - 4), 5u * channels * 4);
+        for (long f = 0; f < 5; f++)
+            for (long c = 0; c < channels; c++) {
+                float v;
+                memcpy(&v, b.data() + data_at + (f * channels + c) * 4, 4);
+                EXPECT_FLOAT_EQ(v, f * 0.001f + c) << "channels " << channels << " frame " << f << " channel " << c;
+            }
+    }
+}
+
+struct program_result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs vorlo-host with these arguments and this standard input.
+program_result run_program(const std::string &args, const std::string &input)
+{
+    std::string in = fixture_path("host_program.in"), out = fixture_path("host_program.out"),
+                err = fixture_path("host_program.err");
+    std::ofstream(in) << input;
+    std::string command = std::string(VORLO_HOST_PROGRAM) + " " + args + " <" + in + " >" + out + " 2>" + err;
+    int status = system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+TEST(ScriptProgram, RunsAScriptFromAFileOrTheStandardInput)
+{
+    std::string script = fixture_path("host_script.txt");
+    std::ofstream(script) << "# a buffer\nbuffer~ s 10 2 48000\nprint s\n";
+    program_result from_file = run_program(script, "");
+    EXPECT_EQ(from_file.status, 0);
+    EXPECT_EQ(from_file.out, "s 10 2 48000.\n");
+    EXPECT_EQ(from_file.err, "");
+    program_result from_stdin = run_program("-", "buffer~ s 1\nprint s\n");
+    EXPECT_EQ(from_stdin.status, 0);
+    EXPECT_EQ(from_stdin.out, "s 1 1 44100.\n");
+    program_result implicit = run_program("", "buffer~ s 2\nprint s\n");
+    EXPECT_EQ(implicit.out, "s 2 1 44100.\n");
+}
+
+TEST(ScriptProgram, StopsWithStatusTwoNamingTheLine)
+{
+    struct {
+        const char *script;
+        const char *message;
+    } cases[] = {
+        {"buffer~ s\nnonsense\nprint s\n", "cannot run \"nonsense\": unknown command or instance nonsense"},
+        {"new v no_such_class~\n", "no external no_such_class~.mxl_"},
+        {"print missing\n", "cannot run \"print missing\": unknown buffer~ missing"},
+        {"\nx bang\n", "stopped at line 2"},
+    };
+    for (const auto &c : cases) {
+        program_result r = run_program("-", c.script);
+        EXPECT_EQ(r.status, 2) << c.script;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("s 1"), std::string::npos) << "ran past the failing line: " << r.out;
+    }
+}
+
+TEST(ScriptProgram, HelpDescribesTheLoadShortcut)
+{
+    program_result r = run_program("--help", "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("vorlo-host load FILE [-o OUT.wav]"), std::string::npos);
+}
+
+// The shortcut drives the real external: it must load a file and write what it loaded.
+TEST(ScriptProgram, LoadShortcutWritesTheBuffer)
+{
+    std::string source = fixture_path("host_load_source.wav");
+    std::string out = fixture_path("host_load_out.wav");
+    std::string make = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.05:sample_rate=22050 " + source;
+    ASSERT_EQ(system(make.c_str()), 0);
+    program_result r = run_program("load " + source + " -o " + out, "");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("v 1: bang"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("snd 1103 1 22050."), std::string::npos) << r.out;
+    std::string b = read_file(out);
+    ASSERT_GT(b.size(), 58u);
+    EXPECT_EQ(le32(b, 24), 22050u);
+    EXPECT_EQ(le32(b, b.size() - 1103 * 4 - 4), 1103u * 4);
+}
+
+} // namespace
