@@ -129,6 +129,13 @@ static inline void vorlo_ff_channel_name(uint64_t mask, int i, char *buf, size_t
 
 #endif
 
+// av_find_best_stream hands back a const decoder from libavformat 59 (FFmpeg 5) on.
+#if LIBAVFORMAT_VERSION_MAJOR >= 59
+typedef const AVCodec *vorlo_ff_decoder;
+#else
+typedef AVCodec *vorlo_ff_decoder;
+#endif
+
 // A packet held inside the record is prepared once; av_init_packet is deprecated from
 // FFmpeg 6 on, where a zeroed packet with no position is the same thing.
 static inline void vorlo_ff_init_packet(AVPacket *p)

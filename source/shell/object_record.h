@@ -117,6 +117,12 @@ typedef struct _vorlo {
 
     t_symbol *viewName;  // target name of the last request, for the double-click
     int32_t loadFailed;  // the load was cut short: it ends with the error bang, keeping what it wrote
+
+    // where decoded frames land (loader)
+    int32_t anchored;              // 0: the next decoded frame sets index from its time stamp
+    int64_t anchorOrigin;          // time stamp of the stream's first decoded sample; AV_NOPTS_VALUE until known
+    vorlo_count anchorSkipFrames;  // frames before the section start, written as negative positions
+    vorlo_count runStartIndex;     // index the run's first anchored frame took; far below 0 before it
 } t_vorlo;
 
 // Statics of the external, set once by ext_main.
@@ -127,6 +133,12 @@ extern t_symbol *_sym_importreplace;
 extern t_symbol *_sym_import;
 extern t_symbol *_sym_unspecified;
 extern int32_t vorlo_samplerates[VORLO_SAMPLERATES];
+
+// The host hands deferred functions a 16-bit count; longer lists are cut, never wrapped.
+static inline short vorlo_shortCount(long argc)
+{
+    return (short)(argc > 32767 ? 32767 : argc);
+}
 
 // shell: lifecycle
 void *vorlo_new(t_symbol *s, long argc, t_atom *argv);
@@ -144,6 +156,8 @@ void vorlo_startReadNotify(t_vorlo *x);
 void vorlo_errNotify(t_vorlo *x);
 void vorlo_done(t_vorlo *x);
 void vorlo_raise(t_vorlo *x, int32_t note);           // loader side: set a notification
+int32_t vorlo_joinLoader(t_vorlo *x);                 // stops and joins the loader; returns what it raised meanwhile
+void vorlo_deliverNotes(t_vorlo *x, int32_t notes);   // runs the startread, err and done notifications at once
 void vorlo_releaseTarget(t_vorlo *x);                 // frees buffer_ref under the mutex
 int32_t vorlo_resultRateIndex(const t_vorlo *x);      // `resample`, or 0 when it names no rate
 
@@ -158,6 +172,8 @@ void vorlo_loadExitNotify(t_vorlo *x);
 enum { VORLO_RESIZE_DONE = 0, VORLO_RESIZE_ABORTED = 1, VORLO_RESIZE_TIMEDOUT = 2 };
 int vorlo_resizeTarget(t_vorlo *x);                   // the loader's side of the resize hand-off
 void vorlo_anchorFrame(t_vorlo *x, const AVFrame *frame); // places a decoded frame: sets index when re-anchoring
+bool vorlo_lockTarget(t_vorlo *x);                    // locks the target's samples for the decoding
+void vorlo_unlockTarget(t_vorlo *x);
 
 // writer
 void vorlo_validateRouting(t_vorlo *x);
@@ -167,6 +183,7 @@ int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
 void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame);
 void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx); // writes what the resampler holds back
 void vorlo_resetResampler(t_vorlo *x);                // drops the resampler's state before a run starts elsewhere
+int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx); // 1: a frame of this context goes through the resampler
 const char *vorlo_errtext(int code);
 
 #endif

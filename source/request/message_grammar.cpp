@@ -1,0 +1,349 @@
+// The four load messages (replace, importreplace, import, info): their grammar, the checks
+// made on a request, and the start of the loader that carries it out.
+//
+// Arguments are counted from 1 as the messages count them; argument 1 is the source.
+#include "object_record.h"
+
+#include <math.h>
+#include <string.h>
+
+// The highest output channel whose count (channel + 1) still fits the signed 8-bit
+// requestedChannels that the loader derives from a route.
+enum { VORLO_MAX_OUT_CHANNEL = 126 };
+
+enum { VORLO_ARG_START = 2, VORLO_ARG_LENGTH = 4, VORLO_ARG_OFFSET = 6 };
+enum { VORLO_ARG_OPTION = 6, VORLO_ARG_IMPORT_OPTION = 8 };
+
+enum { VORLO_OPT_MONO, VORLO_OPT_2CHAN, VORLO_OPT_S_MONO, VORLO_OPT_S_STEREO, VORLO_OPT_ROUTE, VORLO_OPT_NONE };
+
+static const char *const vorlo_usage = "arguments: filepath (needed), ...see helpfile";
+
+static const t_atom *vorlo_arg(const t_atom *argv, int number)
+{
+    return argv + number - 1;
+}
+
+static bool vorlo_startsWith(const char *text, const char *prefix)
+{
+    return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv)
+{
+    if (argc <= 0 || !argv) {
+        object_error(&x->ob, "%s", vorlo_usage);
+        return;
+    }
+    defer(x, (method)vorlo_doReplace, s, vorlo_shortCount(argc), argv);
+}
+
+int vorlo_get_filename_from_dict(t_vorlo *x)
+{
+    const char *name = x->sourceSym->s_name + strlen("dict=");
+    if (!*name) {
+        object_error(&x->ob, "no dictname found after dict=");
+        return -1;
+    }
+    t_dictionary *d = dictobj_findregistered_retain(gensym(name));
+    if (!d) {
+        object_error(&x->ob, "dict not found");
+        return -1;
+    }
+    const char *filename = nullptr;
+    const char *filepath = nullptr;
+    int result = -1;
+    if (dictionary_getstring(d, _sym_filename, &filename) != MAX_ERR_NONE || !filename) {
+        object_error(&x->ob, "error getting filename from dict ");
+    } else if (dictionary_getstring(d, _sym_filepath, &filepath) != MAX_ERR_NONE || !filepath) {
+        object_error(&x->ob, "error getting filepath from dict ");
+    } else {
+        // The folder path is expected to end with a separator; nothing is put between.
+        x->dictFilepath = string_new(filepath);
+        string_append(x->dictFilepath, filename);
+        if (x->debug)
+            object_post(&x->ob, "got filename from dict: %s", string_getptr(x->dictFilepath));
+        result = 0;
+    }
+    dictobj_release(d);
+    return result;
+}
+
+static void vorlo_freeDictPath(t_vorlo *x)
+{
+    object_free(x->dictFilepath);
+    x->dictFilepath = nullptr;
+}
+
+// Request kind and source (argument 1). Returns -1 after reporting an unusable source.
+static int vorlo_parseSource(t_vorlo *x, t_symbol *s, const t_atom *argv)
+{
+    vorlo_freeDictPath(x);
+    x->startTrack = 0;
+    x->requestedChannels = 0;
+    x->routeIsUsed = 0;
+    x->twoChan = 0;
+    x->sourceIsBuffer = 0;
+    x->isImportReplace = s == _sym_importreplace;
+    x->isImport = s == _sym_import;
+    x->isInfo = s == _sym_info;
+    x->sourceSym = atom_getsym(vorlo_arg(argv, 1));
+
+    const char *source = x->sourceSym->s_name;
+    if (vorlo_startsWith(source, "dict="))
+        return vorlo_get_filename_from_dict(x) != 0 ? -1 : 0;
+    if (vorlo_startsWith(source, "buffer=")) {
+        if (!x->isImport && !x->isImportReplace) {
+            object_error(&x->ob,
+                         "You can only set a buffer name as source for the \"importreplace\" and \"import\" messages");
+            return -1;
+        }
+        x->sourceIsBuffer = 1;
+    }
+    return 0;
+}
+
+// Binds the target buffer~ by name. Returns -1 after reporting that it does not exist.
+static int vorlo_takeTarget(t_vorlo *x)
+{
+    vorlo_releaseTarget(x);
+    x->buffer_ref = buffer_ref_new(&x->ob, x->buffer_name);
+    if (!buffer_ref_exists(x->buffer_ref)) {
+        object_error(&x->ob, "the target buffer~ does not exist: %s",
+                     x->buffer_name == _sym_nothing ? "no buffer~ name has been set" : x->buffer_name->s_name);
+        vorlo_releaseTarget(x);
+        x->buffer_obj = nullptr;
+        x->viewName = nullptr;
+        vorlo_freeDictPath(x);
+        return -1;
+    }
+    x->buffer_obj = buffer_ref_getobject(x->buffer_ref);
+    x->viewName = x->buffer_name;
+    return 0;
+}
+
+static int vorlo_parseUnit(t_vorlo *x, const t_atom *a, int number, bool isLength, int32_t *unit)
+{
+    static const char *const words[] = {"sec", "ms", "pct", "bufpct"};
+    const char *word = atom_getsym(a)->s_name;
+    int code = -1;
+    for (int i = 0; i < 4 && code < 0; ++i)
+        if (strcmp(word, words[i]) == 0)
+            code = i;
+    if (code == VORLO_UNIT_BUFPCT && !isLength)
+        code = -1;
+    if (code == VORLO_UNIT_BUFPCT && !x->isImport) {
+        object_error(&x->ob, "unit name \"bufpct\" can only be used with \"import\" message");
+        return -1;
+    }
+    if (code < 0) {
+        object_error(&x->ob, "arg %d is not a valid unit (sec, ms or pct)", number);
+        return -1;
+    }
+    *unit = code;
+    return 0;
+}
+
+// A value and its unit, at arguments `number` and `number` + 1; a value without its unit
+// is ignored. The unit is tested before the value.
+static int vorlo_parsePair(t_vorlo *x, short argc, const t_atom *argv, int number, double *value, int32_t *unit)
+{
+    if (argc < number + 1)
+        return 0;
+    if (vorlo_parseUnit(x, vorlo_arg(argv, number + 1), number + 1, number == VORLO_ARG_LENGTH, unit) != 0)
+        return -1;
+    const t_atom *a = vorlo_arg(argv, number);
+    if (atom_gettype(a) == A_SYM)
+        object_warn(&x->ob, "arg %d is not a number", number);
+    double v = atom_getfloat(a);
+    if (!isfinite(v) || v < 0) {
+        object_error(&x->ob, "arg %d must be a finite number not below 0", number);
+        return -1;
+    }
+    *value = v;
+    return 0;
+}
+
+static int vorlo_parsePositions(t_vorlo *x, short argc, const t_atom *argv)
+{
+    x->startPos = 0;
+    x->length = 0;
+    x->bufferOffset = 0;
+    if (vorlo_parsePair(x, argc, argv, VORLO_ARG_START, &x->startPos, &x->startUnit) != 0 ||
+        vorlo_parsePair(x, argc, argv, VORLO_ARG_LENGTH, &x->length, &x->lengthUnit) != 0)
+        return -1;
+    if (x->isImport)
+        return vorlo_parsePair(x, argc, argv, VORLO_ARG_OFFSET, &x->bufferOffset, &x->offsetUnit);
+    return 0;
+}
+
+static int vorlo_checkOutChannel(t_vorlo *x, double channel, int number)
+{
+    if (channel > VORLO_MAX_OUT_CHANNEL) {
+        object_error(&x->ob, "route output channel %g (arg %d) is out of range (0 to %d)", channel, number,
+                     (int)VORLO_MAX_OUT_CHANNEL);
+        return -1;
+    }
+    return 0;
+}
+
+static void vorlo_clearRoutes(t_vorlo *x)
+{
+    for (int pair = 0; pair < VORLO_ROUTE_PAIRS; ++pair)
+        x->routeList[pair][0] = x->routeList[pair][1] = VORLO_ROUTE_EMPTY;
+}
+
+// Every source channel c to channel `to`, or to c itself when `to` is negative.
+static void vorlo_routeEvery(t_vorlo *x, int to)
+{
+    for (int c = 0; c < VORLO_ROUTE_PAIRS; ++c) {
+        x->routeList[c][0] = c;
+        x->routeList[c][1] = to < 0 ? c : to;
+    }
+    x->routeIsUsed = 1;
+}
+
+// The numbers after "route", from argument `first` to the end, two to a pair; the first
+// 512 are kept.
+static int vorlo_parseRoute(t_vorlo *x, short argc, const t_atom *argv, int first)
+{
+    int count = argc - first + 1;
+    if (count < 2 || count % 2 != 0) {
+        object_error(&x->ob, "missing or uneven route list, you need pairs of numbers [in_channel, out_channel, "
+                             "in_channel, out_channel, ...]");
+        return -1;
+    }
+    vorlo_clearRoutes(x);
+    for (int i = 0; i < count && i < VORLO_ROUTE_NUMBERS; ++i) {
+        int number = first + i;
+        double v = atom_getfloat(vorlo_arg(argv, number));
+        if (!isfinite(v)) {
+            object_error(&x->ob, "arg %d must be a finite number", number);
+            return -1;
+        }
+        if (i % 2 == 1 && vorlo_checkOutChannel(x, v, number) != 0)
+            return -1;
+        x->routeList[i / 2][i % 2] = v;
+    }
+    x->routeIsUsed = 1;
+    return 0;
+}
+
+// T, the first target channel of an import's channel option (argument 9); 0 otherwise.
+static int vorlo_parseTrack(t_vorlo *x, short argc, const t_atom *argv, int *track)
+{
+    enum { VORLO_ARG_TRACK = 9 };
+    *track = 0;
+    if (!x->isImport || argc < VORLO_ARG_TRACK)
+        return 0;
+    double t = atom_getfloat(vorlo_arg(argv, VORLO_ARG_TRACK));
+    if (!isfinite(t) || t < 0 || t > VORLO_MAX_OUT_CHANNEL) {
+        object_error(&x->ob, "arg %d must be a channel number from 0 to %d", (int)VORLO_ARG_TRACK,
+                     (int)VORLO_MAX_OUT_CHANNEL);
+        return -1;
+    }
+    *track = (int)t;
+    return 0;
+}
+
+static int vorlo_findOption(const char *word)
+{
+    static const char *const words[] = {"mono", "2chan", "s_mono", "s_stereo", "route"};
+    for (int i = 0; i < VORLO_OPT_NONE; ++i)
+        if (strcmp(word, words[i]) == 0)
+            return i;
+    return VORLO_OPT_NONE;
+}
+
+static int vorlo_applyOption(t_vorlo *x, int option, int track, int trackNumber)
+{
+    switch (option) {
+    case VORLO_OPT_MONO:
+        vorlo_routeEvery(x, track);
+        return 0;
+    case VORLO_OPT_2CHAN:
+        if (vorlo_checkOutChannel(x, track + 1, trackNumber) != 0)
+            return -1;
+        vorlo_clearRoutes(x);
+        x->routeList[0][0] = 0;
+        x->routeList[0][1] = track;
+        x->routeList[1][0] = 1;
+        x->routeList[1][1] = track + 1;
+        x->routeIsUsed = 1;
+        x->twoChan = 1;
+        return 0;
+    default:
+        x->requestedChannels = option == VORLO_OPT_S_MONO ? 1 : 2;
+        x->startTrack = track;
+        return 0;
+    }
+}
+
+static int vorlo_parseChannelOption(t_vorlo *x, short argc, const t_atom *argv)
+{
+    int number = x->isImport ? VORLO_ARG_IMPORT_OPTION : VORLO_ARG_OPTION;
+    if (argc < number) {
+        if (x->isImport)
+            vorlo_routeEvery(x, -1);
+        return 0;
+    }
+    int option = vorlo_findOption(atom_getsym(vorlo_arg(argv, number))->s_name);
+    if (option == VORLO_OPT_NONE) {
+        object_error(&x->ob, "unknown argument %d", number);
+        return -1;
+    }
+    if (option == VORLO_OPT_ROUTE)
+        return vorlo_parseRoute(x, argc, argv, number + 1);
+    int track;
+    if (vorlo_parseTrack(x, argc, argv, &track) != 0)
+        return -1;
+    return vorlo_applyOption(x, option, track, number + 1);
+}
+
+static int vorlo_takeSnapshot(t_vorlo *x)
+{
+    x->targetSr = buffer_getsamplerate(x->buffer_obj);
+    x->targetFrames = buffer_getframecount(x->buffer_obj);
+    x->targetChannels = buffer_getchannelcount(x->buffer_obj);
+    if (x->isImport && x->targetFrames <= 0) {
+        object_error(&x->ob, "You can not import into a buffer with size 0");
+        return -1;
+    }
+    return 0;
+}
+
+static void vorlo_startLoader(t_vorlo *x)
+{
+    x->abort_request = 0;
+    if (x->debug)
+        object_post(&x->ob, "----- start decoding %s",
+                    x->dictFilepath ? string_getptr(x->dictFilepath) : x->sourceSym->s_name);
+    systhread_create((method)vorlo_threadproc_load, x, 0, 0, 0, &x->loader_thread);
+}
+
+// Everything after the source, and the target: an info request needs neither.
+static int vorlo_parseTargetRequest(t_vorlo *x, short argc, const t_atom *argv)
+{
+    if (vorlo_takeTarget(x) != 0 || vorlo_parsePositions(x, argc, argv) != 0 ||
+        vorlo_parseChannelOption(x, argc, argv) != 0)
+        return -1;
+    return vorlo_takeSnapshot(x);
+}
+
+void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
+{
+    if (argc <= 0 || !argv) {
+        object_error(&x->ob, "%s", vorlo_usage);
+        return;
+    }
+    vorlo_stopAll(x);
+    if (!x->frame || !x->resampledFrame) {
+        object_error(&x->ob, "Could not allocate memory for frame.");
+        outlet_bang(x->out_error);
+        return;
+    }
+    if (vorlo_parseSource(x, s, argv) != 0)
+        return;
+    if (!x->isInfo && vorlo_parseTargetRequest(x, argc, argv) != 0)
+        return;
+    vorlo_startLoader(x);
+}

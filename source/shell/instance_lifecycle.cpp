@@ -1,0 +1,109 @@
+// Making and freeing an instance. What vorlo_new makes, vorlo_free releases, after it has
+// stopped the loader that might still use it.
+#include "object_record.h"
+
+static void vorlo_makeQueue(t_vorlo *x)
+{
+    x->qelem_loadexit = (t_qelem *)qelem_new(x, (method)vorlo_loadExitNotify);
+    x->qelem_startread = (t_qelem *)qelem_new(x, (method)vorlo_startReadNotify);
+    x->qelem_err = (t_qelem *)qelem_new(x, (method)vorlo_errNotify);
+    x->qelem_done = (t_qelem *)qelem_new(x, (method)vorlo_done);
+}
+
+// Outlets are made right to left: list, done, error, spare as the patcher shows them.
+static void vorlo_makeOutlets(t_vorlo *x)
+{
+    x->out_spare = bangout(x);
+    x->out_error = bangout(x);
+    x->out_done = bangout(x);
+    x->out_props = listout(x);
+}
+
+// A load refuses to start without both frames (see vorlo_doReplace), so a failure here is
+// reported and the instance lives on.
+static void vorlo_makeFrames(t_vorlo *x)
+{
+    vorlo_ff_init_packet(&x->packet);
+    x->frame = av_frame_alloc();
+    if (!x->frame)
+        object_error(&x->ob, "Could not allocate memory for frame.\n");
+    x->resampledFrame = av_frame_alloc();
+    if (!x->resampledFrame)
+        object_error(&x->ob, "Could not allocate memory for resampledFrame.\n");
+}
+
+static void vorlo_setAttrDefaults(t_vorlo *x)
+{
+    x->resample = 0;
+    atom_setsym(&x->metadatadict, gensym(""));
+    x->debug = 0;
+    x->stream_nb = -1;
+    x->import_mix = 0;
+    x->import_gain = 0.f;
+    x->fadein = 0.f;
+    x->fadeout = 0.f;
+    x->fadein_exp = 1.f;
+    x->fadeout_exp = 1.f;
+}
+
+// The first argument names the target, unless the box begins with its attribute arguments:
+// "@debug" is never a buffer~ name.
+static t_symbol *vorlo_boxBufferName(short argc, t_atom *argv)
+{
+    if (argc <= 0)
+        return _sym_nothing;
+    t_symbol *name = atom_getsymarg(0, argc, argv);
+    return name->s_name[0] == '@' ? _sym_nothing : name;
+}
+
+void *vorlo_new(t_symbol *s, long argc, t_atom *argv)
+{
+    (void)s;
+    t_vorlo *x = (t_vorlo *)object_alloc(s_vorlo_class);
+    if (!x)
+        return nullptr;
+    short count = vorlo_shortCount(argc);
+    x->buffer_name = vorlo_boxBufferName(count, argv);
+    x->buffer_ref = nullptr;
+    x->loader_thread = nullptr;
+    x->abort_request = 0;
+    x->source_buffer_ref = nullptr;
+    x->source_buffer_obj = nullptr;
+    systhread_mutex_new(&x->mutex, SYSTHREAD_MUTEX_NORMAL);
+    vorlo_makeQueue(x);
+    vorlo_makeOutlets(x);
+    x->index = 0;
+    x->indexLimit = 0;
+    x->formatCtx = nullptr;
+    x->codecCtx = nullptr;
+    x->streamIndex = -1;
+    vorlo_makeFrames(x);
+    x->swrCtx = nullptr;
+    x->isInfo = 0;
+    x->dictFilepath = nullptr;
+    x->requestedChannels = 0;
+    vorlo_setAttrDefaults(x);
+    attr_args_process(x, count, argv);
+    return x;
+}
+
+void vorlo_free(t_vorlo *x)
+{
+    // The box is going away: what a stopped load still raised is dropped with it.
+    vorlo_joinLoader(x);
+    av_frame_free(&x->frame);
+    av_frame_free(&x->resampledFrame);
+    av_packet_unref(&x->packet);
+    swr_free(&x->swrCtx);
+    vorlo_releaseTarget(x);
+    object_free(x->source_buffer_ref);
+    x->source_buffer_ref = nullptr;
+    // A request that failed after reading a dictionary leaves its path for the next one.
+    object_free(x->dictFilepath);
+    x->dictFilepath = nullptr;
+    systhread_mutex_free(x->mutex);
+    qelem_free(x->qelem_loadexit);
+    qelem_free(x->qelem_startread);
+    qelem_free(x->qelem_err);
+    qelem_free(x->qelem_done);
+}

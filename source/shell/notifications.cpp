@@ -1,0 +1,47 @@
+// The loader's signals to the main thread. The loader marks each in `raised` before it sets
+// the queue element, so that the stop sequence knows which ones an ending loader left.
+#include "object_record.h"
+
+void vorlo_raise(t_vorlo *x, int32_t note)
+{
+    x->raised |= note;
+    switch (note) {
+    case VORLO_NOTE_LOADEXIT: qelem_set(x->qelem_loadexit); break;
+    case VORLO_NOTE_STARTREAD: qelem_set(x->qelem_startread); break;
+    case VORLO_NOTE_ERR: qelem_set(x->qelem_err); break;
+    case VORLO_NOTE_DONE: qelem_set(x->qelem_done); break;
+    default: break;
+    }
+}
+
+void vorlo_startReadNotify(t_vorlo *x)
+{
+    x->raised &= ~VORLO_NOTE_STARTREAD;
+    outlet_list(x->out_props, nullptr, VORLO_PROPS, x->file_props);
+    // Writing has begun: the rest of the load may yield to the host's own work.
+    if (x->loader_thread)
+        systhread_setpriority(x->loader_thread, -1);
+}
+
+void vorlo_errNotify(t_vorlo *x)
+{
+    x->raised &= ~VORLO_NOTE_ERR;
+    outlet_bang(x->out_error);
+}
+
+void vorlo_done(t_vorlo *x)
+{
+    x->raised &= ~VORLO_NOTE_DONE;
+    outlet_bang(x->out_done);
+}
+
+void vorlo_deliverNotes(t_vorlo *x, int32_t notes)
+{
+    // The resize of a stopped load is never delivered: nothing waits for it any more.
+    if (notes & VORLO_NOTE_STARTREAD)
+        vorlo_startReadNotify(x);
+    if (notes & VORLO_NOTE_ERR)
+        vorlo_errNotify(x);
+    if (notes & VORLO_NOTE_DONE)
+        vorlo_done(x);
+}
