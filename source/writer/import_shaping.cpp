@@ -1,0 +1,151 @@
+// The checks and values that a load prepares once before its first sample: which route
+// pairs can be honoured, how many channels the route needs, which target channels an
+// import may touch, and the gain and fade values of an import.
+#include "writer.h"
+
+#include <limits.h>
+#include <math.h>
+
+// The highest output channel a route may name: the result's channel count is an 8-bit value.
+enum { VORLO_ROUTE_MAX_OUT = 126 };
+
+static int vorlo_routeChannel(double number)
+{
+    if (!(number > -1e6 && number < 1e6))
+        return INT_MIN;
+    return (int)number;
+}
+
+int vorlo_routeIn(const t_vorlo *x, int k) { return vorlo_routeChannel(x->routeList[k][0]); }
+int vorlo_routeOut(const t_vorlo *x, int k) { return vorlo_routeChannel(x->routeList[k][1]); }
+
+// The input must be a source channel or -1 (an output that is listed but fed nothing);
+// any other negative input would address the mixing matrix outside its rows.
+static int vorlo_routePairIsValid(const t_vorlo *x, int in, int out, int sourceChannels)
+{
+    if (in != VORLO_ROUTE_SILENT && (in < 0 || in >= sourceChannels))
+        return 0;
+    if (out < 0 || out > VORLO_ROUTE_MAX_OUT)
+        return 0;
+    return !x->isImport || out < x->targetChannels;
+}
+
+// Target channels keep the order of their first appearance; a full list takes no more.
+static void vorlo_listOutputChannel(t_vorlo *x, int out)
+{
+    for (int k = 0; k < VORLO_ROUTE_PAIRS; k++) {
+        int32_t *slot = &x->import_output_channel_list[k];
+        if (*slot == out)
+            return;
+        if (*slot == VORLO_ROUTE_EMPTY) {
+            *slot = out;
+            return;
+        }
+    }
+}
+
+static void vorlo_postOutputChannelList(t_vorlo *x)
+{
+    char piece[32] = "import_output_channel_list: ";
+    object_poststring(&x->ob, 0, 6, piece);
+    for (int k = 0; k < VORLO_ROUTE_PAIRS && x->import_output_channel_list[k] != VORLO_ROUTE_EMPTY; k++) {
+        snprintf(piece, sizeof piece, "%i ", (int)x->import_output_channel_list[k]);
+        object_poststring(&x->ob, 0, 6, piece);
+    }
+    // The line is ended even when all 256 slots are used, so that the next post starts a line.
+    piece[0] = '\0';
+    object_poststring(&x->ob, 0, 7, piece);
+}
+
+void vorlo_validateRouting(t_vorlo *x)
+{
+    if (!x->routeIsUsed)
+        return;
+    int sourceChannels = vorlo_ff_channels(x->codecCtx);
+    if (x->isImport)
+        for (int k = 0; k < VORLO_ROUTE_PAIRS; k++)
+            x->import_output_channel_list[k] = VORLO_ROUTE_EMPTY;
+    // "2chan" on a one-channel source feeds that channel to both outputs.
+    if (x->twoChan && sourceChannels == 1)
+        x->routeList[1][0] = 0;
+
+    int maxOut = 0;
+    for (int k = 0; k < VORLO_ROUTE_PAIRS; k++) {
+        int in = vorlo_routeIn(x, k);
+        if (in == VORLO_ROUTE_EMPTY)
+            continue;
+        int out = vorlo_routeOut(x, k);
+        if (!vorlo_routePairIsValid(x, in, out, sourceChannels)) {
+            x->routeList[k][0] = VORLO_ROUTE_EMPTY;
+            x->routeList[k][1] = VORLO_ROUTE_EMPTY;
+            continue;
+        }
+        if (out > maxOut)
+            maxOut = out;
+        if (x->isImport)
+            vorlo_listOutputChannel(x, out);
+    }
+    x->requestedChannels = (signed char)(maxOut + 1);
+    if (x->debug && x->isImport)
+        vorlo_postOutputChannelList(x);
+}
+
+// An interleaved sample count from a product of seconds, rate and channels: toward zero,
+// NaN as no samples, and never beyond what a position holds.
+static vorlo_count vorlo_truncCount(double samples)
+{
+    if (samples != samples)
+        return 0;
+    if (samples >= 9.2e18)
+        return INT64_MAX;
+    if (samples <= -9.2e18)
+        return INT64_MIN;
+    return (vorlo_count)samples;
+}
+
+// The writer uses a step only at positions inside its fade, so an empty fade needs none.
+static float vorlo_fadeStep(vorlo_count samples)
+{
+    return samples > 0 ? (float)(1.0 / (double)samples) : 0.0f;
+}
+
+// Fades longer than the import are shortened in the attributes themselves, so the value
+// stays what the patch holds afterwards.
+static void vorlo_shortenFades(t_vorlo *x, double seconds)
+{
+    double milliseconds = seconds * 1000.0;
+    if (x->fadeout / 1000.0 > seconds) {
+        if (x->debug)
+            object_warn(&x->ob, "Your fade-OUT (%f ms) is shortened as it is longer than imported length (%f ms)",
+                        x->fadeout, milliseconds);
+        x->fadeout = (float)milliseconds;
+    }
+    if (x->fadein / 1000.0 > seconds) {
+        if (x->debug)
+            object_warn(&x->ob, "Your fade-IN (%f ms) is shortened as it is longer than the imported length (%f ms)",
+                        x->fadein, milliseconds);
+        x->fadein = (float)milliseconds;
+    }
+    if (x->debug && x->fadeout / 1000.0 + x->fadein / 1000.0 > seconds)
+        object_warn(&x->ob, "Your fade-IN and fade-OUT overlap!");
+}
+
+void vorlo_prepareImport(t_vorlo *x)
+{
+    double seconds = x->length;
+    double rate = x->resultSampleRate;
+    double channels = x->resultChannels;
+    vorlo_shortenFades(x, seconds);
+    if (x->fadeout != 0.0f) {
+        x->importSamples = vorlo_truncCount(seconds * rate * channels);
+        x->fadeoutSamples = vorlo_truncCount(x->fadeout / 1000.0 * rate * channels);
+        x->fadeoutStart = x->importSamples - x->fadeoutSamples;
+        x->fadeoutStep = vorlo_fadeStep(x->fadeoutSamples);
+    }
+    if (x->fadein != 0.0f) {
+        x->fadeinSamples = vorlo_truncCount(channels * (rate * (x->fadein / 1000.0)));
+        x->fadeinStep = vorlo_fadeStep(x->fadeinSamples);
+    }
+    if (x->import_gain != 0.0f)
+        x->gainFactor = powf(10.0f, x->import_gain / 20.0f);
+}

@@ -1,0 +1,201 @@
+// Between the decoder and the frame writer: the choice of path per frame, and the
+// resampler that changes the rate, routes or mixes the channels and keeps the format.
+#include "writer.h"
+
+int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx)
+{
+    if (x->routeIsUsed)
+        return 1;
+    if (!vorlo_resultRateIndex(x) && !x->requestedChannels && !x->isImport)
+        return 0;
+    return codecCtx->sample_rate != x->resultSampleRate ||
+           vorlo_ff_channels(codecCtx) != vorlo_writerChannels(x);
+}
+
+// The layout the resampler takes in. A stream without one is described by the default
+// layout of its count (or by no named order), and every input frame is described the same
+// way, so that the library never sees its input change.
+static uint64_t vorlo_inputLayout(const AVCodecContext *codecCtx)
+{
+    uint64_t mask = vorlo_ff_ctx_layout(codecCtx);
+    return mask ? mask : vorlo_ff_default_layout(vorlo_ff_channels(codecCtx));
+}
+
+static const char *const vorlo_swrModeNames[] = {
+    "swr mode: routeIsUsed",
+    "swr mode: input_ch_count == output_ch_count",
+    "swr mode: s_mono",
+    "swr mode: s_stereo",
+    "swr mode: codecCtx->channels != resultChannels",
+};
+
+static void vorlo_postRouteMatrix(t_vorlo *x, const double *matrix, int inChannels, int outChannels)
+{
+    char piece[32];
+    object_post(&x->ob, "route matrix:");
+    for (int o = 0; o < outChannels; o++) {
+        snprintf(piece, sizeof piece, "out %i: ", o);
+        object_poststring(&x->ob, 0, 6, piece);
+        for (int i = 0; i < inChannels; i++) {
+            snprintf(piece, sizeof piece, "%.2lf", matrix[(size_t)o * inChannels + i]);
+            object_poststring(&x->ob, 0, i == inChannels - 1 ? 7 : 6, piece);
+        }
+    }
+}
+
+// Only a route's matrix is essential enough to report when the library refuses it; without
+// a sum matrix the library mixes by the layouts.
+static void vorlo_setMixMatrix(t_vorlo *x, vorlo_swrMode mode, int inChannels, int outChannels)
+{
+    double *matrix;
+    int ret = vorlo_mixMatrix(x, mode, inChannels, outChannels, &matrix);
+    if (ret > 0) {
+        if (mode == VORLO_SWR_MONO)
+            post("setting mono MATRIX");
+        else if (mode == VORLO_SWR_STEREO)
+            post("setting stereo MATRIX");
+        else if (x->debug)
+            vorlo_postRouteMatrix(x, matrix, inChannels, outChannels);
+        ret = swr_set_matrix(x->swrCtx, matrix, inChannels);
+    }
+    av_free(matrix);
+    if (ret < 0 && mode == VORLO_SWR_ROUTE)
+        object_error(&x->ob, "Could not set matrix");
+}
+
+static void vorlo_postResamplerResult(t_vorlo *x, const AVCodecContext *codecCtx)
+{
+    if (x->resultChannels != vorlo_ff_channels(codecCtx))
+        object_post(&x->ob, "swr resultChannels: %i", (int)x->resultChannels);
+    if (x->resultSampleRate != codecCtx->sample_rate)
+        object_post(&x->ob, "swr resultSampleRate: %i", (int)x->resultSampleRate);
+}
+
+// Built from the context and the request as they stand at the first frame that needs it,
+// and kept for the rest of the load. A failure cuts the load short.
+static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
+{
+    if (x->debug)
+        object_post(&x->ob, "prepare SWR context");
+    x->swrCtx = swr_alloc();
+    if (!x->swrCtx) {
+        object_error(&x->ob, "Could not allocate resampler context");
+        x->loadFailed = 1;
+        return AVERROR(ENOMEM);
+    }
+    int inChannels = vorlo_ff_channels(codecCtx);
+    vorlo_swrMode mode = vorlo_swrModeOf(x, inChannels);
+    int outChannels = vorlo_swrOutChannels(x, mode, inChannels);
+    uint64_t inLayout = vorlo_inputLayout(codecCtx);
+    x->resultChannelLayout = mode == VORLO_SWR_EQUAL ? inLayout : vorlo_ff_default_layout(outChannels);
+
+    vorlo_ff_swr_set_layout(x->swrCtx, "in", inLayout, inChannels);
+    av_opt_set_int(x->swrCtx, "in_sample_rate", codecCtx->sample_rate, 0);
+    av_opt_set_sample_fmt(x->swrCtx, "in_sample_fmt", codecCtx->sample_fmt, 0);
+    if (x->debug)
+        object_post(&x->ob, "%s", vorlo_swrModeNames[mode]);
+    vorlo_ff_swr_set_layout(x->swrCtx, "out", x->resultChannelLayout, outChannels);
+    vorlo_setMixMatrix(x, mode, inChannels, outChannels);
+    // The format is never changed, so the writer reads the result with the decoder's format.
+    av_opt_set_int(x->swrCtx, "out_sample_rate", x->resultSampleRate, 0);
+    av_opt_set_sample_fmt(x->swrCtx, "out_sample_fmt", codecCtx->sample_fmt, 0);
+
+    int ret = swr_init(x->swrCtx);
+    if (ret < 0) {
+        object_error(&x->ob, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
+        x->loadFailed = 1;
+        return ret;
+    }
+    if (x->debug)
+        vorlo_postResamplerResult(x, codecCtx);
+    return 0;
+}
+
+// Converts `input` (null for what the resampler holds back) into resampledFrame and writes
+// it. Returns the number of sample frames written, or a negative code after its message.
+static int vorlo_convertAndWrite(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame *input)
+{
+    AVFrame *out = x->resampledFrame;
+    if (!out) {
+        object_error(&x->ob, "Error converting frame: %s", vorlo_errtext(AVERROR(ENOMEM)));
+        x->loadFailed = 1;
+        return AVERROR(ENOMEM);
+    }
+    int inChannels = vorlo_ff_channels(codecCtx);
+    int outChannels = vorlo_swrOutChannels(x, vorlo_swrModeOf(x, inChannels), inChannels);
+    vorlo_ff_set_frame_layout(out, x->resultChannelLayout, outChannels);
+    out->sample_rate = x->resultSampleRate;
+    out->format = codecCtx->sample_fmt;
+
+    int ret = swr_convert_frame(x->swrCtx, out, input);
+    if (ret < 0) {
+        object_error(&x->ob, "Error converting frame: %s", vorlo_errtext(ret));
+        x->loadFailed = 1;
+    } else {
+        vorlo_handleFrame(x, codecCtx, out);
+        ret = out->nb_samples;
+    }
+    av_frame_unref(out);
+    return ret;
+}
+
+void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame)
+{
+    if (!x->swrCtx && vorlo_buildResampler(x, codecCtx) < 0)
+        return;
+    if (!swr_is_initialized(x->swrCtx))
+        return;
+    vorlo_ff_set_frame_layout(frame, vorlo_inputLayout(codecCtx), vorlo_ff_channels(codecCtx));
+    vorlo_convertAndWrite(x, codecCtx, frame);
+}
+
+// The library holds back the last samples of its input until it is told that no more
+// comes; they are asked for until none are left.
+void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx)
+{
+    if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
+        return;
+    while (swr_get_out_samples(x->swrCtx, 0) > 0 && vorlo_convertAndWrite(x, codecCtx, nullptr) > 0) {
+    }
+}
+
+// A run that starts over from another place must not begin with the samples that the
+// previous one left in the resampler; the configuration, matrix included, stays.
+void vorlo_resetResampler(t_vorlo *x)
+{
+    if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
+        return;
+    swr_close(x->swrCtx);
+    int ret = swr_init(x->swrCtx);
+    if (ret < 0) {
+        object_error(&x->ob, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
+        x->loadFailed = 1;
+    }
+}
+
+// A frame whose format or channel count is not the context's would be read outside its
+// planes; once a load has failed nothing more is written.
+static void vorlo_takeFrame(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+{
+    if (x->loadFailed)
+        return;
+    if (frame->format != codecCtx->sample_fmt || vorlo_ff_frame_channels(frame) != vorlo_ff_channels(codecCtx)) {
+        object_error(&x->ob, "skipped a frame whose sample format or channel count changed mid-stream");
+        return;
+    }
+    vorlo_anchorFrame(x, frame);
+    if (vorlo_needsResampler(x, codecCtx))
+        vorlo_handleFrame_resample(x, codecCtx, frame);
+    else
+        vorlo_handleFrame(x, codecCtx, frame);
+}
+
+int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+{
+    int ret;
+    while ((ret = avcodec_receive_frame(codecCtx, frame)) == 0) {
+        vorlo_takeFrame(x, codecCtx, frame);
+        av_frame_unref(frame);
+    }
+    return ret;
+}
