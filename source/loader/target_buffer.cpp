@@ -1,13 +1,112 @@
-// Target buffer preparation (placeholder until written).
+// The target buffer~ before and after writing: a buffer~ may be resized only on the main
+// thread, so the loader asks for the size it needs and waits; then it holds the samples
+// locked for the whole of the decoding.
 #include "object_record.h"
 
-void vorlo_loadExitNotify(t_vorlo *x)
+static const long VORLO_RESIZE_POLL_MS = 2;
+static const long VORLO_RESIZE_TIMEOUT_MS = 30000;
+
+static void vorlo_setResizeDone(t_vorlo *x, int32_t done)
 {
-    (void)x;
+    systhread_mutex_lock(x->mutex);
+    x->resize_done = done;
+    systhread_mutex_unlock(x->mutex);
 }
 
+// The waited time counts the sleeps, not the clock.
 int vorlo_resizeTarget(t_vorlo *x)
 {
-    (void)x;
-    return VORLO_RESIZE_ABORTED;
+    // Cleared before the request goes out, so that a flag left by an earlier load cannot
+    // end this wait.
+    vorlo_setResizeDone(x, 0);
+    vorlo_raise(x, VORLO_NOTE_LOADEXIT);
+    for (long waited = 0;;) {
+        if (x->resize_done == 1 && x->abort_request == 0) {
+            if (x->debug)
+                object_post(&x->ob, "buffer resize done in %i ms", (int)waited);
+            return VORLO_RESIZE_DONE;
+        }
+        if (x->abort_request != 0)
+            return VORLO_RESIZE_ABORTED;
+        systhread_sleep(VORLO_RESIZE_POLL_MS);
+        waited += VORLO_RESIZE_POLL_MS;
+        if (waited > VORLO_RESIZE_TIMEOUT_MS) {
+            object_error(&x->ob, "FATAL ERROR: the resize function timed out (>30sec)");
+            return VORLO_RESIZE_TIMEDOUT;
+        }
+    }
+}
+
+static void vorlo_setTargetRate(t_vorlo *x)
+{
+    // A snapshot that is not a number differs from every rate.
+    if (x->targetSr == (double)x->resultSampleRate) {
+        if (x->debug)
+            object_post(&x->ob, "buffer already has the correct sr (%i)", (int)x->targetSr);
+        return;
+    }
+    t_atom rate;
+    atom_setfloat(&rate, (float)x->resultSampleRate);
+    typedmess(x->buffer_obj, symsr, 1, &rate);
+    if (x->debug)
+        object_post(&x->ob, "setting buffer sr (%i)", x->resultSampleRate);
+}
+
+static void vorlo_setTargetSize(t_vorlo *x)
+{
+    vorlo_count frames = x->indexLimit / x->resultChannels;
+    if (x->targetFrames == frames && x->targetChannels == x->resultChannels) {
+        if (x->debug)
+            object_post(&x->ob, "buffer already has the correct size (frames: %lld ch: %i)",
+                        (long long)x->targetFrames, x->resultChannels);
+        return;
+    }
+    t_atom size[2];
+    atom_setlong(&size[0], (t_atom_long)frames);
+    atom_setlong(&size[1], x->resultChannels);
+    typedmess(x->buffer_obj, symsizeinsamps, 2, size);
+    if (x->debug)
+        object_post(&x->ob, "setting buffer size (frames: %lld ch: %i)", (long long)frames, x->resultChannels);
+}
+
+// Main thread: the rate before the size, then the loader may go on.
+void vorlo_loadExitNotify(t_vorlo *x)
+{
+    x->raised &= ~VORLO_NOTE_LOADEXIT;
+    vorlo_setTargetRate(x);
+    vorlo_setTargetSize(x);
+    vorlo_setResizeDone(x, 1);
+}
+
+// The host may not have honoured the resize: the buffer as it is decides how far the
+// writer may go, and a buffer with another channel count cannot take the result's rows.
+bool vorlo_lockTarget(t_vorlo *x)
+{
+    x->targetSamples = x->buffer_obj ? buffer_locksamples(x->buffer_obj) : nullptr;
+    if (!x->targetSamples) {
+        object_error(&x->ob, "the samples of the target buffer~ could not be locked: nothing was written");
+        return false;
+    }
+    vorlo_count frames = buffer_getframecount(x->buffer_obj);
+    vorlo_count channels = buffer_getchannelcount(x->buffer_obj);
+    if (channels != x->resultChannels) {
+        vorlo_unlockTarget(x);
+        object_error(&x->ob, "the target buffer~ has %lld channels instead of %i: nothing was written",
+                     (long long)channels, x->resultChannels);
+        return false;
+    }
+    if (frames * channels < x->indexLimit) {
+        object_warn(&x->ob, "the target buffer~ holds only %lld frames of %lld: the rest is not written",
+                    (long long)frames, (long long)(x->indexLimit / x->resultChannels));
+        x->indexLimit = frames * channels;
+    }
+    return true;
+}
+
+void vorlo_unlockTarget(t_vorlo *x)
+{
+    if (!x->targetSamples)
+        return;
+    buffer_unlocksamples(x->buffer_obj);
+    x->targetSamples = nullptr;
 }

@@ -1,0 +1,179 @@
+// The loader thread beside the main thread: a stop while decoding, a stop while the loader
+// waits for the resize, a new request over a running one, and loads side by side. Each case
+// waits for a state of the loader, never for a time.
+#include "fixtures.h"
+#include "headless_host.h"
+#include "object_record.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <thread>
+
+namespace {
+
+t_vorlo *record(const HostSession &s)
+{
+    return (t_vorlo *)host_instance(s.id);
+}
+
+// Polls without pumping the main thread, so that the loader's notifications stay queued.
+bool await(const std::function<bool()> &condition)
+{
+    for (int i = 0; i < 60000; i++) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// Pumps the main thread until an outlet line appears; the lines seen are kept in `seen`.
+bool pump_until(const std::string &line, std::vector<std::string> *seen)
+{
+    for (int i = 0; i < 6000; i++) {
+        host_idle(10);
+        std::vector<std::string> more = take_outlets();
+        seen->insert(seen->end(), more.begin(), more.end());
+        if (has_line(*seen, line))
+            return true;
+    }
+    return false;
+}
+
+// A file that arrives through a pipe: the first part at once, the rest never. The writer
+// closes the pipe once the instance has been asked to stop, as a stalled source would end.
+struct SlowSource {
+    std::string path;
+    std::atomic<bool> released{false};
+    std::thread writer;
+    SlowSource(const std::string &file, double part, const std::atomic<int32_t> *stop)
+    {
+        static int pipes = 0;
+        // The loader may stop reading before all is written.
+        signal(SIGPIPE, SIG_IGN);
+        path = fixture_dir_path("pipe-" + std::to_string(getpid()) + "-" + std::to_string(pipes++) + ".flac");
+        unlink(path.c_str());
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+        std::ifstream in(file, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        data.resize((size_t)(data.size() * part));
+        writer = std::thread([this, data, stop] {
+            int fd = open(path.c_str(), O_WRONLY);
+            for (size_t done = 0; fd >= 0 && done < data.size();) {
+                ssize_t n = write(fd, data.data() + done, data.size() - done);
+                if (n <= 0)
+                    break;
+                done += (size_t)n;
+            }
+            while (*stop == 0 && !released)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            close(fd);
+        });
+    }
+    ~SlowSource()
+    {
+        released = true;
+        writer.join();
+        unlink(path.c_str());
+    }
+};
+
+// A break while decoding: what was written stays, in its place, the rest is untouched, and
+// the done bang follows. The source stalls after 8 of its 20 seconds, so the break comes
+// while the loader is still at work.
+TEST(Stop, BreakWhileDecodingKeepsWhatWasWritten)
+{
+    std::string file = fixture("long.flac");
+    Decoded reference = reference_decode(file);
+    {
+        HostSession s;
+        t_vorlo *x = record(s);
+        SlowSource source(file, 0.4, &x->abort_request);
+        s.send("replace " + source.path);
+        std::vector<std::string> seen;
+        ASSERT_TRUE(pump_until(s.id + " 0: 44100. 1 20000. 0. FC flac " + source.path, &seen))
+            << joined(take_console());
+        s.send("break");
+        ASSERT_TRUE(host_wait(60));
+        std::vector<std::string> more = take_outlets();
+        seen.insert(seen.end(), more.begin(), more.end());
+        EXPECT_TRUE(has_line(seen, s.id + " 1: bang")) << joined(seen) << joined(take_console());
+        EXPECT_FALSE(has_line(seen, s.id + " 2: bang")) << joined(take_console());
+
+        Decoded buffer = s.contents();
+        ASSERT_EQ(buffer.frames(), reference.frames());
+        size_t written = 0;
+        while (written < buffer.samples.size() && buffer.samples[written] == reference.samples[written])
+            written++;
+        EXPECT_GT(written, 0u);
+        EXPECT_LT(written, (size_t)(9 * 44100));
+        std::vector<float> silence(buffer.samples.size() - written, 0.0f);
+        EXPECT_EQ(first_difference(buffer.samples, silence, (long)written, 0), "");
+    }
+    EXPECT_EQ(host_alive_count(), 0);
+}
+
+// A break while the loader waits for the buffer~ to be sized: no bang, no resize.
+TEST(Stop, BreakDuringTheResizeWait)
+{
+    {
+        HostSession s("@debug 1", 10, 1, 44100);
+        t_vorlo *x = record(s);
+        s.send("replace " + fixture("s16.flac"));
+        ASSERT_TRUE(await([x] { return (x->raised & VORLO_NOTE_LOADEXIT) != 0; }));
+        s.send("break");
+        host_idle(20);
+        EXPECT_TRUE(take_outlets().empty());
+        EXPECT_TRUE(has_line(take_console(), "vorlo~: aborting thread ! reason: -Abort Request-"));
+        EXPECT_TRUE(host_buffer_messages(s.buffer).empty());
+        EXPECT_EQ(s.contents().frames(), 10);
+    }
+    EXPECT_EQ(host_alive_count(), 0);
+}
+
+// A new request over a load still waiting for its resize: only the new one is heard of.
+TEST(Stop, NewRequestReplacesTheRunningLoad)
+{
+    std::string first = fixture("s16.flac"), second = fixture("ch3.wav");
+    HostSession s;
+    t_vorlo *x = record(s);
+    s.send("replace " + first);
+    ASSERT_TRUE(await([x] { return (x->raised & VORLO_NOTE_LOADEXIT) != 0; }));
+    s.send("replace " + second);
+    ASSERT_TRUE(host_wait(60));
+    std::vector<std::string> wanted = {s.id + " 0: 44100. 3 2000. 0. \"FL FR LFE\" pcm_s16le " + second,
+                                       s.id + " 1: bang"};
+    EXPECT_EQ(take_outlets(), wanted) << joined(take_console());
+    Decoded reference = reference_decode(second);
+    EXPECT_EQ(s.contents().samples, reference.samples);
+}
+
+// Loaders of two instances run side by side and share nothing.
+TEST(SideBySide, TwoInstancesLoadAtOnce)
+{
+    std::string a = fixture("s16.flac"), b = fixture("vorbis.ogg");
+    HostSession sa, sb;
+    sa.send("replace " + a);
+    sb.send("replace " + b + " 1 sec");
+    ASSERT_TRUE(host_wait(60));
+    std::vector<std::string> outlets = take_outlets();
+    EXPECT_TRUE(has_line(outlets, sa.id + " 1: bang")) << joined(outlets);
+    EXPECT_TRUE(has_line(outlets, sb.id + " 1: bang")) << joined(outlets);
+    EXPECT_EQ(sa.contents().samples, reference_decode(a).samples);
+    Decoded rb = reference_decode(b), got = sb.contents();
+    ASSERT_EQ(got.frames(), rb.frames());
+    EXPECT_EQ(first_difference(got.samples, rb.samples, 0, 2.5f / 32767), "");
+}
+
+} // namespace

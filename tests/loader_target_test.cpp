@@ -1,0 +1,109 @@
+// The target buffer~ on both sides of the resize hand-off, called directly on a record whose
+// last load left it pointing at its buffer~: the main thread's resize, the loader's wait
+// when a stop comes, and the lock that refuses what the buffer~ cannot hold.
+#include "fixtures.h"
+#include "headless_host.h"
+#include "object_record.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Target : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        session.load("replace " + fixture("ch1.wav"));
+        take_outlets();
+        take_console();
+        x = (t_vorlo *)host_instance(session.id);
+        ASSERT_NE(x->buffer_obj, nullptr);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(x->targetSamples, nullptr);
+        take_console();
+    }
+    HostSession session{"@debug 1"};
+    t_vorlo *x = nullptr;
+};
+
+TEST_F(Target, LoadExitSizesTheBufferAndReleasesTheLoader)
+{
+    x->targetSr = 44100;
+    x->targetFrames = 88200;
+    x->targetChannels = 1;
+    x->resultSampleRate = 32000;
+    x->resultChannels = 2;
+    x->indexLimit = 2 * 500;
+    x->resize_done = 0;
+    x->raised |= VORLO_NOTE_LOADEXIT;
+    vorlo_loadExitNotify(x);
+    EXPECT_EQ(x->resize_done, 1);
+    EXPECT_EQ(x->raised & VORLO_NOTE_LOADEXIT, 0);
+    std::vector<std::string> wanted = {"sr 32000.", "sizeinsamps 500 2"};
+    std::vector<std::string> messages = host_buffer_messages(session.buffer);
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()), wanted);
+    std::vector<std::string> console = take_console();
+    EXPECT_TRUE(has_line(console, "vorlo~: setting buffer sr (32000)")) << joined(console);
+    EXPECT_TRUE(has_line(console, "vorlo~: setting buffer size (frames: 500 ch: 2)")) << joined(console);
+    Decoded buffer = session.contents();
+    EXPECT_EQ(buffer.frames(), 500);
+    EXPECT_EQ(buffer.channels, 2);
+    EXPECT_EQ(buffer.rate, 32000);
+}
+
+// A stop ends the wait at once, whatever the main thread does.
+TEST_F(Target, ResizeWaitEndsOnAStop)
+{
+    x->abort_request = 1;
+    x->resize_done = 1;
+    EXPECT_EQ(vorlo_resizeTarget(x), VORLO_RESIZE_ABORTED);
+    EXPECT_EQ(x->resize_done, 0);
+    host_run_line(session.id + " break");
+}
+
+struct LockCase {
+    const char *name;
+    long frames, channels;  // of the buffer~ when it is locked
+    int resultChannels;
+    long indexLimit;
+    bool locked;
+    long limitAfter;
+    const char *console;
+};
+
+const LockCase kLocks[] = {
+    {"fits", 100, 2, 2, 200, true, 200, nullptr},
+    {"larger_than_needed", 300, 2, 2, 200, true, 200, nullptr},
+    {"shorter_than_needed", 60, 2, 2, 200, true, 120,
+     "vorlo~: warning: the target buffer~ holds only 60 frames of 100: the rest is not written"},
+    {"other_channel_count", 100, 1, 2, 200, false, 200,
+     "vorlo~: error: the target buffer~ has 1 channels instead of 2: nothing was written"},
+};
+
+class Lock : public Target, public ::testing::WithParamInterface<LockCase> {};
+
+// The writer never goes past what the locked buffer~ really holds.
+TEST_P(Lock, LockHoldsTheWriterToTheBuffer)
+{
+    const LockCase &c = GetParam();
+    host_buffer(session.buffer, c.frames, c.channels, 44100);
+    x->resultChannels = c.resultChannels;
+    x->indexLimit = c.indexLimit;
+    EXPECT_EQ(vorlo_lockTarget(x), c.locked);
+    EXPECT_EQ(x->indexLimit, c.limitAfter);
+    EXPECT_EQ(x->targetSamples != nullptr, c.locked);
+    vorlo_unlockTarget(x);
+    std::vector<std::string> console = take_console();
+    if (c.console)
+        EXPECT_EQ(console, std::vector<std::string>{c.console});
+    else
+        EXPECT_TRUE(console.empty()) << joined(console);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buffers, Lock, ::testing::ValuesIn(kLocks),
+                         [](const ::testing::TestParamInfo<LockCase> &info) { return std::string(info.param.name); });
+
+} // namespace

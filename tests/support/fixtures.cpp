@@ -1,0 +1,396 @@
+#include "fixtures.h"
+
+#include "ext.h"
+#include "headless_host.h"
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+namespace {
+
+struct Recipe {
+    const char *name;
+    int channels;
+    int rate;
+    const char *output;  // codec options of the audio output
+};
+
+// Two seconds (twenty for "long.flac") of noise per channel, a sine per channel for the
+// "sine" fixtures; the codec options decide the format.
+const Recipe kRecipes[] = {
+    {"u8.wav", 2, 44100, "-c:a pcm_u8"},
+    {"s16.wav", 2, 44100, "-c:a pcm_s16le"},
+    {"s24.wav", 2, 44100, "-c:a pcm_s24le"},
+    {"s32.wav", 2, 44100, "-c:a pcm_s32le"},
+    {"f32.wav", 2, 44100, "-c:a pcm_f32le"},
+    {"f64.wav", 2, 44100, "-c:a pcm_f64le"},
+    {"s16.aiff", 2, 44100, "-c:a pcm_s16be"},
+    {"s16.flac", 2, 44100, "-c:a flac"},
+    {"long.flac", 1, 44100, "-c:a flac"},
+    {"s24.flac", 2, 48000, "-c:a flac -sample_fmt s32"},
+    {"alac.m4a", 2, 44100, "-c:a alac"},
+    {"wavpack.wv", 2, 44100, "-c:a wavpack"},
+    {"mp3.mp3", 2, 44100, "-c:a libmp3lame -b:a 192k"},
+    {"aac.m4a", 2, 44100, "-c:a aac -aac_pns 0 -b:a 192k"},
+    {"opus.ogg", 2, 48000, "-c:a libopus -b:a 128k"},
+    {"vorbis.ogg", 2, 44100, "-c:a libvorbis"},
+    {"start.ts", 2, 44100, "-c:a mp2 -b:a 256k -output_ts_offset 1.4"},
+    {"video.mkv", 2, 44100, "-c:a flac"},
+    {"videoonly.mkv", 0, 0, ""},
+    {"twostreams.mkv", 2, 44100, "-c:a flac"},
+    {"sine.flac", 2, 44100, "-c:a flac"},
+    {"sine.mp3", 2, 44100, "-c:a libmp3lame -b:a 192k"},
+    {"ch1.wav", 1, 44100, "-c:a pcm_s16le"},
+    {"ch2.wav", 2, 44100, "-c:a pcm_s16le"},
+    {"ch3.wav", 3, 44100, "-c:a pcm_s16le"},
+    {"ch4.wav", 4, 44100, "-c:a pcm_s16le"},
+    {"ch5.wav", 5, 44100, "-c:a pcm_s16le"},
+    {"ch6.wav", 6, 44100, "-c:a pcm_s16le"},
+    {"ch7.wav", 7, 44100, "-c:a pcm_s16le"},
+    {"ch8.wav", 8, 44100, "-c:a pcm_s16le"},
+};
+
+const char *kVideo = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2";
+
+std::string fixture_dir()
+{
+    std::filesystem::create_directories(VORLO_FIXTURE_DIR);
+    return VORLO_FIXTURE_DIR;
+}
+
+// A filter graph of `channels` sources merged into the output `label`: noise, or for
+// "sine" fixtures a sine of its own frequency per channel.
+std::string signal_graph(bool sine, int seconds, int channels, int rate, int seed, const std::string &label)
+{
+    std::ostringstream g;
+    for (int c = 0; c < channels; c++) {
+        if (sine)
+            g << "sine=d=" << seconds << ":r=" << rate << ":f=" << 300 + 170 * c;
+        else
+            g << "anoisesrc=d=" << seconds << ":r=" << rate << ":a=0.5:seed=" << seed + c;
+        g << "[" << label << c << "];";
+    }
+    for (int c = 0; c < channels; c++)
+        g << "[" << label << c << "]";
+    if (channels > 1)
+        g << "amerge=inputs=" << channels;
+    else
+        g << "anull";
+    g << "[" << label << "]";
+    return g.str();
+}
+
+std::string recipe_command(const Recipe &r, const std::string &out)
+{
+    std::string name = r.name;
+    std::ostringstream cmd;
+    cmd << "ffmpeg -nostdin -v error -y ";
+    if (name == "videoonly.mkv") {
+        cmd << kVideo << " -c:v mpeg4 " << out;
+        return cmd.str();
+    }
+    bool sine = name.compare(0, 4, "sine") == 0;
+    int seconds = name == "long.flac" ? 20 : 2;
+    std::string graph = signal_graph(sine, seconds, r.channels, r.rate, 1, "a");
+    if (name == "twostreams.mkv")
+        graph += ";" + signal_graph(false, seconds, 1, r.rate, 101, "b");
+    if (name == "video.mkv")
+        cmd << kVideo << " ";
+    cmd << "-filter_complex \"" << graph << "\" ";
+    if (name == "video.mkv")
+        cmd << "-map 0:v -c:v mpeg4 ";
+    cmd << "-map \"[a]\" ";
+    if (name == "twostreams.mkv")
+        cmd << "-map \"[b]\" ";
+    cmd << r.output << " " << out;
+    return cmd.str();
+}
+
+// Files are made under a name of this process and then renamed, so that test programs
+// running side by side never see half a file.
+std::string temporary_name(const std::string &dir, const std::string &name)
+{
+    static std::atomic<int> counter{0};
+    return dir + "/.tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + name;
+}
+
+bool publish(const std::string &tmp, const std::string &path)
+{
+    std::error_code ec;
+    std::filesystem::rename(tmp, path, ec);
+    return !ec;
+}
+
+std::string run_capture(const std::string &cmd, std::string *out)
+{
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p)
+        return "cannot run: " + cmd;
+    char chunk[1 << 16];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, p)) > 0)
+        out->append(chunk, n);
+    int status = pclose(p);
+    return status == 0 ? "" : "failed: " + cmd;
+}
+
+struct StreamInfo {
+    std::string sample_fmt;
+    int channels = 0;
+    int rate = 0;
+};
+
+StreamInfo probe_stream(const std::string &path, int stream)
+{
+    std::string text;
+    std::string cmd = "ffprobe -v error -select_streams a:" + std::to_string(stream) +
+                      " -show_entries stream=sample_fmt,channels,sample_rate -of default=nw=1 '" +
+                      path + "'";
+    StreamInfo info;
+    // The sample format of the first decoded frame: what the stream's parameters say before
+    // decoding can name another decoder's format.
+    cmd += " && ffprobe -v error -select_streams a:" + std::to_string(stream) +
+           " -read_intervals %+#1 -show_entries frame=sample_fmt -of default=nw=1 '" + path + "'";
+    if (!run_capture(cmd, &text).empty())
+        return info;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "sample_fmt")
+            info.sample_fmt = value;
+        else if (key == "channels")
+            info.channels = atoi(value.c_str());
+        else if (key == "sample_rate")
+            info.rate = atoi(value.c_str());
+    }
+    return info;
+}
+
+// The raw format of the packed form of a decoder's sample format, and how the object's
+// writer turns one of its samples into a float.
+struct RawFormat {
+    const char *muxer;
+    int bytes;
+    float (*convert)(const unsigned char *p);
+};
+
+float from_u8(const unsigned char *p) { return (float)((int64_t)p[0] - 127) / 127.0f; }
+float from_s16(const unsigned char *p)
+{
+    int16_t v;
+    memcpy(&v, p, 2);
+    return (float)(int64_t)v / 32767.0f;
+}
+float from_s32(const unsigned char *p)
+{
+    int32_t v;
+    memcpy(&v, p, 4);
+    return (float)(int64_t)v / (float)2147483647;
+}
+float from_flt(const unsigned char *p)
+{
+    float v;
+    memcpy(&v, p, 4);
+    return v;
+}
+float from_dbl(const unsigned char *p)
+{
+    double v;
+    memcpy(&v, p, 8);
+    return (float)v;
+}
+
+bool raw_format(std::string fmt, RawFormat *raw)
+{
+    if (!fmt.empty() && fmt.back() == 'p')
+        fmt.pop_back();
+    static const std::map<std::string, RawFormat> formats = {
+        {"u8", {"u8", 1, from_u8}},       {"s16", {"s16le", 2, from_s16}},
+        {"s32", {"s32le", 4, from_s32}},  {"flt", {"f32le", 4, from_flt}},
+        {"dbl", {"f64le", 8, from_dbl}},
+    };
+    auto it = formats.find(fmt);
+    if (it == formats.end())
+        return false;
+    *raw = it->second;
+    return true;
+}
+
+std::mutex g_fixture_lock;
+
+} // namespace
+
+std::string fixture(const std::string &name)
+{
+    std::lock_guard<std::mutex> guard(g_fixture_lock);
+    std::string dir = fixture_dir();
+    std::string path = dir + "/" + name;
+    if (std::filesystem::exists(path))
+        return path;
+    if (name == "notaudio.txt") {
+        std::string tmp = temporary_name(dir, name);
+        std::ofstream(tmp) << "This is a text file and no audio at all.\n";
+        return publish(tmp, path) ? path : "";
+    }
+    for (const Recipe &r : kRecipes) {
+        if (name != r.name)
+            continue;
+        std::string tmp = temporary_name(dir, name);
+        std::string cmd = recipe_command(r, tmp);
+        if (system(cmd.c_str()) != 0) {
+            ADD_FAILURE() << "could not make fixture " << name << ": " << cmd;
+            return "";
+        }
+        return publish(tmp, path) ? path : "";
+    }
+    ADD_FAILURE() << "no recipe for fixture " << name;
+    return "";
+}
+
+std::string fixture_dir_path(const std::string &name)
+{
+    return fixture_dir() + "/" + name;
+}
+
+Decoded reference_decode(const std::string &path, int stream, int rate, int channels)
+{
+    Decoded d;
+    StreamInfo info = probe_stream(path, stream);
+    RawFormat raw;
+    if (!raw_format(info.sample_fmt, &raw)) {
+        ADD_FAILURE() << "no raw form for sample format '" << info.sample_fmt << "' of " << path;
+        return d;
+    }
+    d.rate = rate ? rate : info.rate;
+    d.channels = channels ? channels : info.channels;
+    std::ostringstream cmd;
+    cmd << "ffmpeg -nostdin -v error -i '" << path << "' -map 0:a:" << stream;
+    if (rate)
+        cmd << " -ar " << rate;
+    if (channels)
+        cmd << " -ac " << channels;
+    cmd << " -f " << raw.muxer << " -";
+    std::string bytes;
+    std::string failure = run_capture(cmd.str(), &bytes);
+    if (!failure.empty()) {
+        ADD_FAILURE() << failure;
+        return d;
+    }
+    d.samples.resize(bytes.size() / raw.bytes);
+    const unsigned char *p = (const unsigned char *)bytes.data();
+    for (size_t i = 0; i < d.samples.size(); i++)
+        d.samples[i] = raw.convert(p + i * raw.bytes);
+    return d;
+}
+
+std::string first_difference(const std::vector<float> &actual, const std::vector<float> &expected,
+                             long offset, float tolerance)
+{
+    std::ostringstream out;
+    int reported = 0;
+    for (size_t i = 0; i < expected.size() && reported < 2; i++) {
+        size_t at = (size_t)offset + i;
+        bool missing = at >= actual.size();
+        if (missing || !(std::fabs(actual[at] - expected[i]) <= tolerance)) {
+            out << "sample " << at << ": got " << (missing ? NAN : actual[at]) << ", expected "
+                << expected[i] << "; ";
+            reported++;
+        }
+    }
+    return out.str();
+}
+
+namespace {
+
+void start_host()
+{
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    host_init();
+    ext_main(nullptr);
+    host_capture(true);
+    host_take_console();
+}
+
+} // namespace
+
+HostSession::HostSession(const std::string &attributes, long frames, long channels, double rate)
+{
+    static int sessions = 0;
+    start_host();
+    sessions++;
+    id = "v" + std::to_string(sessions);
+    buffer = "snd" + std::to_string(sessions);
+    host_buffer(buffer, frames, channels, rate);
+    EXPECT_EQ(host_run_line("new " + id + " vorlo~ " + buffer + " " + attributes), 0);
+}
+
+HostSession::~HostSession()
+{
+    host_run_line("free " + id);
+}
+
+void HostSession::send(const std::string &message) const
+{
+    EXPECT_EQ(host_run_line(id + " " + message), 0) << message;
+}
+
+void HostSession::load(const std::string &message) const
+{
+    send(message);
+    EXPECT_TRUE(host_wait(120)) << "the load did not end: " << message;
+}
+
+Decoded HostSession::contents() const
+{
+    Decoded d;
+    long frames = 0, channels = 0;
+    double rate = 0;
+    EXPECT_TRUE(host_buffer_read(buffer, &frames, &channels, &rate, &d.samples));
+    d.rate = (int)rate;
+    d.channels = (int)channels;
+    return d;
+}
+
+HostSession::Result HostSession::run(const std::string &message) const
+{
+    load(message);
+    return {contents(), host_take_outlets(), host_take_console()};
+}
+
+std::vector<std::string> take_outlets() { return host_take_outlets(); }
+std::vector<std::string> take_console() { return host_take_console(); }
+
+bool has_line(const std::vector<std::string> &lines, const std::string &text)
+{
+    for (const std::string &l : lines)
+        if (l == text)
+            return true;
+    return false;
+}
+
+std::string joined(const std::vector<std::string> &lines)
+{
+    std::string s;
+    for (const std::string &l : lines)
+        s += l + "\n";
+    return s;
+}
