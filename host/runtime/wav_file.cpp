@@ -61,16 +61,30 @@ std::string header(long frames, long channels, double rate)
     return h;
 }
 
-std::string sample_bytes(const std::vector<float> &samples)
+// Little-endian bytes of samples [first, first + count).
+std::string sample_bytes(const std::vector<float> &samples, size_t first, size_t count)
 {
     std::string out;
-    out.reserve(samples.size() * 4);
-    for (float f : samples) {
+    out.reserve(count * 4);
+    for (size_t i = first; i < first + count; i++) {
         uint32_t bits;
-        memcpy(&bits, &f, 4);
+        memcpy(&bits, &samples[i], 4);
         put32(&out, bits);
     }
     return out;
+}
+
+// The samples go out in pieces, so that a long buffer~ is not held twice more as bytes.
+bool write_samples(FILE *f, const std::vector<float> &samples)
+{
+    const size_t piece = 1 << 16;
+    for (size_t first = 0; first < samples.size(); first += piece) {
+        size_t count = samples.size() - first < piece ? samples.size() - first : piece;
+        std::string bytes = sample_bytes(samples, first, count);
+        if (fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -93,8 +107,8 @@ bool host_write_wav(const std::string &name, const std::string &path, std::strin
         *error = "cannot open " + path;
         return false;
     }
-    std::string bytes = header(frames, channels, rate) + sample_bytes(samples);
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    std::string head = header(frames, channels, rate);
+    bool ok = fwrite(head.data(), 1, head.size(), f) == head.size() && write_samples(f, samples);
     ok = fclose(f) == 0 && ok;
     if (!ok)
         *error = "cannot write " + path;
