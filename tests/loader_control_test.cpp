@@ -63,7 +63,7 @@ class LoaderControl : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        shell_host();
+        start_vorlo();
         shell_prepare({"buffer~ snd 100 2", "new v vorlo~ snd"});
         x = shell_instance();
     }

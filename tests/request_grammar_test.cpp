@@ -281,7 +281,7 @@ class Grammar : public ::testing::TestWithParam<GrammarCase> {
 protected:
     void SetUp() override
     {
-        shell_host();
+        start_vorlo();
         shell_prepare({"buffer~ snd 100 2", "new v vorlo~ snd @debug 1"});
     }
     void TearDown() override
@@ -326,7 +326,7 @@ struct NonFiniteCase {
 
 TEST(GrammarNonFinite, RefusedWithTheArgumentNamed)
 {
-    shell_host();
+    start_vorlo();
     const double inf = INFINITY;
     const std::vector<NonFiniteCase> cases = {
         {"StartInfinite", "replace", {inf, 0}, {nullptr, "sec"}, "arg 2 must be a finite number not below 0"},

@@ -10,7 +10,7 @@ class Shell : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        shell_host();
+        start_vorlo();
         shell_prepare({"buffer~ snd 100 2", "new v vorlo~ snd"});
     }
     void TearDown() override
@@ -28,12 +28,12 @@ protected:
 
 TEST(ShellBanner, PostedOnceWithNoObject)
 {
-    EXPECT_EQ(shell_host(), std::vector<std::string>{"vorlo~ 2023/05/14 vorlo.example"});
+    EXPECT_EQ(start_vorlo(), std::vector<std::string>{"vorlo~ 2023/05/14 vorlo.example"});
 }
 
 TEST(ShellClass, AttributesAndTheirInspectorMetadata)
 {
-    shell_host();
+    start_vorlo();
     struct MetaCase {
         const char *attr;
         std::vector<std::string> subattrs;  // in the order they were added
@@ -250,7 +250,7 @@ TEST_F(Shell, DoubleClickOpensTheLastTarget)
 
 TEST(ShellRates, ResampleIndexNeverLeavesTheTable)
 {
-    shell_host();
+    start_vorlo();
     const int32_t rates[VORLO_SAMPLERATES] = {0,     8000,  11025,  16000,  22050,  32000,  44100,
                                               48000, 88200, 96000, 176400, 192000, 352800, 384000};
     for (int i = 0; i < VORLO_SAMPLERATES; ++i)

@@ -3,6 +3,7 @@
 #ifndef SHELL_TEST_HOST_H
 #define SHELL_TEST_HOST_H
 
+#include "fixtures.h"
 #include "headless_host.h"
 #include "object_record.h"
 
@@ -10,19 +11,6 @@
 
 #include <string>
 #include <vector>
-
-// Starts the host and registers the class once per test program; returns what ext_main
-// posted.
-inline const std::vector<std::string> &shell_host()
-{
-    static std::vector<std::string> banner = [] {
-        host_init();
-        host_capture(true);
-        ext_main(nullptr);
-        return host_take_console();
-    }();
-    return banner;
-}
 
 inline void shell_run(const std::string &line)
 {

@@ -316,26 +316,21 @@ std::string first_difference(const std::vector<float> &actual, const std::vector
     return out.str();
 }
 
-namespace {
-
-void start_host()
+const std::vector<std::string> &start_vorlo()
 {
-    static bool started = false;
-    if (started)
-        return;
-    started = true;
-    host_init();
-    ext_main(nullptr);
-    host_capture(true);
-    host_take_console();
+    static std::vector<std::string> banner = [] {
+        host_init();
+        host_capture(true);
+        ext_main(nullptr);
+        return host_take_console();
+    }();
+    return banner;
 }
-
-} // namespace
 
 HostSession::HostSession(const std::string &attributes, long frames, long channels, double rate)
 {
     static int sessions = 0;
-    start_host();
+    start_vorlo();
     sessions++;
     id = "v" + std::to_string(sessions);
     buffer = "snd" + std::to_string(sessions);

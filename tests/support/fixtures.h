@@ -36,6 +36,10 @@ std::string fixture_dir_path(const std::string &name);
 std::string first_difference(const std::vector<float> &actual, const std::vector<float> &expected,
                              long offset, float tolerance);
 
+// Starts the in-process host on the calling (main) thread, with output captured, and
+// registers vorlo~ once; returns what ext_main posted.
+const std::vector<std::string> &start_vorlo();
+
 // One vorlo~ instance in the in-process host, with its own buffer~. Made on the test's
 // (main) thread; the host is started the first time.
 struct HostSession {
