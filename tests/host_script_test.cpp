@@ -84,6 +84,135 @@ const script_case script_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Host, ScriptLines, ::testing::ValuesIn(script_cases),
                          [](const ::testing::TestParamInfo<script_case> &info) { return info.param.name; });
 
+// `cords` once-cords on outlet 0 of p that each make it say "again", then "p say go": every
+// cord runs inside the outlet call of the one before, a chain as deep as there are cords.
+std::vector<std::string> stacked_once(int cords)
+{
+    std::vector<std::string> lines = {"new p probe"};
+    lines.insert(lines.end(), (size_t)cords, "once p 0 p say again");
+    lines.push_back("p say go");
+    return lines;
+}
+
+std::vector<std::string> said_again(int times)
+{
+    std::vector<std::string> out = {"p 0: go"};
+    out.insert(out.end(), (size_t)times, "p 0: again");
+    return out;
+}
+
+const char *const too_deep = "vorlo-host: cords chained deeper than 64 at p 0";
+
+const script_case cord_cases[] = {
+    {"cord_runs_inside_the_outlet_call",
+     {"new p probe", "on p 2 p say after", "p fire"},
+     0,
+     {"p 2: bang", "p 0: after", "p 1: bang", "p 0: bang"},
+     {}},
+    {"cords_run_in_the_order_made_and_once_runs_once",
+     {"new p probe", "new q probe", "on p 1 q say one", "once p 1 q say two", "on p 1 q say three", "p fire",
+      "p fire"},
+     0,
+     {"p 2: bang", "p 1: bang", "q 0: one", "q 0: two", "q 0: three", "p 0: bang", "p 2: bang", "p 1: bang",
+      "q 0: one", "q 0: three", "p 0: bang"},
+     {}},
+    {"on_alone_removes_the_cords_of_that_outlet",
+     {"new p probe", "new q probe", "on p 1 q say a", "once p 1 q say b", "on p 2 q say c", "on p 1", "p fire"},
+     0,
+     {"p 2: bang", "q 0: c", "p 1: bang", "p 0: bang"},
+     {}},
+    {"chain_through_three_instances",
+     {"new p probe", "new q probe", "new r probe", "on p 0 q say one", "on q 0 r say two", "p say go"},
+     0,
+     {"p 0: go", "q 0: one", "r 0: two"},
+     {}},
+    {"quoted_words_stay_one_atom",
+     {"new p probe", "new q probe", "on p 0 q say \"two words\" 3 \"4\"", "p say go"},
+     0,
+     {"p 0: go", "q 0: \"two words\" 3 4"},
+     {}},
+    {"cord_from_a_queued_function",
+     {"new p probe", "new q probe", "on p 1 q say queued", "p later", "wait"},
+     0,
+     {"p 1: bang", "q 0: queued"},
+     {}},
+    {"once_fires_once_inside_its_own_chain",
+     {"new p probe", "once p 0 p say again", "p say go", "p say more"},
+     0,
+     {"p 0: go", "p 0: again", "p 0: more"},
+     {}},
+    {"cord_removing_the_cords_that_run",
+     {"new p probe", "new q probe", "on p 0 on p 0", "on p 0 q say late", "p say go", "p say more"},
+     0,
+     {"p 0: go", "p 0: more"},
+     {}},
+    {"cord_made_by_a_cord_waits_for_the_next_call",
+     {"new p probe", "new q probe", "once p 0 on p 0 q say added", "p say go", "p say more"},
+     0,
+     {"p 0: go", "p 0: more", "q 0: added"},
+     {}},
+    {"chain_of_64", stacked_once(64), 0, said_again(64), {}},
+    {"chain_of_65_stops", stacked_once(65), 2, said_again(64), {too_deep}},
+    {"endless_chain_stops", {"new p probe", "on p 0 p say again", "p say go"}, 2, said_again(64), {too_deep}},
+    {"failing_cord_stops_the_script_and_its_other_cords",
+     {"new p probe", "new q probe", "on p 0 frob", "on p 0 q say never", "p say go", "p say never"},
+     2,
+     {"p 0: go"},
+     {"vorlo-host: cannot run \"frob\": unknown command or instance frob"}},
+    {"wait_refused", {"new p probe", "on p 0 wait"}, 2, {}, {"vorlo-host: cannot run \"on p 0 wait\": a cord cannot run wait"}},
+    {"idle_refused", {"new p probe", "once p 1 idle 5"}, 2, {}, {"vorlo-host: cannot run \"once p 1 idle 5\": a cord cannot run idle"}},
+    {"no_such_outlet", {"new p probe", "on p 3 p fire"}, 2, {}, {"vorlo-host: cannot run \"on p 3 p fire\": p has no outlet 3"}},
+    {"no_such_instance", {"on nobody 0 p fire"}, 2, {}, {"vorlo-host: cannot run \"on nobody 0 p fire\": unknown instance nobody"}},
+    {"once_needs_a_line", {"new p probe", "once p 0"}, 2, {}, {"vorlo-host: cannot run \"once p 0\": usage: once ID OUTLET LINE..."}},
+    {"free_of_the_firing_instance_refused",
+     {"new p probe", "on p 0 free p", "p say go"},
+     2,
+     {"p 0: go"},
+     {"vorlo-host: cannot run \"free p\": cannot free p while its outlet is firing"}},
+    {"free_of_an_instance_up_the_chain_refused",
+     {"new p probe", "new q probe", "on p 0 q say x", "on q 0 free p", "p say go"},
+     2,
+     {"p 0: go", "q 0: x"},
+     {"vorlo-host: cannot run \"free p\": cannot free p while its outlet is firing"}},
+    // The new q may take the freed one's memory: no cord of the old one may find it.
+    {"cords_go_with_free",
+     {"new p probe", "new q probe", "on q 0 p say stale", "free q", "new q probe", "q say fresh"},
+     0,
+     {"q 0: fresh"},
+     {}},
+    {"cord_frees_another_instance_and_its_cords",
+     {"new p probe", "new q probe", "on q 0 p say stale", "on p 0 free q", "p say go", "new q probe", "q say fresh"},
+     0,
+     {"p 0: go", "q 0: fresh"},
+     {}},
+    {"outlets_after_a_failed_cord_run_no_cords",
+     {"new p probe", "new q probe", "on p 2 frob", "on p 0 q say never", "p fire"},
+     2,
+     {"p 2: bang", "p 1: bang", "p 0: bang"},
+     {"vorlo-host: cannot run \"frob\": unknown command or instance frob"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cords, ScriptLines, ::testing::ValuesIn(cord_cases),
+                         [](const ::testing::TestParamInfo<script_case> &info) { return info.param.name; });
+
+// A pump outside any line is where a test waits for a load: a cord that fails there stops
+// the script at the next line.
+TEST(ScriptCords, FailureWhilePumpedStopsTheNextLine)
+{
+    probe_run run = probe_script({"new p probe", "new q probe", "on p 1 frob", "on p 1 q say never", "p later"});
+    ASSERT_EQ(run.status, 0);
+    host_capture(true);
+    host_idle(1);
+    EXPECT_EQ(host_take_outlets(), std::vector<std::string>{"p 1: bang"});
+    EXPECT_EQ(host_run_line("p say after"), 2);
+    EXPECT_EQ(host_run_line("p say again"), 0);
+    EXPECT_EQ(host_take_console(),
+              std::vector<std::string>{"vorlo-host: cannot run \"frob\": unknown command or instance frob"});
+    host_take_outlets();
+    host_capture(false);
+    host_free_all();
+}
+
 struct atom_case {
     const char *word;
     long type;
@@ -236,11 +365,42 @@ TEST(ScriptProgram, StopsWithStatusTwoNamingTheLine)
     }
 }
 
-TEST(ScriptProgram, HelpDescribesTheLoadShortcut)
+TEST(ScriptProgram, HelpDescribesTheLoadShortcutAndCords)
 {
     program_result r = run_program("--help", "");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("vorlo-host load FILE [-o OUT.wav]"), std::string::npos);
+    EXPECT_NE(r.out.find("on ID OUTLET LINE..."), std::string::npos);
+    EXPECT_NE(r.out.find("once ID OUTLET LINE..."), std::string::npos);
+}
+
+// Cords answer the real external's bangs from the queue, while the program waits.
+TEST(ScriptProgram, CordsLoadTheNextFileOrStopTheScript)
+{
+    std::string source = fixture_path("host_cord_source.wav");
+    std::string make = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.05:sample_rate=22050 " + source;
+    ASSERT_EQ(system(make.c_str()), 0);
+    std::string start = "buffer~ snd\nnew v vorlo~ snd\n";
+    std::string load_missing = "v replace /nx/missing.wav\nwait\nprint snd\n";
+    struct {
+        const char *name;
+        std::string script;
+        int status;
+        std::string out;
+        const char *err;
+    } cases[] = {
+        {"error_bang_loads_the_next", start + "once v 2 v replace " + source + "\n" + load_missing, 0,
+         "v 2: bang\nv 0: 22050. 1 50.022676 0. unspecified pcm_s16le " + source + "\nv 1: bang\nsnd 1103 1 22050.\n", ""},
+        {"failing_cord_stops_at_the_wait", start + "on v 2 frob\n" + load_missing, 2, "v 2: bang\n",
+         "cannot run \"frob\": unknown command or instance frob\nvorlo-host: -: stopped at line 5\n"},
+        {"wait_refused", start + "on v 1 wait\n" + load_missing, 2, "", "stopped at line 3\n"},
+    };
+    for (const auto &c : cases) {
+        program_result r = run_program("-", c.script);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.name;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.name << ": " << r.err;
+    }
 }
 
 // The shortcut drives the real external: it must load a file and write what it loaded.

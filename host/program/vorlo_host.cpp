@@ -27,7 +27,12 @@ const char *const usage =
     "  dump NAME [PATH]                            a dictionary as JSON\n"
     "  get ID ATTR                                 print an attribute's value\n"
     "  free ID                                     free an instance\n"
-    "Outlets go to the standard output, the console to the standard error.\n"
+    "  on ID OUTLET LINE...                        a patch cord: each time the outlet fires, run\n"
+    "                                              LINE inside the outlet call (not wait or idle)\n"
+    "  on ID OUTLET                                remove the cords of that outlet\n"
+    "  once ID OUTLET LINE...                      a cord that goes after it has fired once\n"
+    "Outlets go to the standard output, the console to the standard error. Cords that\n"
+    "fire while a cord's line runs are followed, up to a chain of 64.\n"
     "\n"
     "load makes buffer~ snd and instance v of vorlo~ on it, sends \"SELECTOR FILE ARGS...\"\n"
     "(\"replace FILE\" when no SELECTOR is given), waits, prints \"snd FRAMES CHANNELS RATE\"\n"
@@ -36,7 +41,8 @@ const char *const usage =
     "\n"
     "Externals are found as CLASS.mxl_<processor> in the folders of VORLO_PATH (separated by\n"
     "colons), then in " VORLO_EXTERNALS_DIR ".\n"
-    "Exit status: 0 at the end, 1 when a load timed out, 2 when a line cannot be run.\n";
+    "Exit status: 0 at the end, 1 when a load timed out, 2 when a line (a cord's too) cannot\n"
+    "be run or a chain of cords runs deeper than 64.\n";
 
 int run_script(std::istream &in, const std::string &name)
 {

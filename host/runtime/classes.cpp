@@ -61,6 +61,8 @@ t_max_err call_message(t_object *x, const host_method *m, t_symbol *s, long argc
 void free_instance(t_object *x)
 {
     t_class *c = (t_class *)x->o_messlist;
+    // An outlet that fires while the instance tears itself down reaches no cord.
+    host_cords_forget(x);
     t_object *previous = host_set_current_owner(x);
     if (c->mfree)
         host_method_as<plain_method>(c->mfree)(x);

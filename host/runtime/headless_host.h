@@ -22,7 +22,10 @@ int host_load_external(const char *classname, const char *fallback_dir);
 void host_set_externals_dir(const char *dir);
 
 // Runs one script line (the language of vorlo-host). Returns 0, or 2 after printing a
-// message naming the line when it cannot be run.
+// message naming the line when it cannot be run. Patch cords (`on`, `once`) run inside
+// outlet calls, also those of a pump outside any line. A cord whose line fails, or a chain
+// of cords too deep, stops the script: no cord runs any more, and the line during which it
+// happened returns 2 (after a pump outside any line, the next line does).
 int host_run_line(const std::string &line);
 
 // Splits a line into atoms as a patcher does (long, float, symbol; quoted words).

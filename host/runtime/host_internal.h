@@ -109,6 +109,20 @@ void host_console_text(const char *prefix, const std::string &text);
 // Script failures: a console line of the host itself.
 void host_script_error(const std::string &text);
 
+// Script lines run from inside the host: a cord's line. False after a message naming the
+// line when it cannot be run.
+bool host_script_line(const std::string &text);
+
+// Patch cords (main thread only): lines that run when an outlet fires, in the order they
+// were made. host_cords_fire runs the cords of one outlet; a line that fails, or a chain
+// deeper than the limit, stops the script: no cord runs until host_cords_take_stop.
+void host_cord_add(const t_object *owner, long outlet, const std::string &line, bool once);
+void host_cords_remove(const t_object *owner, long outlet);
+void host_cords_forget(const t_object *owner);
+void host_cords_fire(const t_object *owner, long outlet);
+bool host_cords_firing(const t_object *x);   // an outlet call of x is running cords
+bool host_cords_take_stop();                 // whether the script was stopped; clears it
+
 // Instances: the script's name for an instance (or its class name), and its outlets.
 std::string host_instance_label(const t_object *x);
 void host_instance_forget(t_object *x);

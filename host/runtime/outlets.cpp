@@ -36,8 +36,10 @@ long outlet_index(const outlet *o)
 void emit(const outlet *o, const std::string &what)
 {
     host_rule_outlet_on_main_thread(o->owner);
-    host_output_line(host_instance_label(o->owner) + " " + std::to_string(outlet_index(o)) + ":" +
+    long index = outlet_index(o);
+    host_output_line(host_instance_label(o->owner) + " " + std::to_string(index) + ":" +
                      (what.empty() ? "" : " " + what));
+    host_cords_fire(o->owner, index);
 }
 
 } // namespace

@@ -19,6 +19,14 @@ struct script_line {
             atoms.push_back(atom(i));
         return atoms;
     }
+    // The words from `first` on, as a line that splits into the same words again.
+    std::string text_from(size_t first) const
+    {
+        std::string text;
+        for (size_t i = first; i < words.size(); i++)
+            text += (i > first ? " " : "") + (quoted[i] ? "\"" + words[i] + "\"" : words[i]);
+        return text;
+    }
 };
 
 // A command returns what stops it from running, or the empty text.
@@ -184,8 +192,43 @@ std::string run_free(const script_line &line)
     t_object *x = host_instance(line.words[1]);
     if (!x)
         return "unknown instance " + line.words[1];
+    // The instance's own code is still running below this line: the outlet call returns into it.
+    if (host_cords_firing(x))
+        return "cannot free " + line.words[1] + " while its outlet is firing";
     object_free(x);
     return "";
+}
+
+// A cord's line runs inside an outlet call, where the main thread must not be pumped: the
+// outlet may be firing from a queued function, which would then run others inside it.
+std::string run_cord(const script_line &line, bool once)
+{
+    long outlet = 0;
+    if (line.size() < (once ? 4u : 3u) || !long_word(line, 2, &outlet))
+        return once ? "usage: once ID OUTLET LINE..." : "usage: on ID OUTLET [LINE...]";
+    t_object *x = host_instance(line.words[1]);
+    if (!x)
+        return "unknown instance " + line.words[1];
+    if (outlet < 0 || outlet >= host_outlet_count(x))
+        return line.words[1] + " has no outlet " + line.words[2];
+    if (line.size() == 3) {
+        host_cords_remove(x, outlet);
+        return "";
+    }
+    if (line.words[3] == "wait" || line.words[3] == "idle")
+        return "a cord cannot run " + line.words[3];
+    host_cord_add(x, outlet, line.text_from(3), once);
+    return "";
+}
+
+std::string run_on(const script_line &line)
+{
+    return run_cord(line, false);
+}
+
+std::string run_once(const script_line &line)
+{
+    return run_cord(line, true);
 }
 
 struct command {
@@ -196,7 +239,8 @@ struct command {
 const command commands[] = {
     {"buffer~", run_buffer}, {"fill", run_fill},   {"dict", run_dict},   {"new", run_new},
     {"wait", run_wait},      {"idle", run_idle},   {"write", run_write}, {"print", run_print},
-    {"dump", run_dump},      {"get", run_get},     {"free", run_free},
+    {"dump", run_dump},      {"get", run_get},     {"free", run_free},   {"on", run_on},
+    {"once", run_once},
 };
 
 std::string run_message(const script_line &line)
@@ -212,11 +256,11 @@ std::string run_message(const script_line &line)
 
 } // namespace
 
-int host_run_line(const std::string &text)
+bool host_script_line(const std::string &text)
 {
     size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos || text[first] == '#')
-        return 0;
+        return true;
     script_line line;
     line.words = host_split_words(text, &line.quoted);
     std::string error;
@@ -226,10 +270,19 @@ int host_run_line(const std::string &text)
             found = &c;
     error = found ? found->run(line) : run_message(line);
     if (error.empty())
-        return 0;
+        return true;
     std::string shown = text.substr(first);
     while (!shown.empty() && (shown.back() == '\r' || shown.back() == '\n'))
         shown.pop_back();
     host_script_error("cannot run \"" + shown + "\": " + error);
-    return 2;
+    return false;
+}
+
+// A cord that failed inside this line's outlet calls, or while the main thread was pumped
+// since the last line, stops the script as this line's own failure would.
+int host_run_line(const std::string &text)
+{
+    bool ran = host_script_line(text);
+    bool cords_stopped = host_cords_take_stop();
+    return ran && !cords_stopped ? 0 : 2;
 }
