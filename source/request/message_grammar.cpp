@@ -335,7 +335,8 @@ void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
         object_error(&x->ob, "%s", vorlo_usage);
         return;
     }
-    vorlo_stopAll(x);
+    if (!vorlo_stopForRequest(x))
+        return;
     if (!x->frame || !x->resampledFrame) {
         object_error(&x->ob, "Could not allocate memory for frame.");
         outlet_bang(x->out_error);

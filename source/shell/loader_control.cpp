@@ -54,9 +54,18 @@ void vorlo_stopAll(t_vorlo *x)
     vorlo_deliverNotes(x, vorlo_joinLoader(x));
 }
 
+// The stopped load's notifications run the patch, which may answer them with a request of
+// its own: that one was sent last and wins, and it may already have a loader running.
+bool vorlo_stopForRequest(t_vorlo *x)
+{
+    uint32_t serial = ++x->request_serial;
+    vorlo_stopAll(x);
+    return x->request_serial == serial;
+}
+
 void vorlo_break(t_vorlo *x)
 {
-    vorlo_stopAll(x);
+    vorlo_stopForRequest(x);
 }
 
 void vorlo_assist(t_vorlo *x, void *b, long m, long a, char *s)

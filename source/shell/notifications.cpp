@@ -17,9 +17,11 @@ void vorlo_raise(t_vorlo *x, int32_t note)
 void vorlo_startReadNotify(t_vorlo *x)
 {
     x->raised &= ~VORLO_NOTE_STARTREAD;
+    uint32_t serial = x->request_serial;
     outlet_list(x->out_props, nullptr, VORLO_PROPS, x->file_props);
-    // Writing has begun: the rest of the load may yield to the host's own work.
-    if (x->loader_thread)
+    // Writing has begun: the rest of the load may yield to the host's own work. A request
+    // that the list itself set off has a loader of its own, which keeps its priority.
+    if (x->loader_thread && x->request_serial == serial)
         systhread_setpriority(x->loader_thread, -1);
 }
 

@@ -52,6 +52,7 @@ typedef struct _vorlo {
     std::atomic<int32_t> abort_request; // 1: the loader must stop
     std::atomic<int32_t> resize_done;   // 0: a resize is pending on the main thread
     std::atomic<int32_t> raised;        // VORLO_NOTE_* set by the loader, not yet delivered
+    uint32_t request_serial;            // counts load requests and breaks (main thread only)
 
     // the load request
     t_symbol *sourceSym;
@@ -149,6 +150,7 @@ void vorlo_set(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
 void vorlo_doset(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
 void vorlo_break(t_vorlo *x);
 void vorlo_stopAll(t_vorlo *x);
+bool vorlo_stopForRequest(t_vorlo *x);                // the stop of a request; false when the patch sent a later one meanwhile
 void vorlo_assist(t_vorlo *x, void *b, long m, long a, char *s);
 void vorlo_dblclick(t_vorlo *x);
 t_max_err vorlo_setattr_metadatadict(t_vorlo *x, void *attr, long argc, t_atom *argv);
