@@ -41,12 +41,18 @@ std::string with_path(std::string text, const std::string &path)
 const std::string kLongName = "/" + std::string(3000, 'a');
 
 const ErrorCase kErrors[] = {
-    {"missing_file", "", "replace PATH", "", {"vorlo~: error: Error opening file.-> PATH"}},
-    {"text_file", "", "replace PATH", "notaudio.txt", {"vorlo~: error: Error opening file.-> PATH"}},
+    {"missing_file", "", "replace PATH", "",
+     {"vorlo~: error: Error opening file.-> PATH", "vorlo~: error: No such file or directory"}},
+    {"text_file", "", "replace PATH", "notaudio.txt",
+     {"vorlo~: error: Error opening file.-> PATH", "vorlo~: error: Invalid data found when processing input"}},
+    {"a_folder", "", "replace PATH", "",
+     {"vorlo~: error: Error opening file.-> PATH", "vorlo~: error: Is a directory"}},
     {"no_audio_stream", "", "replace PATH", "videoonly.mkv",
      {"vorlo~: error: None of the available streams are audio streams.", "vorlo~: error: -> PATH"}},
     {"stream_nb_names_video", "@stream_nb 0", "replace PATH", "video.mkv",
-     {"vorlo~: error: None of the available streams are audio streams.", "vorlo~: error: -> PATH"}},
+     {"vorlo~: error: stream_nb 0 names a stream of type video, not an audio stream.", "vorlo~: error: -> PATH"}},
+    {"stream_nb_names_nothing", "@stream_nb 7", "replace PATH", "video.mkv",
+     {"vorlo~: error: stream_nb 7 names no stream: the file has 2 (numbered from 0).", "vorlo~: error: -> PATH"}},
     {"start_past_the_end", "", "importreplace PATH 5 sec", "s16.flac",
      {"vorlo~: error: requested start pos (5.000000 sec) > length of file (2.000000 sec)."}},
     {"start_at_the_end", "", "importreplace PATH 100 pct", "s16.flac",
@@ -68,6 +74,7 @@ TEST_P(Errors, ReportedAndBangedLeavingTheBufferAlone)
     const ErrorCase &c = GetParam();
     std::string name = c.name;
     std::string path = name == "missing_file"            ? fixture_dir_path("no-such-file.wav")
+                       : name == "a_folder"              ? fixture_dir_path("")
                        : name == "path_too_long"         ? kLongName
                        : name == "buffer_source_not_yet" ? "source"
                                                          : fixture(c.fixture);
@@ -105,7 +112,7 @@ const ListCase kLists[] = {
     {"importreplace_to_the_end", "importreplace PATH 1.5 sec", "s16.flac", "44100. 2 500. 1500. \"FL FR\" flac PATH"},
     {"six_channels", "replace PATH", "ch6.wav", "44100. 6 2000. 0. \"FL FR FC LFE BL BR\" pcm_s16le PATH"},
     {"no_layout", "replace PATH", "ch1.wav", "44100. 1 2000. 0. unspecified pcm_s16le PATH"},
-    {"resampled_shows_the_file_rate", "replace PATH", "opus.ogg", "48000. 2 2006.5 0. \"FL FR\" opus PATH"},
+    {"resampled_shows_the_file_rate", "replace PATH", "opus.ogg", "48000. 2 2000. 0. \"FL FR\" opus PATH"},
 };
 
 class Lists : public ::testing::TestWithParam<ListCase> {};
@@ -186,7 +193,8 @@ INSTANTIATE_TEST_SUITE_P(Resize, Sizes, ::testing::ValuesIn(kSizes),
                          [](const ::testing::TestParamInfo<SizeCase> &info) { return std::string(info.param.name); });
 
 // The trace of a replace that starts in the middle: opening, measuring, the hand-off, the
-// two runs and the end.
+// first run placed where its frames' time stamps say, the second run from the beginning,
+// which knows its place by counting, and the end.
 TEST(Trace, ReplaceFromTheMiddle)
 {
     std::string path = fixture("s16.flac");
@@ -199,9 +207,9 @@ TEST(Trace, ReplaceFromTheMiddle)
                                    "vorlo~: seektimeInSec 0.950000  (1.000000 - 0.05 sec)",
                                    "vorlo~: buffer already has the correct sr (44100)",
                                    "vorlo~: buffer already has the correct size (frames: 88200 ch: 2)",
+                                   "vorlo~: start time 0.940408",
+                                   "vorlo~: start index 82944 (sr: 44100, ch: 2)",
                                    "vorlo~: Now we decode first half of file! (second run)",
-                                   "vorlo~: start time 0.000000",
-                                   "vorlo~: start index 0 (sr: 44100, ch: 2)",
                                    "vorlo~: Decoding done! (second run)",
                                    "vorlo~: SUCCESS",
                                    " ",
@@ -218,7 +226,8 @@ TEST(Trace, ErrorExit)
     std::string path = fixture_dir_path("no-such-file.wav");
     HostSession quiet;
     EXPECT_EQ(quiet.run("replace " + path).console,
-              std::vector<std::string>{"vorlo~: error: Error opening file.-> " + path});
+              (std::vector<std::string>{"vorlo~: error: Error opening file.-> " + path,
+                                        "vorlo~: error: No such file or directory"}));
     HostSession s("@debug 1");
     expect_in_order(s.run("replace " + path).console,
                     {"vorlo~: error: Error opening file.-> " + path, "vorlo~: aborting thread ! reason: -Error-", " "});

@@ -326,4 +326,46 @@ TEST(FrameWriter, ImportBoundsAreRelativeToTheOffset)
     EXPECT_EQ(x->index, 6);
 }
 
+struct SeamCase {
+    const char *name;
+    vorlo_count seamStart;
+    std::vector<float> before;      // the target's content: four sample frames of two channels
+    vorlo_count agreedFrom;         // where the samples written began to agree with those they replaced
+};
+
+// Over a seam the writer notes where the samples it writes began to agree with the ones
+// they overwrite; before the seam, and without one, it notes nothing.
+TEST(FrameWriter, SeamNotesWhereTheWrittenSamplesAgreeWithTheOverwritten)
+{
+    const std::vector<double> written = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8};
+    const std::vector<float> same(written.begin(), written.end());
+    std::vector<float> offAt3 = same;
+    offAt3[3] += 0.01f;
+    std::vector<float> offAt5 = same;
+    offAt5[5] -= 2e-4f;
+    std::vector<float> nearlyAll = same;
+    for (float &v : nearlyAll)
+        v += 5e-5f;
+    const SeamCase cases[] = {
+        {"agrees throughout", 0, same, 0},
+        {"differs at 3", 0, offAt3, 4},
+        {"differs just past the tolerance", 0, offAt5, 6},
+        {"within the tolerance", 0, nearlyAll, 0},
+        {"difference before the seam", 4, offAt3, 4},
+        {"no seam", VORLO_NO_SEAM, offAt3, VORLO_NO_SEAM},
+    };
+    for (const SeamCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriterRecord w(8);
+        w.target = c.before;
+        w.x->targetSamples = w.target.data();
+        vorlo_watchSeam(w.x, c.seamStart, 1e-4f);
+        AVFrame *frame = make_frame(AV_SAMPLE_FMT_FLT, 2, written);
+        vorlo_handleFrame(w.x, w.context(AV_SAMPLE_FMT_FLT, 2), frame);
+        av_frame_free(&frame);
+        EXPECT_EQ(w.x->seamAgreedFrom, c.agreedFrom);
+        EXPECT_EQ(w.target, same);
+    }
+}
+
 } // namespace

@@ -184,7 +184,7 @@ TEST(Resampler, SumsToMonoAndStereo)
             ASSERT_NEAR(rows[k], c.row[k % width], 1e-5) << "sample " << k;
         std::vector<std::string> console = take_console();
         EXPECT_EQ(console, c.note ? std::vector<std::string>{c.note} : std::vector<std::string>{});
-        EXPECT_EQ(w.x->loadFailed, 0);
+        EXPECT_EQ(w.x->writeFailed, 0);
     }
 }
 
@@ -227,7 +227,7 @@ TEST(Resampler, FailedInitialisationCutsTheLoadShort)
     vorlo_flushResampler(w.x, w.ctx);
     EXPECT_EQ(take_console(),
               std::vector<std::string>{"vorlo~: error: Failed to initialize the resampling context: Invalid argument"});
-    EXPECT_EQ(w.x->loadFailed, 1);
+    EXPECT_EQ(w.x->writeFailed, 1);
     EXPECT_EQ(w.x->index, 0);
     EXPECT_EQ(w.target, std::vector<float>(4096, 9.0f));
 }
@@ -404,6 +404,40 @@ TEST(ErrorText, ThreadsKeepTheirOwnText)
     EXPECT_TRUE(okA);
     EXPECT_TRUE(okB);
     EXPECT_STREQ(vorlo_errtext(AVERROR(ENOMEM)), "Cannot allocate memory");
+}
+
+// The frames the ffmpeg program's resampler makes of `frames` frames of silence.
+long ffmpeg_resampled(int inRate, int outRate, long frames)
+{
+    std::string cmd = "ffmpeg -nostdin -v error -f lavfi -i \"anullsrc=r=" + std::to_string(inRate) +
+                      ":cl=mono,atrim=end_sample=" + std::to_string(frames) + "\" -ar " + std::to_string(outRate) +
+                      " -f f32le - | wc -c";
+    FILE *p = popen(cmd.c_str(), "r");
+    long bytes = -1;
+    if (p) {
+        if (fscanf(p, "%ld", &bytes) != 1)
+            bytes = -1;
+        pclose(p);
+    }
+    return bytes < 0 ? -1 : bytes / 4;
+}
+
+// A resampled stream's length is known before decoding: whatever the ratio, it is what the
+// resampler makes of the whole stream, its rounding at both ends included.
+TEST(Resampler, KnowsTheLengthOfAWholeResampledStream)
+{
+    const struct {
+        int inRate, outRate;
+        long frames;
+    } cases[] = {
+        {44100, 48000, 12345},   {44100, 8000, 12345},    {44100, 96000, 12345}, {44100, 11025, 12345},
+        {48000, 44100, 1000003}, {48000, 8000, 123457},   {96000, 44100, 250001}, {8000, 44100, 99991},
+        {22050, 44100, 4097},    {44100, 384000, 300007}, {11025, 8000, 77777},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.inRate) + " to " + std::to_string(c.outRate) + ", " + std::to_string(c.frames));
+        EXPECT_EQ(vorlo_resampledFrames(c.frames, c.inRate, c.outRate), ffmpeg_resampled(c.inRate, c.outRate, c.frames));
+    }
 }
 
 } // namespace

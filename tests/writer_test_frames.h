@@ -41,7 +41,8 @@ struct WriterRecord {
         x->fadein_exp = 1.0f;
         x->fadeout_exp = 1.0f;
         x->debug = 0;
-        x->loadFailed = 0;
+        x->writeFailed = 0;
+        vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
         for (auto &pair : x->routeList)
             pair[0] = pair[1] = VORLO_ROUTE_EMPTY;
         take_console();

@@ -7,10 +7,6 @@
 #include <math.h>
 #include <string.h>
 
-// The highest output channel whose count (channel + 1) still fits the signed 8-bit
-// requestedChannels that the loader derives from a route.
-enum { VORLO_MAX_OUT_CHANNEL = 126 };
-
 enum { VORLO_ARG_START = 2, VORLO_ARG_LENGTH = 4, VORLO_ARG_OFFSET = 6 };
 enum { VORLO_ARG_OPTION = 6, VORLO_ARG_IMPORT_OPTION = 8 };
 
@@ -68,7 +64,7 @@ int vorlo_get_filename_from_dict(t_vorlo *x)
     return result;
 }
 
-static void vorlo_freeDictPath(t_vorlo *x)
+void vorlo_releaseDictPath(t_vorlo *x)
 {
     object_free(x->dictFilepath);
     x->dictFilepath = nullptr;
@@ -77,7 +73,7 @@ static void vorlo_freeDictPath(t_vorlo *x)
 // Request kind and source (argument 1). Returns -1 after reporting an unusable source.
 static int vorlo_parseSource(t_vorlo *x, t_symbol *s, const t_atom *argv)
 {
-    vorlo_freeDictPath(x);
+    vorlo_releaseDictPath(x);
     x->startTrack = 0;
     x->requestedChannels = 0;
     x->routeIsUsed = 0;
@@ -113,7 +109,7 @@ static int vorlo_takeTarget(t_vorlo *x)
         vorlo_releaseTarget(x);
         x->buffer_obj = nullptr;
         x->viewName = nullptr;
-        vorlo_freeDictPath(x);
+        vorlo_releaseDictPath(x);
         return -1;
     }
     x->buffer_obj = buffer_ref_getobject(x->buffer_ref);
@@ -337,7 +333,7 @@ void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
     }
     if (!vorlo_stopForRequest(x))
         return;
-    if (!x->frame || !x->resampledFrame) {
+    if (!x->frame || !x->resampledFrame || !x->heldFrame) {
         object_error(&x->ob, "Could not allocate memory for frame.");
         outlet_bang(x->out_error);
         return;

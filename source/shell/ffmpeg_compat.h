@@ -129,12 +129,28 @@ static inline void vorlo_ff_channel_name(uint64_t mask, int i, char *buf, size_t
 
 #endif
 
-// av_find_best_stream hands back a const decoder from libavformat 59 (FFmpeg 5) on.
+// av_find_best_stream hands back a const decoder, and input formats are const, from
+// libavformat 59 (FFmpeg 5) on.
 #if LIBAVFORMAT_VERSION_MAJOR >= 59
 typedef const AVCodec *vorlo_ff_decoder;
+typedef const AVInputFormat *vorlo_ff_input_format;
 #else
 typedef AVCodec *vorlo_ff_decoder;
+typedef AVInputFormat *vorlo_ff_input_format;
 #endif
+
+// A packet's side data of one type, and its size (an int before libavcodec 59).
+static inline const uint8_t *vorlo_ff_side_data(const AVPacket *p, enum AVPacketSideDataType type, size_t *size)
+{
+#if LIBAVCODEC_VERSION_MAJOR >= 59
+    return av_packet_get_side_data(p, type, size);
+#else
+    int bytes = 0;
+    const uint8_t *data = av_packet_get_side_data(p, type, &bytes);
+    *size = bytes > 0 ? (size_t)bytes : 0;
+    return data;
+#endif
+}
 
 // A packet held inside the record is prepared once; av_init_packet is deprecated from
 // FFmpeg 6 on, where a zeroed packet with no position is the same thing.

@@ -19,7 +19,7 @@ static void vorlo_makeOutlets(t_vorlo *x)
     x->out_props = listout(x);
 }
 
-// A load refuses to start without both frames (see vorlo_doReplace), so a failure here is
+// A load refuses to start without its frames (see vorlo_doReplace), so a failure here is
 // reported and the instance lives on.
 static void vorlo_makeFrames(t_vorlo *x)
 {
@@ -30,6 +30,9 @@ static void vorlo_makeFrames(t_vorlo *x)
     x->resampledFrame = av_frame_alloc();
     if (!x->resampledFrame)
         object_error(&x->ob, "Could not allocate memory for resampledFrame.\n");
+    x->heldFrame = av_frame_alloc();
+    if (!x->heldFrame)
+        object_error(&x->ob, "Could not allocate memory for heldFrame.\n");
 }
 
 static void vorlo_setAttrDefaults(t_vorlo *x)
@@ -93,14 +96,14 @@ void vorlo_free(t_vorlo *x)
     vorlo_joinLoader(x);
     av_frame_free(&x->frame);
     av_frame_free(&x->resampledFrame);
+    av_frame_free(&x->heldFrame);
     av_packet_unref(&x->packet);
     swr_free(&x->swrCtx);
     vorlo_releaseTarget(x);
     object_free(x->source_buffer_ref);
     x->source_buffer_ref = nullptr;
     // A request that failed after reading a dictionary leaves its path for the next one.
-    object_free(x->dictFilepath);
-    x->dictFilepath = nullptr;
+    vorlo_releaseDictPath(x);
     systhread_mutex_free(x->mutex);
     qelem_free(x->qelem_loadexit);
     qelem_free(x->qelem_startread);

@@ -19,6 +19,9 @@ typedef int64_t vorlo_count;
 
 enum { VORLO_ROUTE_PAIRS = 256, VORLO_ROUTE_NUMBERS = 2 * VORLO_ROUTE_PAIRS };
 enum { VORLO_ROUTE_EMPTY = -10, VORLO_ROUTE_SILENT = -1 };
+// The highest output channel a route may name: the result's channel count (that channel
+// plus one) is a signed 8-bit value.
+enum { VORLO_MAX_OUT_CHANNEL = 126 };
 enum { VORLO_UNIT_SEC = 0, VORLO_UNIT_MS = 1, VORLO_UNIT_PCT = 2, VORLO_UNIT_BUFPCT = 3 };
 enum { VORLO_PROPS = 7 };
 enum { VORLO_SAMPLERATES = 14 };
@@ -31,6 +34,13 @@ enum {
     VORLO_NOTE_ERR = 4,
     VORLO_NOTE_DONE = 8
 };
+
+// A time stamp and the decoder samples met since the frame that bore it: the next stamp
+// confirms it when the two differ by just those samples.
+typedef struct _vorlo_stampPair {
+    int64_t ts;       // AV_NOPTS_VALUE before any
+    int64_t samples;
+} t_vorlo_stampPair;
 
 typedef struct _vorlo {
     t_object ob;
@@ -73,6 +83,7 @@ typedef struct _vorlo {
 
     AVFrame *frame;
     AVFrame *resampledFrame;
+    AVFrame *heldFrame;        // a decoded frame waiting for the next one's time stamp to place it
     AVPacket packet;
     AVFormatContext *formatCtx;
     AVCodecContext *codecCtx;
@@ -117,13 +128,18 @@ typedef struct _vorlo {
     long stream_nb;
 
     t_symbol *viewName;  // target name of the last request, for the double-click
-    int32_t loadFailed;  // the load was cut short: it ends with the error bang, keeping what it wrote
+    int32_t writeFailed; // the writer could not go on: the load ends with the error bang, keeping what it wrote
+    vorlo_count seamStart;      // from here on the writer compares what it writes with what it overwrites
+    vorlo_count seamAgreedFrom; // where the samples began to agree with those they overwrote
+    float seamTolerance;
 
     // where decoded frames land (loader)
-    int32_t anchored;              // 0: the next decoded frame sets index from its time stamp
+    int32_t anchored;              // 0: index waits for confirmed time stamps to place the frames
     int64_t anchorOrigin;          // time stamp of the stream's first decoded sample; AV_NOPTS_VALUE until known
     vorlo_count anchorSkipFrames;  // frames before the section start, written as negative positions
-    vorlo_count runStartIndex;     // index the run's first anchored frame took; far below 0 before it
+    vorlo_count runStartIndex;     // index the run's first placed frame took; far below 0 before it
+    t_vorlo_stampPair anchorStamps;  // the held frame's time stamp
+    int64_t anchorTrim;              // decoded samples still to drop before the placed position
 } t_vorlo;
 
 // Statics of the external, set once by ext_main.
@@ -167,13 +183,14 @@ int32_t vorlo_resultRateIndex(const t_vorlo *x);      // `resample`, or 0 when i
 void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
 void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
 int vorlo_get_filename_from_dict(t_vorlo *x);
+void vorlo_releaseDictPath(t_vorlo *x);
 
 // loader
 void *vorlo_threadproc_load(t_vorlo *x);
 void vorlo_loadExitNotify(t_vorlo *x);
 enum { VORLO_RESIZE_DONE = 0, VORLO_RESIZE_ABORTED = 1, VORLO_RESIZE_TIMEDOUT = 2 };
 int vorlo_resizeTarget(t_vorlo *x);                   // the loader's side of the resize hand-off
-void vorlo_anchorFrame(t_vorlo *x, const AVFrame *frame); // places a decoded frame: sets index when re-anchoring
+int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame); // places and writes what the decoder has ready
 bool vorlo_lockTarget(t_vorlo *x);                    // locks the target's samples for the decoding
 void vorlo_unlockTarget(t_vorlo *x);
 
@@ -181,11 +198,14 @@ void vorlo_unlockTarget(t_vorlo *x);
 void vorlo_validateRouting(t_vorlo *x);
 void vorlo_prepareImport(t_vorlo *x);
 void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame *frame);
-int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame);
+void vorlo_writeDecodedFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame); // straight or through the resampler
 void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame);
 void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx); // writes what the resampler holds back
-void vorlo_resetResampler(t_vorlo *x);                // drops the resampler's state before a run starts elsewhere
+void vorlo_resetResampler(t_vorlo *x);
+int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate); // what the resampler makes of a whole stream                // drops the resampler's state before a run starts elsewhere
 int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx); // 1: a frame of this context goes through the resampler
+static const vorlo_count VORLO_NO_SEAM = INT64_MAX;
+void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance); // compare overwritten samples from here on
 const char *vorlo_errtext(int code);
 
 #endif

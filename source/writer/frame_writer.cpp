@@ -74,18 +74,31 @@ float vorlo_readSample<vorlo_unreadable>(const vorlo_frameView *v, int, int)
 }
 
 // Replace mode: the samples as they come, from index on; positions outside the target's
-// range are skipped but still counted.
-template <typename T>
+// range are skipped but still counted. Past the start of a seam the writer also notes where
+// the samples it writes began to agree with the ones they overwrite.
+template <typename T, bool Seam>
 static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
 {
     float *target = x->targetSamples;
     vorlo_count index = x->index;
     vorlo_count limit = x->indexLimit;
     for (int s = 0; s < v->nbSamples; s++)
-        for (int c = 0; c < v->channels; c++, index++)
-            if (index >= 0 && index < limit)
-                target[index] = vorlo_readSample<T>(v, s, c);
+        for (int c = 0; c < v->channels; c++, index++) {
+            if (index < 0 || index >= limit)
+                continue;
+            float value = vorlo_readSample<T>(v, s, c);
+            if (Seam && index >= x->seamStart && !(fabsf(value - target[index]) <= x->seamTolerance))
+                x->seamAgreedFrom = index + 1;
+            target[index] = value;
+        }
     x->index = index;
+}
+
+void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance)
+{
+    x->seamStart = from;
+    x->seamAgreedFrom = from;
+    x->seamTolerance = tolerance;
 }
 
 static inline int vorlo_channelWritten(const vorlo_shaping *sh, int c)
@@ -192,7 +205,11 @@ template <typename T>
 static void vorlo_writeFrame(t_vorlo *x, const vorlo_frameView *v)
 {
     if (!x->isImport) {
-        vorlo_replaceFrame<T>(x, v);
+        vorlo_count end = x->index + (vorlo_count)v->nbSamples * v->channels;
+        if (end > x->seamStart)
+            vorlo_replaceFrame<T, true>(x, v);
+        else
+            vorlo_replaceFrame<T, false>(x, v);
         return;
     }
     vorlo_shaping sh;

@@ -6,9 +6,6 @@
 #include <limits.h>
 #include <math.h>
 
-// The highest output channel a route may name: the result's channel count is an 8-bit value.
-enum { VORLO_ROUTE_MAX_OUT = 126 };
-
 static int vorlo_routeChannel(double number)
 {
     if (!(number > -1e6 && number < 1e6))
@@ -25,7 +22,7 @@ static int vorlo_routePairIsValid(const t_vorlo *x, int in, int out, int sourceC
 {
     if (in != VORLO_ROUTE_SILENT && (in < 0 || in >= sourceChannels))
         return 0;
-    if (out < 0 || out > VORLO_ROUTE_MAX_OUT)
+    if (out < 0 || out > VORLO_MAX_OUT_CHANNEL)
         return 0;
     return !x->isImport || out < x->targetChannels;
 }

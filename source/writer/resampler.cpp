@@ -80,7 +80,7 @@ static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
     x->swrCtx = swr_alloc();
     if (!x->swrCtx) {
         object_error(&x->ob, "Could not allocate resampler context");
-        x->loadFailed = 1;
+        x->writeFailed = 1;
         return AVERROR(ENOMEM);
     }
     int inChannels = vorlo_ff_channels(codecCtx);
@@ -103,7 +103,7 @@ static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
         object_error(&x->ob, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
-        x->loadFailed = 1;
+        x->writeFailed = 1;
         return ret;
     }
     if (x->debug)
@@ -118,7 +118,7 @@ static int vorlo_convertAndWrite(t_vorlo *x, const AVCodecContext *codecCtx, con
     AVFrame *out = x->resampledFrame;
     if (!out) {
         object_error(&x->ob, "Error converting frame: %s", vorlo_errtext(AVERROR(ENOMEM)));
-        x->loadFailed = 1;
+        x->writeFailed = 1;
         return AVERROR(ENOMEM);
     }
     int inChannels = vorlo_ff_channels(codecCtx);
@@ -130,7 +130,7 @@ static int vorlo_convertAndWrite(t_vorlo *x, const AVCodecContext *codecCtx, con
     int ret = swr_convert_frame(x->swrCtx, out, input);
     if (ret < 0) {
         object_error(&x->ob, "Error converting frame: %s", vorlo_errtext(ret));
-        x->loadFailed = 1;
+        x->writeFailed = 1;
     } else {
         vorlo_handleFrame(x, codecCtx, out);
         ret = out->nb_samples;
@@ -159,6 +159,62 @@ void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx)
     }
 }
 
+// The resampler converts on a grid that repeats every `period` input frames, so the frames it
+// makes of a stream, edges and all, are those it makes of a stretch of silence just longer
+// than its filter and of the same phase, and the ratio's worth for every period beyond.
+static int64_t vorlo_countResampled(int64_t frames, int inRate, int outRate)
+{
+    SwrContext *swr = swr_alloc();
+    AVFrame *in = av_frame_alloc();
+    AVFrame *out = av_frame_alloc();
+    int64_t counted = -1;
+    if (swr && in && out) {
+        uint64_t mono = vorlo_ff_default_layout(1);
+        vorlo_ff_swr_set_layout(swr, "in", mono, 1);
+        vorlo_ff_swr_set_layout(swr, "out", mono, 1);
+        av_opt_set_int(swr, "in_sample_rate", inRate, 0);
+        av_opt_set_int(swr, "out_sample_rate", outRate, 0);
+        av_opt_set_sample_fmt(swr, "in_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+        av_opt_set_sample_fmt(swr, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+        in->nb_samples = (int)frames;
+        in->format = AV_SAMPLE_FMT_FLT;
+        in->sample_rate = inRate;
+        vorlo_ff_set_frame_layout(in, mono, 1);
+        if (swr_init(swr) >= 0 && av_frame_get_buffer(in, 0) >= 0 && av_samples_set_silence(in->extended_data, 0, in->nb_samples, 1, AV_SAMPLE_FMT_FLT) >= 0)
+            counted = 0;
+        for (AVFrame *next = in; counted >= 0; next = nullptr) {
+            vorlo_ff_set_frame_layout(out, mono, 1);
+            out->sample_rate = outRate;
+            out->format = AV_SAMPLE_FMT_FLT;
+            if (swr_convert_frame(swr, out, next) < 0) {
+                counted = -1;
+                break;
+            }
+            counted += out->nb_samples;
+            bool drained = !next && out->nb_samples == 0;
+            av_frame_unref(out);
+            if (drained)
+                break;
+        }
+    }
+    av_frame_free(&out);
+    av_frame_free(&in);
+    swr_free(&swr);
+    return counted;
+}
+
+int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate)
+{
+    int64_t period = inRate / av_gcd(inRate, outRate);
+    int64_t made = outRate / av_gcd(inRate, outRate);
+    int64_t filled = period * ((8192 + period - 1) / period);  // far past the filter's edges
+    int64_t stretch = frames < filled + period ? frames : filled + frames % period;
+    int64_t counted = vorlo_countResampled(stretch, inRate, outRate);
+    if (counted < 0)
+        return av_rescale_rnd(frames, outRate, inRate, AV_ROUND_UP);
+    return counted + (frames - stretch) / period * made;
+}
+
 // A run that starts over from another place must not begin with the samples that the
 // previous one left in the resampler; the configuration, matrix included, stays.
 void vorlo_resetResampler(t_vorlo *x)
@@ -169,33 +225,22 @@ void vorlo_resetResampler(t_vorlo *x)
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
         object_error(&x->ob, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
-        x->loadFailed = 1;
+        x->writeFailed = 1;
     }
 }
 
 // A frame whose format or channel count is not the context's would be read outside its
-// planes; once a load has failed nothing more is written.
-static void vorlo_takeFrame(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+// planes; once the writer has failed nothing more is written.
+void vorlo_writeDecodedFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame)
 {
-    if (x->loadFailed)
+    if (x->writeFailed)
         return;
     if (frame->format != codecCtx->sample_fmt || vorlo_ff_frame_channels(frame) != vorlo_ff_channels(codecCtx)) {
         object_error(&x->ob, "skipped a frame whose sample format or channel count changed mid-stream");
         return;
     }
-    vorlo_anchorFrame(x, frame);
     if (vorlo_needsResampler(x, codecCtx))
         vorlo_handleFrame_resample(x, codecCtx, frame);
     else
         vorlo_handleFrame(x, codecCtx, frame);
-}
-
-int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
-{
-    int ret;
-    while ((ret = avcodec_receive_frame(codecCtx, frame)) == 0) {
-        vorlo_takeFrame(x, codecCtx, frame);
-        av_frame_unref(frame);
-    }
-    return ret;
 }

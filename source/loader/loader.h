@@ -1,0 +1,74 @@
+// Declarations shared by the files of the loader thread: the working values of one load,
+// and the stream's time line (where the stream's first sample lies, how long the stream
+// is, and how a run of decoding reaches the place where it begins).
+#ifndef VORLO_LOADER_H
+#define VORLO_LOADER_H
+
+#include "object_record.h"
+
+// The packet that the input began with, to know it again after a seek back to it.
+typedef struct _vorlo_packetMark {
+    int64_t pos, pts, dts, duration;
+    int size;                  // 0: nothing marked yet
+    int skipSize;              // bytes of trimming side data, and the data
+    uint8_t skip[16];
+} t_vorlo_packetMark;
+
+// Working values of one load, held by the loader thread.
+typedef struct _vorlo_load {
+    char path[MAX_PATH_CHARS];  // the conformed path that FFmpeg opens and messages quote
+    int64_t streamFrames;       // what the decoder yields from the whole stream, in its own frames
+    double fileLength;          // the same in seconds
+    double start;               // seconds
+    double seektime;            // seconds: where the first run begins
+    double settle;              // seconds that the decoder needs after a seek to yield the plain decoding
+    int timedExactly;           // frame time stamps count samples: a seek can place a run
+    int listSent;
+    int badPackets;             // never reset within a load
+    int lastPacketBad;          // the last packet read could not be decoded
+    int endsInsidePacket;       // runs that met the stream's end in a packet that could not be decoded
+    int truncationTold;         // the warning that the file is shorter than it announces went out
+    int seeked;                 // the first run begins after a seek, not at the input's beginning
+    int pendingPacket;          // x->packet holds the run's first packet, read to check the seek
+    int failed;                 // a read, decode or seek failure cut the load short
+    t_vorlo_packetMark first;   // the input's first packet of the stream
+} t_vorlo_load;
+
+// The write position of a run that has not yet met a frame with a time stamp: the writer
+// drops everything written there.
+static const vorlo_count VORLO_UNPLACED = INT64_MIN / 4;
+
+// --- stream_timeline.cpp ---------------------------------------------------------------
+
+// Learns where the stream's first sample lies, whether frame time stamps count samples
+// exactly, and how many frames the decoder yields from the whole stream. The input is left
+// anywhere: a run positions it afresh. False when a stop came first or the input could not
+// be opened again (reported).
+bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load);
+// Puts the input where the first run begins: at or before load->seektime, or at the input's
+// beginning. False when a stop came first or the input could not be opened again (reported).
+bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load);
+// Opens the input (as the given format; null: the format is probed); 0, an FFmpeg error,
+// or AVERROR_EXIT when a stop came first.
+int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format);
+// Back to the input's beginning (priming and all), with a new decoder: by a seek when it
+// provably lands there, else by opening the input afresh. 0, or false after a report.
+bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load);
+// Makes the decoder of the chosen stream afresh; false after reporting why it could not.
+bool vorlo_openDecoder(t_vorlo *x, const t_vorlo_load *load, const AVCodec *decoder);
+// The one report of an input that cannot be opened: the path, then the reason.
+void vorlo_reportOpenError(t_vorlo *x, const char *path, const char *reason);
+// The next packet of the chosen stream into x->packet: 0, AVERROR_EOF or an error.
+int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load);
+// A run places its frames afresh: from the stream's start when it begins at the input's
+// beginning, otherwise where its first time-stamped frame says.
+void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun);
+// Places a run that does not know its place yet: true once this frame's time stamp has
+// confirmed the held frame's, with index set for the held frame; false while the frame
+// waits in heldFrame (or is dropped, having no time stamp).
+bool vorlo_anchorFrame(t_vorlo *x, AVFrame *frame);
+// At the stream's end: places a frame still waiting by its own time stamp; true when there
+// was one.
+bool vorlo_anchorLastFrame(t_vorlo *x);
+
+#endif

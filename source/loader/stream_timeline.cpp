@@ -1,0 +1,550 @@
+// The stream's time line: where its first sample lies, how many frames the decoder yields
+// from it, whether frame time stamps can place decoded audio after a seek, and how a run of
+// decoding reaches the place where it begins.
+//
+// The audio of a stream is what the decoder yields from its first packet to its last, one
+// frame after the other (the ffmpeg program's own decoding). A container's idea of the
+// stream's length is often not that: it counts the encoder's priming and padding, guesses
+// from the bit rate, or describes a file that was cut short. So the length is measured:
+// from the stream's last seconds when time stamps count samples exactly, by decoding the
+// whole stream when they do not.
+#include "loader.h"
+
+#include <math.h>
+#include <string.h>
+
+// Packets decoded from the beginning to learn where the first sample lies and whether the
+// time stamps count samples.
+static const int VORLO_HEAD_PACKETS = 8;
+// How far before the container's idea of the end the measuring of the tail begins.
+static const double VORLO_TAIL_SECONDS = 0.5;
+// A frame count not known yet.
+static const int64_t VORLO_UNKNOWN = INT64_MIN;
+
+static bool vorlo_going(t_vorlo *x)
+{
+    return x->abort_request == 0;
+}
+
+static AVStream *vorlo_stream(t_vorlo *x)
+{
+    return x->formatCtx->streams[x->streamIndex];
+}
+
+static AVRational vorlo_perSample(int rate)
+{
+    AVRational r = {1, rate};
+    return r;
+}
+
+static int64_t vorlo_frameTime(const AVFrame *frame)
+{
+    return frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+}
+
+// FFmpeg polls this while it opens, probes and reads, so that a stalled input (a network
+// path, a pipe) never holds up the stop sequence.
+static int vorlo_interrupted(void *opaque)
+{
+    return ((t_vorlo *)opaque)->abort_request != 0;
+}
+
+int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format)
+{
+    x->formatCtx = avformat_alloc_context();
+    if (!x->formatCtx)
+        return AVERROR(ENOMEM);
+    x->formatCtx->interrupt_callback.callback = vorlo_interrupted;
+    x->formatCtx->interrupt_callback.opaque = x;
+    int ret = avformat_open_input(&x->formatCtx, load->path, format, nullptr);
+    if (ret != 0 || !vorlo_going(x))
+        return ret != 0 ? ret : AVERROR_EXIT;
+    avformat_find_stream_info(x->formatCtx, nullptr);
+    return vorlo_going(x) ? 0 : AVERROR_EXIT;
+}
+
+bool vorlo_openDecoder(t_vorlo *x, const t_vorlo_load *load, const AVCodec *decoder)
+{
+    avcodec_free_context(&x->codecCtx);
+    x->codecCtx = avcodec_alloc_context3(decoder);
+    if (!x->codecCtx) {
+        object_error(&x->ob, "Could not allocate a decoding context.\n-> %s", load->path);
+        return false;
+    }
+    if (avcodec_parameters_to_context(x->codecCtx, vorlo_stream(x)->codecpar) != 0) {
+        object_error(&x->ob, "Could not fill the codecCtx with the parameters.\n-> %s", load->path);
+        return false;
+    }
+    // With the stream's time base the decoder keeps frame time stamps right when it trims
+    // the samples of an encoder's delay.
+    x->codecCtx->pkt_timebase = vorlo_stream(x)->time_base;
+    x->codecCtx->request_sample_fmt = av_get_alt_sample_fmt(x->codecCtx->sample_fmt, 0);
+    if (avcodec_open2(x->codecCtx, decoder, nullptr) != 0) {
+        object_error(&x->ob, "Failed to initialize the decoder.\n-> %s", load->path);
+        return false;
+    }
+    return vorlo_going(x);
+}
+
+void vorlo_reportOpenError(t_vorlo *x, const char *path, const char *reason)
+{
+    // An open cut short by a stop is no failure of the file.
+    if (!vorlo_going(x))
+        return;
+    object_error(&x->ob, "Error opening file.-> %s", path);
+    object_error(&x->ob, "%s", reason);
+}
+
+// A decoder carries state that a flush keeps (the random generators of dither and noise
+// filling among it): only a new one decodes the stream as the ffmpeg program does.
+static bool vorlo_renewDecoder(t_vorlo *x, const t_vorlo_load *load)
+{
+    return vorlo_openDecoder(x, load, x->codecCtx->codec);
+}
+
+static int vorlo_reopenInput(t_vorlo *x, t_vorlo_load *load)
+{
+    // The format is known by now: probing the file for it again costs as much as the rest.
+    vorlo_ff_input_format format = x->formatCtx->iformat;
+    avformat_close_input(&x->formatCtx);
+    int ret = vorlo_openInput(x, load, format);
+    if (ret == 0 && ((unsigned)x->streamIndex >= x->formatCtx->nb_streams ||
+                     vorlo_stream(x)->codecpar->codec_type != AVMEDIA_TYPE_AUDIO))
+        ret = AVERROR_STREAM_NOT_FOUND;
+    if (ret != 0)
+        vorlo_reportOpenError(x, load->path, vorlo_errtext(ret));
+    return ret;
+}
+
+static void vorlo_markPacket(const AVPacket *packet, t_vorlo_packetMark *mark)
+{
+    size_t size = 0;
+    const uint8_t *skip = vorlo_ff_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+    mark->pos = packet->pos;
+    mark->pts = packet->pts;
+    mark->dts = packet->dts;
+    mark->duration = packet->duration;
+    mark->size = packet->size;
+    mark->skipSize = skip && size <= sizeof mark->skip ? (int)size : 0;
+    if (mark->skipSize)
+        memcpy(mark->skip, skip, size);
+}
+
+static bool vorlo_samePacket(const AVPacket *packet, const t_vorlo_packetMark *mark)
+{
+    t_vorlo_packetMark seen;
+    vorlo_markPacket(packet, &seen);
+    return seen.pos == mark->pos && seen.pts == mark->pts && seen.dts == mark->dts &&
+           seen.duration == mark->duration && seen.size == mark->size &&
+           seen.skipSize == mark->skipSize && memcmp(seen.skip, mark->skip, (size_t)seen.skipSize) == 0;
+}
+
+// A demuxer keeps state from what it has read, and some (Ogg's, after a read to the end)
+// time the packets after a seek otherwise: a seek back counts only when it yields the very
+// packet that the input began with, its duration and trimming included.
+static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
+{
+    const t_vorlo_packetMark *first = &load->first;
+    int64_t ts = first->pts != AV_NOPTS_VALUE ? first->pts : first->dts;
+    if (first->size == 0 || ts == AV_NOPTS_VALUE ||
+        av_seek_frame(x->formatCtx, x->streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0 || vorlo_nextPacket(x, load) < 0)
+        return false;
+    if (vorlo_samePacket(&x->packet, first))
+        return true;
+    av_packet_unref(&x->packet);
+    return false;
+}
+
+bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load)
+{
+    av_packet_unref(&x->packet);
+    load->seeked = 0;
+    load->pendingPacket = 0;
+    if (vorlo_seekToFirstPacket(x, load))
+        load->pendingPacket = 1;
+    else if (vorlo_reopenInput(x, load) != 0)
+        return false;
+    return vorlo_renewDecoder(x, load);
+}
+
+// A pipe can be read once only: it is decoded as it comes, and sized by what its header says.
+static bool vorlo_inputRereadable(t_vorlo *x)
+{
+    return x->formatCtx->pb && (x->formatCtx->pb->seekable & AVIO_SEEKABLE_NORMAL);
+}
+
+int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load)
+{
+    if (load->pendingPacket) {
+        load->pendingPacket = 0;
+        return 0;
+    }
+    for (;;) {
+        int ret = av_read_frame(x->formatCtx, &x->packet);
+        if (ret < 0 || x->packet.stream_index == x->streamIndex)
+            return ret;
+        av_packet_unref(&x->packet);
+    }
+}
+
+// --- measuring -------------------------------------------------------------------------
+
+// A frame's time stamp alone is not trusted: some demuxers give the first packet of an Ogg
+// page, or the first packet after a seek, a time stamp off by a block. Two time-stamped
+// frames in a row whose stamps differ by the samples decoded between them are.
+static void vorlo_resetStamps(t_vorlo_stampPair *pair)
+{
+    pair->ts = AV_NOPTS_VALUE;
+    pair->samples = 0;
+}
+
+// True when this frame's time stamp confirms the one before it; then `pair->samples` is the
+// count between the two. Either way the frame becomes the last one met.
+static bool vorlo_confirmStamp(t_vorlo *x, t_vorlo_stampPair *pair, int64_t ts, int samples)
+{
+    bool confirmed = false;
+    if (ts != AV_NOPTS_VALUE) {
+        AVRational perSample = vorlo_perSample(x->codecCtx->sample_rate);
+        confirmed = pair->ts != AV_NOPTS_VALUE &&
+                    av_rescale_q(ts - pair->ts, vorlo_stream(x)->time_base, perSample) == pair->samples;
+        pair->ts = ts;
+        pair->samples = 0;
+    }
+    pair->samples += samples;
+    return confirmed;
+}
+
+// A decoding that writes nothing and follows the stream's frames: their position counted
+// from the stream's first sample, and whether their time stamps agree with that count.
+typedef struct _vorlo_walk {
+    int64_t counted;   // decoder samples met by this walk
+    int64_t offset;    // position of the walk's first sample, VORLO_UNKNOWN until stamps tell
+    t_vorlo_stampPair stamps;
+    int misses;        // confirmed time stamps in a row that disagreed with the count
+    int exact;         // the time stamps count samples
+    int ended;         // the input ended and the decoder gave all it held
+} t_vorlo_walk;
+
+static void vorlo_startWalk(t_vorlo_walk *walk, int64_t offset)
+{
+    walk->counted = 0;
+    walk->offset = offset;
+    vorlo_resetStamps(&walk->stamps);
+    walk->misses = 0;
+    walk->exact = 1;
+    walk->ended = 0;
+}
+
+static int64_t vorlo_framesSinceOrigin(t_vorlo *x, int64_t ts)
+{
+    return av_rescale_q(ts - x->anchorOrigin, vorlo_stream(x)->time_base,
+                        vorlo_perSample(x->codecCtx->sample_rate));
+}
+
+// A demuxer that makes time stamps by adding up frame durations drifts when a frame's
+// duration is no whole number of its time base's units (AC-3 frames in 90 kHz units).
+static bool vorlo_durationIsWhole(t_vorlo *x, int samples)
+{
+    AVRational timeBase = vorlo_stream(x)->time_base;
+    return (int64_t)samples * timeBase.den % ((int64_t)x->codecCtx->sample_rate * timeBase.num) == 0;
+}
+
+// The first confirmed time stamp fixes the origin (a walk from the beginning) or the
+// walk's position (a walk from elsewhere); later confirmed stamps must keep to the count,
+// a single one off being a block's slip, two in a row a clock of their own.
+static void vorlo_walkFrame(t_vorlo *x, t_vorlo_walk *walk, const AVFrame *frame)
+{
+    if (!vorlo_durationIsWhole(x, frame->nb_samples))
+        walk->exact = 0;
+    int64_t ts = vorlo_frameTime(frame);
+    int64_t at = walk->counted;
+    if (vorlo_confirmStamp(x, &walk->stamps, ts, frame->nb_samples)) {
+        if (x->anchorOrigin == AV_NOPTS_VALUE)
+            x->anchorOrigin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
+                                                vorlo_stream(x)->time_base);
+        if (walk->offset == VORLO_UNKNOWN)
+            walk->offset = vorlo_framesSinceOrigin(x, ts) - at;
+        walk->misses = vorlo_framesSinceOrigin(x, ts) == walk->offset + at ? 0 : walk->misses + 1;
+        if (walk->misses > 1)
+            walk->exact = 0;
+    }
+    walk->counted += frame->nb_samples;
+}
+
+static void vorlo_walkFrames(t_vorlo *x, t_vorlo_walk *walk)
+{
+    while (avcodec_receive_frame(x->codecCtx, x->frame) == 0) {
+        vorlo_walkFrame(x, walk, x->frame);
+        av_frame_unref(x->frame);
+    }
+}
+
+// Decodes from where the input stands until it ends, or until `packets` packets have been
+// decoded (0: no limit). A read error ends the stream as the runs would see it end.
+static bool vorlo_walk(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, int packets)
+{
+    for (int n = 0; packets == 0 || n < packets; n++) {
+        if (!vorlo_going(x))
+            return false;
+        if (vorlo_nextPacket(x, load) < 0) {
+            avcodec_send_packet(x->codecCtx, nullptr);
+            vorlo_walkFrames(x, walk);
+            walk->ended = 1;
+            break;
+        }
+        if (load->first.size == 0)
+            vorlo_markPacket(&x->packet, &load->first);
+        int ret = avcodec_send_packet(x->codecCtx, &x->packet);
+        av_packet_unref(&x->packet);
+        if (ret == 0)
+            vorlo_walkFrames(x, walk);
+    }
+    return vorlo_going(x);
+}
+
+// What the stream's own header says of its length, in the decoder's frames; -1 when it says
+// nothing.
+static int64_t vorlo_headerFrames(t_vorlo *x)
+{
+    AVStream *stream = vorlo_stream(x);
+    if (stream->duration <= 0)
+        return -1;
+    return av_rescale_q(stream->duration, stream->time_base, vorlo_perSample(x->codecCtx->sample_rate));
+}
+
+// Where the container places the end of the stream, in the decoder's frames; -1 when it
+// has no idea.
+static int64_t vorlo_estimatedFrames(t_vorlo *x)
+{
+    int64_t header = vorlo_headerFrames(x);
+    if (header > 0 || x->formatCtx->duration <= 0)
+        return header;
+    return av_rescale_q(x->formatCtx->duration, AV_TIME_BASE_Q, vorlo_perSample(x->codecCtx->sample_rate));
+}
+
+// The length from the stream's last seconds: a seek shortly before where the container
+// places the end, then a decoding to the end whose first time-stamped frame says where it
+// lies. -1 when the tail cannot tell (the seek fails or lands past the end, or time stamps
+// disagree there).
+static int64_t vorlo_tailFrames(t_vorlo *x, t_vorlo_load *load, int64_t from)
+{
+    int64_t target = x->anchorOrigin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
+                                                    vorlo_stream(x)->time_base);
+    if (av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0)
+        return -1;
+    avcodec_flush_buffers(x->codecCtx);
+    t_vorlo_walk tail;
+    vorlo_startWalk(&tail, VORLO_UNKNOWN);
+    if (!vorlo_walk(x, load, &tail, 0) || !tail.ended || !tail.exact || tail.offset == VORLO_UNKNOWN)
+        return -1;
+    return tail.offset + tail.counted;
+}
+
+// A file whose decoding ends well before its header says is cut short or damaged; a few
+// frames less are the encoder's padding.
+static void vorlo_warnIfTruncated(t_vorlo *x, t_vorlo_load *load, int64_t header)
+{
+    const AVCodecDescriptor *descriptor = avcodec_descriptor_get(x->codecCtx->codec_id);
+    bool lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+    int64_t padding = lossless ? 0 : 2 * (int64_t)FFMAX(x->codecCtx->frame_size, 2048) +
+                                         vorlo_stream(x)->codecpar->initial_padding;
+    int64_t missing = header - load->streamFrames;
+    // A length guessed from the bit rate announces nothing.
+    if (header < 0 || missing <= padding || x->formatCtx->duration_estimation_method != AVFMT_DURATION_FROM_STREAM)
+        return;
+    double rate = x->codecCtx->sample_rate;
+    load->truncationTold = 1;
+    object_warn(&x->ob, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
+                        "cut short or damaged.-> %s",
+                missing / rate, (long long)missing, header / rate, load->path);
+}
+
+// How long the decoder needs after a seek before its output is the plain decoding's: the
+// frames of lossless codecs stand alone; lossy decoders carry state from frame to frame
+// (MPEG audio its bit reservoir, Opus its energy prediction), measured here on noise at
+// low and high bit rates, with a margin.
+static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream *stream)
+{
+    double seconds;
+    switch (codecCtx->codec_id) {
+    case AV_CODEC_ID_MP1:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP3:
+        seconds = 0.5;
+        break;
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_AAC_LATM:
+        seconds = 0.2;
+        break;
+    case AV_CODEC_ID_OPUS:
+        seconds = 0.8;
+        break;
+    case AV_CODEC_ID_VORBIS:
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+        seconds = 0.1;
+        break;
+    default: {
+        const AVCodecDescriptor *descriptor = avcodec_descriptor_get(codecCtx->codec_id);
+        seconds = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS) ? 0.05 : 1.0;
+        break;
+    }
+    }
+    double preroll = (double)stream->codecpar->seek_preroll / codecCtx->sample_rate;
+    return preroll > seconds ? preroll : seconds;
+}
+
+bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
+{
+    load->settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
+    x->anchorOrigin = AV_NOPTS_VALUE;
+    if (!vorlo_inputRereadable(x)) {
+        load->streamFrames = vorlo_estimatedFrames(x);
+        return true;
+    }
+    t_vorlo_walk head;
+    vorlo_startWalk(&head, 0);
+    if (!vorlo_walk(x, load, &head, VORLO_HEAD_PACKETS))
+        return false;
+    load->timedExactly = head.exact && x->anchorOrigin != AV_NOPTS_VALUE;
+    int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
+    int64_t frames = -1;
+    if (!head.ended && load->timedExactly && tailFrom > head.counted) {
+        frames = vorlo_tailFrames(x, load, tailFrom);
+        if (frames < 0 && vorlo_going(x)) {
+            // Counted from the beginning after all.
+            vorlo_startWalk(&head, 0);
+            if (!vorlo_rewindInput(x, load))
+                return false;
+        }
+    }
+    if (frames < 0 && !vorlo_walk(x, load, &head, 0))
+        return false;
+    load->streamFrames = frames >= 0 ? frames : head.counted;
+    vorlo_warnIfTruncated(x, load, vorlo_headerFrames(x));
+    return vorlo_going(x);
+}
+
+// --- positioning the runs -----------------------------------------------------------------
+
+// Seeks to at or before the first run's start and checks where the input landed: a seek
+// that lands after its target, or fails, leaves decoding to begin at the beginning.
+static bool vorlo_seekFirstRun(t_vorlo *x, t_vorlo_load *load)
+{
+    AVStream *stream = vorlo_stream(x);
+    int64_t target = x->anchorOrigin +
+                     av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q, stream->time_base);
+    int ret = av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD);
+    if (!vorlo_going(x))
+        return false;
+    if (ret < 0) {
+        object_error(&x->ob, "error %s while seeking %s , trying to resume.\n", vorlo_errtext(ret), load->path);
+        return vorlo_rewindInput(x, load);
+    }
+    avcodec_flush_buffers(x->codecCtx);
+    if (vorlo_nextPacket(x, load) < 0)
+        return vorlo_rewindInput(x, load);
+    int64_t landed = x->packet.pts != AV_NOPTS_VALUE ? x->packet.pts : x->packet.dts;
+    if (landed != AV_NOPTS_VALUE && landed > target) {
+        if (x->debug)
+            object_post(&x->ob, "the seek landed after its target: decoding from the beginning");
+        return vorlo_rewindInput(x, load);
+    }
+    load->pendingPacket = 1;
+    load->seeked = 1;
+    return vorlo_going(x);
+}
+
+// The measuring has read the input to its end, and a demuxer keeps state from that (Ogg's
+// end-of-stream handling among it) that can make a seek land on packets cut at other
+// places: a first run that starts in the middle seeks in the input opened afresh.
+bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
+{
+    if (!vorlo_inputRereadable(x))
+        return true;
+    // Time stamps that do not count samples cannot tell where a frame met after a seek
+    // belongs: such a stream is decoded from its beginning.
+    if (load->seektime > 0 && !load->timedExactly && x->debug)
+        object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
+    if (load->seektime > 0 && load->timedExactly) {
+        av_packet_unref(&x->packet);
+        load->pendingPacket = 0;
+        return vorlo_reopenInput(x, load) == 0 && vorlo_renewDecoder(x, load) && vorlo_seekFirstRun(x, load);
+    }
+    return vorlo_rewindInput(x, load);
+}
+
+// --- placing decoded frames ---------------------------------------------------------------
+
+void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun)
+{
+    // A run from the input's beginning knows its place by counting; one after a seek waits
+    // for confirmed time stamps, and writes nothing until then.
+    bool atBeginning = !firstRun || !load->seeked;
+    x->anchorSkipFrames = firstRun && x->isImportReplace ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
+    vorlo_resetStamps(&x->anchorStamps);
+    av_frame_unref(x->heldFrame);
+    x->anchored = atBeginning;
+    x->anchorTrim = 0;
+    x->index = atBeginning ? -x->anchorSkipFrames * x->resultChannels : VORLO_UNPLACED;
+    x->runStartIndex = atBeginning ? x->index : VORLO_UNPLACED;
+}
+
+// Sets index where the frame of this time stamp belongs.
+// A resampler that starts anew converts on a grid of its own: only where a decoded sample
+// falls on an output sample does it take up the grid of the resampling from the stream's
+// beginning, so that after its filter has filled both give the same samples. Decoded
+// samples before the next such place are dropped.
+static void vorlo_placeAt(t_vorlo *x, int64_t ts)
+{
+    AVRational timeBase = vorlo_stream(x)->time_base;
+    int64_t rate = x->codecCtx->sample_rate;
+    int64_t position = av_rescale_q(ts - x->anchorOrigin, timeBase, vorlo_perSample((int)rate));
+    int64_t step = rate / av_gcd(rate, x->resultSampleRate);
+    x->anchorTrim = ((step - position % step) % step + step) % step;
+    vorlo_count frames = av_rescale(position + x->anchorTrim, x->resultSampleRate, rate);
+    x->index = (frames - x->anchorSkipFrames) * x->resultChannels;
+    x->anchored = 1;
+    if (x->runStartIndex == VORLO_UNPLACED) {
+        x->runStartIndex = x->index;
+        if (x->anchorSkipFrames > 0 && x->index > 0)
+            object_warn(&x->ob, "targetSeekTimeInSec < startInSeconds. The start index will be incorrect!");
+    }
+    if (x->debug) {
+        object_post(&x->ob, "start time %lf", (ts - x->anchorOrigin) * av_q2d(timeBase));
+        object_post(&x->ob, "start index %lld (sr: %i, ch: %i)", (long long)x->index, x->resultSampleRate,
+                    x->resultChannels);
+    }
+}
+
+// Without an origin nothing can be placed by time stamps: counting goes on.
+bool vorlo_anchorFrame(t_vorlo *x, AVFrame *frame)
+{
+    if (x->anchorOrigin == AV_NOPTS_VALUE) {
+        x->anchored = 1;
+        return true;
+    }
+    int64_t ts = vorlo_frameTime(frame);
+    int64_t heldTs = x->anchorStamps.ts;
+    if (ts == AV_NOPTS_VALUE) {
+        vorlo_resetStamps(&x->anchorStamps);
+        av_frame_unref(x->heldFrame);
+        return false;
+    }
+    if (!vorlo_confirmStamp(x, &x->anchorStamps, ts, frame->nb_samples)) {
+        av_frame_unref(x->heldFrame);
+        av_frame_ref(x->heldFrame, frame);
+        return false;
+    }
+    vorlo_placeAt(x, heldTs);
+    return true;
+}
+
+// The stream ended with a frame still waiting: its own time stamp is all there is.
+bool vorlo_anchorLastFrame(t_vorlo *x)
+{
+    if (x->anchored || x->heldFrame->nb_samples <= 0)
+        return false;
+    vorlo_placeAt(x, x->anchorStamps.ts);
+    return true;
+}
