@@ -2,7 +2,9 @@
 # Installs what the build and the tests need on Debian 12, when it is missing.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config binutils libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libgtest-dev ffmpeg)
+# Besides ffmpeg, other encoders write test files the way files from elsewhere are written.
+packages=(cmake make g++ pkg-config binutils libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libgtest-dev ffmpeg
+          vorbis-tools opus-tools lame flac sox sndfile-programs)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

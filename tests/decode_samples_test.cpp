@@ -1,128 +1,12 @@
-// Every decoded sample in its own place: loads of each codec and container compared, sample
-// for sample, with the ffmpeg program's plain decoding of the same stream.
+// Every decoded sample in its own place after resampling, channel mapping and stream choice:
+// loads compared, sample for sample, with the ffmpeg program's decoding of the same stream.
+#include "buffer_checks.h"
 #include "fixtures.h"
 #include "headless_host.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-
 namespace {
-
-std::string case_name(std::string name)
-{
-    std::replace_if(name.begin(), name.end(), [](char c) { return !isalnum((unsigned char)c); }, '_');
-    return name;
-}
-
-const float kExact = 0.0f;
-// One step of a 16-bit sample and a little: what two resamplers or mixers of the same
-// library may differ by after rounding to the decoder's format.
-const float kRounding = 2.5f / 32767;
-
-struct Span {
-    long bufferFrame;     // first frame compared in the buffer
-    long referenceFrame;  // the frame of the reference that belongs there
-    long frames;          // how many
-};
-
-// The buffer holds the reference over the span, within the tolerance.
-void expect_span(const Decoded &buffer, const Decoded &reference, Span span, float tolerance)
-{
-    ASSERT_EQ(buffer.channels, reference.channels);
-    ASSERT_GE(reference.frames(), span.referenceFrame + span.frames);
-    long ch = reference.channels;
-    std::vector<float> expected(reference.samples.begin() + span.referenceFrame * ch,
-                                reference.samples.begin() + (span.referenceFrame + span.frames) * ch);
-    EXPECT_EQ(first_difference(buffer.samples, expected, span.bufferFrame * ch, tolerance), "");
-}
-
-// A replace holds the whole plain decoding; where the container's length runs past the
-// decoded stream, the rest of the buffer is silent.
-void expect_whole(const Decoded &buffer, const Decoded &reference, float tolerance)
-{
-    ASSERT_EQ(buffer.rate, reference.rate);
-    // The container's length and the decoded stream differ by at most the codec's padding.
-    EXPECT_LE(std::labs(buffer.frames() - reference.frames()), reference.rate / 20);
-    long common = std::min(buffer.frames(), reference.frames());
-    expect_span(buffer, reference, {0, 0, common}, tolerance);
-    std::vector<float> silence((buffer.frames() - common) * buffer.channels, 0.0f);
-    EXPECT_EQ(first_difference(buffer.samples, silence, common * buffer.channels, tolerance), "") << "tail";
-}
-
-void expect_done(const HostSession &s, const HostSession::Result &r)
-{
-    EXPECT_TRUE(has_line(r.outlets, s.id + " 1: bang")) << joined(r.outlets) << joined(r.console);
-    EXPECT_FALSE(has_line(r.outlets, s.id + " 2: bang")) << joined(r.console);
-}
-
-struct CodecCase {
-    const char *fixture;
-    bool lossless;
-};
-
-const CodecCase kCodecs[] = {
-    {"u8.wav", true},        {"s16.wav", true},      {"s24.wav", true},     {"s32.wav", true},
-    {"f32.wav", true},       {"f64.wav", true},      {"s16.aiff", true},    {"s16.flac", true},
-    {"s24.flac", true},      {"alac.m4a", true},     {"wavpack.wv", true},  {"video.mkv", true},
-    {"ch1.wav", true},       {"ch3.wav", true},      {"ch5.wav", true},     {"ch8.wav", true},
-    {"mp3.mp3", false},      {"aac.m4a", false},     {"opus.ogg", false},   {"vorbis.ogg", false},
-    {"start.ts", false},
-};
-
-class Codec : public ::testing::TestWithParam<CodecCase> {
-protected:
-    void SetUp() override
-    {
-        path = fixture(GetParam().fixture);
-        ASSERT_FALSE(path.empty());
-        reference = reference_decode(path);
-        ASSERT_GT(reference.frames(), 0);
-        afterSeek = GetParam().lossless ? kExact : kRounding;
-    }
-    void TearDown() override { EXPECT_EQ(host_alive_count(), 0); }
-    std::string path;
-    Decoded reference;
-    // A lossy decoder that began after a seek may round a sample differently for good (the
-    // fixed-point MPEG audio decoder's dither does).
-    float afterSeek = kExact;
-};
-
-TEST_P(Codec, ReplaceEqualsThePlainDecoding)
-{
-    HostSession s;
-    HostSession::Result r = s.run("replace " + path);
-    expect_done(s, r);
-    expect_whole(r.buffer, reference, kExact);
-}
-
-// A replace that starts at 1 s decodes from there to the end first, then the beginning.
-// A lossy decoder starting after a seek needs its pre-roll to settle, and the second run
-// reaches far enough into the first run's span to cover it: the result is the same.
-TEST_P(Codec, ReplaceFromTheMiddleEqualsThePlainDecoding)
-{
-    HostSession s;
-    HostSession::Result r = s.run("replace " + path + " 1 sec");
-    expect_done(s, r);
-    expect_whole(r.buffer, reference, afterSeek);
-}
-
-// The section from 0.6 s, 0.9 s long: the same span of the plain decoding. Decoding begins
-// a pre-roll ahead of the section, so a lossy decoder has settled when it gets there.
-TEST_P(Codec, ImportreplaceEqualsTheSameSpan)
-{
-    HostSession s;
-    HostSession::Result r = s.run("importreplace " + path + " 600 ms 0.9 sec");
-    expect_done(s, r);
-    long first = lround(0.6 * reference.rate), frames = lround(0.9 * reference.rate);
-    ASSERT_EQ(r.buffer.frames(), frames);
-    ASSERT_EQ(r.buffer.rate, reference.rate);
-    expect_span(r.buffer, reference, {0, first, frames}, afterSeek);
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, Codec, ::testing::ValuesIn(kCodecs),
-                         [](const ::testing::TestParamInfo<CodecCase> &info) { return case_name(info.param.fixture); });
 
 struct ResampleCase {
     const char *fixture;
@@ -246,8 +130,7 @@ TEST(Streams, StreamNumberChoosesTheStream)
     }
 }
 
-// A buffer that already has the load's size keeps it; what it held past the decoded stream
-// is silenced, not left over.
+// A buffer that already has the load's size keeps it, and nothing that it held is left over.
 TEST(Tail, OldContentPastTheStreamIsSilenced)
 {
     std::string path = fixture("opus.ogg");

@@ -24,11 +24,16 @@ struct Recipe {
     const char *name;
     int channels;
     int rate;
-    const char *output;  // codec options of the audio output
+    const char *output;          // codec options of the audio output
+    double seconds = 2;
+    const char *signal = "white";  // anoisesrc's colour of noise, "bursts" or "sine"
+    double second = 0;           // seconds of a second audio stream (mono noise); 0: none
 };
 
-// Two seconds (twenty for "long.flac") of noise per channel, a sine per channel for the
-// "sine" fixtures; the codec options decide the format.
+// Noise per channel, a sine per channel for the "sine" fixtures; the codec options decide
+// the format. Pink noise gives a lossy encoder the uneven spectrum of real sound; bursts
+// (white noise, loud for 10 ms every 0.21 s) give it the attacks that make it switch to
+// short blocks, at places that drift against the pages of an Ogg file.
 const Recipe kRecipes[] = {
     {"u8.wav", 2, 44100, "-c:a pcm_u8"},
     {"s16.wav", 2, 44100, "-c:a pcm_s16le"},
@@ -38,20 +43,37 @@ const Recipe kRecipes[] = {
     {"f64.wav", 2, 44100, "-c:a pcm_f64le"},
     {"s16.aiff", 2, 44100, "-c:a pcm_s16be"},
     {"s16.flac", 2, 44100, "-c:a flac"},
-    {"long.flac", 1, 44100, "-c:a flac"},
+    {"long.flac", 1, 44100, "-c:a flac", 20},
     {"s24.flac", 2, 48000, "-c:a flac -sample_fmt s32"},
+    {"r22050.flac", 2, 22050, "-c:a flac"},
+    {"flac.oga", 2, 44100, "-c:a flac"},
     {"alac.m4a", 2, 44100, "-c:a alac"},
     {"wavpack.wv", 2, 44100, "-c:a wavpack"},
     {"mp3.mp3", 2, 44100, "-c:a libmp3lame -b:a 192k"},
+    {"lame4.mp3", 2, 44100, "-c:a libmp3lame -b:a 128k", 4},
+    {"cbr3.mp3", 2, 44100, "-c:a libmp3lame -b:a 160k", 3},
+    {"vbr_pink.mp3", 2, 44100, "-c:a libmp3lame -q:a 2", 3, "pink"},
+    {"vbr_noxing.mp3", 2, 44100, "-c:a libmp3lame -q:a 4 -write_xing 0", 4, "pink"},
+    {"r22050.mp3", 1, 22050, "-c:a libmp3lame -q:a 4", 3, "pink"},
+    {"r48000.mp3", 2, 48000, "-c:a libmp3lame -b:a 192k"},
     {"aac.m4a", 2, 44100, "-c:a aac -aac_pns 0 -b:a 192k"},
+    {"aac_pink.m4a", 2, 44100, "-c:a aac -aac_pns 0 -b:a 160k", 3, "pink"},
+    {"aac_bursts.m4a", 2, 44100, "-c:a aac -aac_pns 0 -b:a 128k", 3, "bursts"},
+    {"adts.aac", 2, 44100, "-c:a aac -aac_pns 0 -b:a 128k", 3},
+    {"aac6.m4a", 6, 48000, "-c:a aac -aac_pns 0 -b:a 384k"},
     {"opus.ogg", 2, 48000, "-c:a libopus -b:a 128k"},
+    {"opus_pink.opus", 2, 48000, "-c:a libopus -b:a 96k", 3, "pink"},
+    {"opus6.opus", 6, 48000, "-c:a libopus -b:a 256k"},
     {"vorbis.ogg", 2, 44100, "-c:a libvorbis"},
+    {"vorbis_pink.ogg", 2, 44100, "-c:a libvorbis -q:a 3", 3, "pink"},
     {"start.ts", 2, 44100, "-c:a mp2 -b:a 256k -output_ts_offset 1.4"},
+    {"mp2.ts", 2, 44100, "-c:a mp2 -b:a 256k", 5},
     {"video.mkv", 2, 44100, "-c:a flac"},
     {"videoonly.mkv", 0, 0, ""},
-    {"twostreams.mkv", 2, 44100, "-c:a flac"},
-    {"sine.flac", 2, 44100, "-c:a flac"},
-    {"sine.mp3", 2, 44100, "-c:a libmp3lame -b:a 192k"},
+    {"twostreams.mkv", 2, 44100, "-c:a flac", 2, "white", 2},
+    {"twolengths.mkv", 2, 44100, "-c:a flac", 2, "white", 3},
+    {"sine.flac", 2, 44100, "-c:a flac", 2, "sine"},
+    {"sine.mp3", 2, 44100, "-c:a libmp3lame -b:a 192k", 2, "sine"},
     {"ch1.wav", 1, 44100, "-c:a pcm_s16le"},
     {"ch2.wav", 2, 44100, "-c:a pcm_s16le"},
     {"ch3.wav", 3, 44100, "-c:a pcm_s16le"},
@@ -62,6 +84,41 @@ const Recipe kRecipes[] = {
     {"ch8.wav", 8, 44100, "-c:a pcm_s16le"},
 };
 
+// Files written the way other programs write them: the command turns {in}, a WAV file of
+// three seconds of stereo bursts at 44.1 kHz, into {out}. A FLAC or MP3 written to a pipe
+// has no header that gives its length; libsndfile's Ogg Vorbis pages carry time stamps that
+// jump at the short blocks.
+struct EncoderRecipe {
+    const char *name;
+    const char *command;
+};
+
+const Recipe kEncoderSource = {"source.wav", 2, 44100, "-c:a pcm_s16le -fflags +bitexact", 3, "bursts"};
+
+const EncoderRecipe kEncoderRecipes[] = {
+    {"pipe.flac", "ffmpeg -nostdin -v error -i {in} -c:a flac -f flac - > {out}"},
+    {"pipe.mp3", "ffmpeg -nostdin -v error -i {in} -c:a libmp3lame -q:a 4 -f mp3 - > {out}"},
+    {"oggenc.ogg", "oggenc -Q -q 4 -o {out} {in}"},
+    {"opusenc.opus", "opusenc --quiet {in} {out}"},
+    {"lame.mp3", "lame --quiet -V 4 {in} {out}"},
+    {"flaccli.flac", "flac -s -f -o {out} {in}"},
+    {"sox.ogg", "sox {in} {out}"},
+    {"sndfile.ogg", "sndfile-convert -vorbis {in} {out}"},
+    {"sox24.wav", "sox {in} -b 24 {out}"},
+};
+
+// Files that end before their header says: the first half of the bytes of a whole one.
+struct CutRecipe {
+    const char *name;
+    const char *whole;
+};
+
+const CutRecipe kCutRecipes[] = {
+    {"half.flac", "flaccli.flac"},
+    {"half.wav", "s16.wav"},
+    {"half.mp3", "lame4.mp3"},
+};
+
 const char *kVideo = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2";
 
 std::string fixture_dir()
@@ -70,16 +127,20 @@ std::string fixture_dir()
     return VORLO_FIXTURE_DIR;
 }
 
-// A filter graph of `channels` sources merged into the output `label`: noise, or for
-// "sine" fixtures a sine of its own frequency per channel.
-std::string signal_graph(bool sine, int seconds, int channels, int rate, int seed, const std::string &label)
+// A filter graph of `channels` sources merged into the output `label`: noise of the
+// signal's colour, or for "sine" a sine of its own frequency per channel.
+std::string signal_graph(const std::string &signal, double seconds, int channels, int rate, int seed,
+                         const std::string &label)
 {
     std::ostringstream g;
     for (int c = 0; c < channels; c++) {
-        if (sine)
+        if (signal == "sine")
             g << "sine=d=" << seconds << ":r=" << rate << ":f=" << 300 + 170 * c;
+        else if (signal == "bursts")
+            g << "anoisesrc=d=" << seconds << ":r=" << rate << ":a=0.5:seed=" << seed + c
+              << ",aeval=val(0)*(0.05+0.95*lt(mod(t\\,0.21)\\,0.01))";
         else
-            g << "anoisesrc=d=" << seconds << ":r=" << rate << ":a=0.5:seed=" << seed + c;
+            g << "anoisesrc=d=" << seconds << ":r=" << rate << ":a=0.5:c=" << signal << ":seed=" << seed + c;
         g << "[" << label << c << "];";
     }
     for (int c = 0; c < channels; c++)
@@ -101,21 +162,27 @@ std::string recipe_command(const Recipe &r, const std::string &out)
         cmd << kVideo << " -c:v mpeg4 " << out;
         return cmd.str();
     }
-    bool sine = name.compare(0, 4, "sine") == 0;
-    int seconds = name == "long.flac" ? 20 : 2;
-    std::string graph = signal_graph(sine, seconds, r.channels, r.rate, 1, "a");
-    if (name == "twostreams.mkv")
-        graph += ";" + signal_graph(false, seconds, 1, r.rate, 101, "b");
+    std::string graph = signal_graph(r.signal, r.seconds, r.channels, r.rate, 1, "a");
+    if (r.second > 0)
+        graph += ";" + signal_graph("white", r.second, 1, r.rate, 101, "b");
     if (name == "video.mkv")
         cmd << kVideo << " ";
     cmd << "-filter_complex \"" << graph << "\" ";
     if (name == "video.mkv")
         cmd << "-map 0:v -c:v mpeg4 ";
     cmd << "-map \"[a]\" ";
-    if (name == "twostreams.mkv")
+    if (r.second > 0)
         cmd << "-map \"[b]\" ";
     cmd << r.output << " " << out;
     return cmd.str();
+}
+
+// An encoder's command line with its input and output in place; each appears once.
+std::string encoder_command(std::string command, const std::string &in, const std::string &out)
+{
+    command.replace(command.find("{in}"), 4, in);
+    command.replace(command.find("{out}"), 5, out);
+    return command;
 }
 
 // Files are made under a name of this process and then renamed, so that test programs
@@ -146,39 +213,58 @@ std::string run_capture(const std::string &cmd, std::string *out)
     return status == 0 ? "" : "failed: " + cmd;
 }
 
+// A word for the shell that stands for `text` whatever characters it holds.
+std::string shell_quoted(const std::string &text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 struct StreamInfo {
+    std::string codec;
     std::string sample_fmt;
     int channels = 0;
     int rate = 0;
 };
 
+// The stream's parameters, and the sample format of its first decoded frame: what the
+// parameters say before decoding can name another decoder's format.
 StreamInfo probe_stream(const std::string &path, int stream)
 {
     std::string text;
     std::string cmd = "ffprobe -v error -select_streams a:" + std::to_string(stream) +
-                      " -show_entries stream=sample_fmt,channels,sample_rate -of default=nw=1 '" +
-                      path + "'";
+                      " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate" +
+                      ":frame=sample_fmt -of flat " + shell_quoted(path) + " 2>/dev/null";
     StreamInfo info;
-    // The sample format of the first decoded frame: what the stream's parameters say before
-    // decoding can name another decoder's format.
-    cmd += " && ffprobe -v error -select_streams a:" + std::to_string(stream) +
-           " -read_intervals %+#1 -show_entries frame=sample_fmt -of default=nw=1 '" + path + "'";
     if (!run_capture(cmd, &text).empty())
         return info;
+    std::string frameFormat;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
         size_t eq = line.find('=');
         if (eq == std::string::npos)
             continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "sample_fmt")
+        std::string name = line.substr(0, eq);
+        std::string key = name.substr(name.rfind('.') + 1);
+        std::string value = line.substr(eq + 1);
+        if (value.size() >= 2 && value.front() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (name.compare(0, 7, "frames.") == 0 && frameFormat.empty())
+            frameFormat = value;
+        else if (key == "codec_name")
+            info.codec = value;
+        else if (key == "sample_fmt")
             info.sample_fmt = value;
         else if (key == "channels")
             info.channels = atoi(value.c_str());
         else if (key == "sample_rate")
             info.rate = atoi(value.c_str());
     }
+    if (!frameFormat.empty())
+        info.sample_fmt = frameFormat;
     return info;
 }
 
@@ -234,11 +320,43 @@ bool raw_format(std::string fmt, RawFormat *raw)
 
 std::mutex g_fixture_lock;
 
-} // namespace
-
-std::string fixture(const std::string &name)
+// Runs the command that writes `tmp`, then gives it the fixture's name.
+std::string make_with(const std::string &cmd, const std::string &tmp, const std::string &path)
 {
-    std::lock_guard<std::mutex> guard(g_fixture_lock);
+    if (system(cmd.c_str()) != 0) {
+        ADD_FAILURE() << "could not make fixture " << path << ": " << cmd;
+        std::error_code ignored;
+        std::filesystem::remove(tmp, ignored);
+        return "";
+    }
+    return publish(tmp, path) ? path : "";
+}
+
+std::string make_encoded(const EncoderRecipe &r, const std::string &dir, const std::string &path)
+{
+    std::string wav = temporary_name(dir, kEncoderSource.name);
+    std::string tmp = temporary_name(dir, r.name);
+    std::string made = make_with(recipe_command(kEncoderSource, wav) + " && " + encoder_command(r.command, wav, tmp),
+                                 tmp, path);
+    std::error_code ignored;
+    std::filesystem::remove(wav, ignored);
+    return made;
+}
+
+std::string make_cut(const CutRecipe &r, const std::string &whole, const std::string &dir, const std::string &path)
+{
+    if (whole.empty())
+        return "";
+    std::ifstream in(whole, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string tmp = temporary_name(dir, r.name);
+    std::ofstream(tmp, std::ios::binary).write(bytes.data(), (std::streamsize)bytes.size() / 2);
+    return publish(tmp, path) ? path : "";
+}
+
+// The fixture's path, made first when it is missing; the caller holds the fixture lock.
+std::string made_fixture(const std::string &name)
+{
     std::string dir = fixture_dir();
     std::string path = dir + "/" + name;
     if (std::filesystem::exists(path))
@@ -248,19 +366,32 @@ std::string fixture(const std::string &name)
         std::ofstream(tmp) << "This is a text file and no audio at all.\n";
         return publish(tmp, path) ? path : "";
     }
-    for (const Recipe &r : kRecipes) {
-        if (name != r.name)
-            continue;
-        std::string tmp = temporary_name(dir, name);
-        std::string cmd = recipe_command(r, tmp);
-        if (system(cmd.c_str()) != 0) {
-            ADD_FAILURE() << "could not make fixture " << name << ": " << cmd;
-            return "";
+    for (const Recipe &r : kRecipes)
+        if (name == r.name) {
+            std::string tmp = temporary_name(dir, name);
+            return make_with(recipe_command(r, tmp), tmp, path);
         }
-        return publish(tmp, path) ? path : "";
-    }
+    for (const EncoderRecipe &r : kEncoderRecipes)
+        if (name == r.name)
+            return make_encoded(r, dir, path);
+    for (const CutRecipe &r : kCutRecipes)
+        if (name == r.name)
+            return make_cut(r, made_fixture(r.whole), dir, path);
     ADD_FAILURE() << "no recipe for fixture " << name;
     return "";
+}
+
+} // namespace
+
+std::string fixture(const std::string &name)
+{
+    std::lock_guard<std::mutex> guard(g_fixture_lock);
+    return made_fixture(name);
+}
+
+std::string audio_codec(const std::string &path, int stream)
+{
+    return probe_stream(path, stream).codec;
 }
 
 std::string fixture_dir_path(const std::string &name)
@@ -277,10 +408,11 @@ Decoded reference_decode(const std::string &path, int stream, int rate, int chan
         ADD_FAILURE() << "no raw form for sample format '" << info.sample_fmt << "' of " << path;
         return d;
     }
+    d.codec = info.codec;
     d.rate = rate ? rate : info.rate;
     d.channels = channels ? channels : info.channels;
     std::ostringstream cmd;
-    cmd << "ffmpeg -nostdin -v error -i '" << path << "' -map 0:a:" << stream;
+    cmd << "ffmpeg -nostdin -v error -i " << shell_quoted(path) << " -map 0:a:" << stream;
     if (rate)
         cmd << " -ar " << rate;
     if (channels)

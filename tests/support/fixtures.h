@@ -7,16 +7,30 @@
 #include <vector>
 
 // The path of the named fixture in VORLO_FIXTURE_DIR, made on first use (an empty string
-// when it cannot be made). Names: "u8.wav" "s16.wav" "s24.wav" "s32.wav" "f32.wav"
-// "f64.wav" "s16.aiff" "s16.flac" "long.flac" (20 s) "s24.flac" "alac.m4a" "wavpack.wv" "mp3.mp3" "aac.m4a"
-// "opus.ogg" "vorbis.ogg" "video.mkv" "videoonly.mkv" "twostreams.mkv" "start.ts"
-// "notaudio.txt", "ch1.wav" to "ch8.wav", and "sine.flac" "sine.mp3". Every channel carries
-// noise of its own, so that every sample tells where it belongs; the "sine" fixtures carry
-// a sine of its own frequency per channel, for comparisons that allow a sub-sample shift.
+// when it cannot be made). Every channel carries noise of its own, so that every sample
+// tells where it belongs; two seconds at 44.1 kHz unless the name says otherwise.
+// - ffmpeg, one format each: "u8.wav" "s16.wav" "s24.wav" "s32.wav" "f32.wav" "f64.wav"
+//   "s16.aiff" "s16.flac" "long.flac" (20 s, mono) "s24.flac" (48 kHz) "r22050.flac"
+//   "flac.oga" "alac.m4a" "wavpack.wv" "mp3.mp3" "aac.m4a" "opus.ogg" "vorbis.ogg",
+//   "ch1.wav" to "ch8.wav" (that many channels);
+// - ffmpeg, lossy files for lengths and seams, pink where the name says so: "lame4.mp3"
+//   (4 s, with the LAME header) "cbr3.mp3" (3 s) "vbr_pink.mp3" (3 s) "vbr_noxing.mp3" (4 s,
+//   VBR without a Xing header) "r22050.mp3" (mono) "r48000.mp3" "aac_pink.m4a" (3 s)
+//   "adts.aac" (3 s) "aac_bursts.m4a" (3 s of noise in bursts) "aac6.m4a" (6 channels,
+//   48 kHz) "opus_pink.opus" (3 s) "opus6.opus" (6 channels) "vorbis_pink.ogg" (3 s);
+// - containers: "start.ts" (MP2 from 1.4 s) "mp2.ts" (MP2, 5 s) "video.mkv" "videoonly.mkv"
+//   "twostreams.mkv" (stereo and mono, 2 s each) "twolengths.mkv" (stereo 2 s, mono 3 s);
+// - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" and "pipe.mp3"
+//   (ffmpeg into a pipe: no length in the header) "oggenc.ogg" "opusenc.opus" "lame.mp3"
+//   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" (libsndfile);
+// - cut short, the first half of a whole file's bytes: "half.flac" "half.wav" "half.mp3";
+// - "notaudio.txt", and "sine.flac" "sine.mp3", which carry a sine of its own frequency per
+//   channel, for comparisons that allow a sub-sample shift.
 std::string fixture(const std::string &name);
 
 // Interleaved float samples, as a buffer~ holds them.
 struct Decoded {
+    std::string codec;  // of the stream, for a reference decoding
     int rate = 0;
     int channels = 0;
     std::vector<float> samples;
@@ -27,6 +41,10 @@ struct Decoded {
 // own sample format converted to float as the object's writer converts it; with `rate` the
 // decoding resampled to that rate, with `channels` mixed to that many channels.
 Decoded reference_decode(const std::string &path, int stream = 0, int rate = 0, int channels = 0);
+
+// The codec name of audio stream `stream` of `path`, as ffprobe gives it; "" when the file
+// has no such stream or is no media file.
+std::string audio_codec(const std::string &path, int stream = 0);
 
 // The path that a file of this name has in the fixture folder, whether it exists or not.
 std::string fixture_dir_path(const std::string &name);

@@ -1,0 +1,48 @@
+// Checks of a loaded buffer against the ffmpeg program's decoding, shared by the tests that
+// load files.
+#ifndef VORLO_TEST_BUFFER_CHECKS_H
+#define VORLO_TEST_BUFFER_CHECKS_H
+
+#include "fixtures.h"
+
+#include <string>
+#include <vector>
+
+const float kExact = 0.0f;
+// One step of a 16-bit sample and a little: what two resamplers or mixers of the same
+// library may differ by after rounding to the decoder's format.
+const float kRounding = 2.5f / 32767;
+// What a lossy decoder that began after a seek may still differ by once it has settled.
+const float kSettled = 1e-3f;
+
+// A test case name made of any text.
+std::string case_name(std::string name);
+
+// How far a load that began after a seek may lie from the plain decoding: nothing for a
+// codec that can be lossless (its decoding after a seek is the same), kSettled otherwise.
+float tolerance_after_seek(const std::string &codec);
+
+struct Span {
+    long bufferFrame;     // first frame compared in the buffer
+    long referenceFrame;  // the frame of the reference that belongs there
+    long frames;          // how many
+};
+
+// The buffer holds the reference over the span, within the tolerance.
+void expect_span(const Decoded &buffer, const Decoded &reference, Span span, float tolerance);
+
+// The buffer is the whole reference: its rate, exactly its frames, every sample within the
+// tolerance.
+void expect_whole(const Decoded &buffer, const Decoded &reference, float tolerance);
+
+// The load ended with the done bang and without the error bang.
+void expect_done(const HostSession &s, const HostSession::Result &r);
+
+// The file-properties list that the load sent gives (atom 3, milliseconds) the length of
+// that many frames at that rate, to a quarter of a frame.
+bool lists_length(const HostSession &s, const HostSession::Result &r, long frames, int rate);
+
+// The largest difference between the buffer and the reference over the frames they share.
+float worst_error(const Decoded &buffer, const Decoded &reference, Span span);
+
+#endif
