@@ -59,8 +59,6 @@ const ErrorCase kErrors[] = {
      {"vorlo~: error: requested start pos (2.000000 sec) > length of file (2.000000 sec)."}},
     {"path_too_long", "", "replace PATH", "",
      {"vorlo~: error: the file path is too long: 3001 characters, at most 2047 are possible"}},
-    {"import_not_yet", "", "import PATH", "s16.flac",
-     {"vorlo~: error: the import message is not available yet: use replace or importreplace"}},
     {"buffer_source_not_yet", "", "importreplace buffer=PATH", "",
      {"vorlo~: error: loading from a buffer~ source is not available yet: buffer=PATH"}},
 };

@@ -168,6 +168,7 @@ TEST(FrameWriter, ImportWritesAtTheOffsetOverwritingOrMixing)
         WriterRecord w(10, c.before);
         w.x->isImport = 1;
         w.x->import_mix = c.mix;
+        vorlo_prepareImport(w.x);
         w.x->resultChannels = 2;
         w.x->writeOffset = 4;
         w.x->indexLimit = 6;

@@ -43,6 +43,7 @@ struct WriterRecord {
         x->debug = 0;
         x->writeFailed = 0;
         vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
+        vorlo_prepareImport(x);  // an import with no shaping
         for (auto &pair : x->routeList)
             pair[0] = pair[1] = VORLO_ROUTE_EMPTY;
         take_console();

@@ -108,10 +108,6 @@ static bool vorlo_checkRequest(t_vorlo *x)
         object_error(&x->ob, "loading from a buffer~ source is not available yet: %s", x->sourceSym->s_name);
         return false;
     }
-    if (x->isImport) {
-        object_error(&x->ob, "the import message is not available yet: use replace or importreplace");
-        return false;
-    }
     return true;
 }
 
@@ -207,6 +203,23 @@ static double vorlo_seconds(double value, int32_t unit, double pctOf, double buf
     }
 }
 
+// Where in the target an import begins: whole frames, in interleaved samples.
+static bool vorlo_placeImport(t_vorlo *x, double bufferLength)
+{
+    x->bufferOffset = vorlo_seconds(x->bufferOffset, x->offsetUnit, bufferLength, 0);
+    if (x->bufferOffset != 0) {
+        if (x->bufferOffset >= bufferLength) {
+            object_error(&x->ob, "requested buffer offset (%lf sec) > length of buffer (%lf sec).", x->bufferOffset,
+                         bufferLength);
+            return false;
+        }
+        if (x->debug)
+            object_post(&x->ob, "import to target buffer~ @ %f sec", x->bufferOffset);
+    }
+    x->writeOffset = (vorlo_count)floor(x->bufferOffset * x->targetSr + 0.5) * x->targetChannels;
+    return true;
+}
+
 // The file's length is the length of what the decoder yields from the stream.
 static bool vorlo_measure(t_vorlo *x, t_vorlo_load *load)
 {
@@ -228,13 +241,13 @@ static bool vorlo_measure(t_vorlo *x, t_vorlo_load *load)
         load->start = 0;
     x->length = vorlo_seconds(x->length, x->lengthUnit, load->fileLength, bufferLength);
     x->writeOffset = 0;
-    return true;
+    return !x->isImport || vorlo_placeImport(x, bufferLength);
 }
 
 // Decoding begins the decoder's settling time before the first sample that is needed.
 static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
 {
-    if (x->isImportReplace) {
+    if (vorlo_takesSection(x)) {
         double rest = load->fileLength - load->start;
         if (x->length == 0 || x->length > rest)
             x->length = rest;
@@ -259,7 +272,7 @@ static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
 static double vorlo_resultFrames(t_vorlo *x, const t_vorlo_load *load)
 {
     double frames;
-    if (x->isImportReplace) {
+    if (vorlo_takesSection(x)) {
         double duration = x->length < load->fileLength ? x->length : load->fileLength;
         frames = floor(x->resultSampleRate * duration + 0.5);
     } else if (x->resultSampleRate == x->codecCtx->sample_rate) {
@@ -270,12 +283,32 @@ static double vorlo_resultFrames(t_vorlo *x, const t_vorlo_load *load)
     return frames;
 }
 
+// A mix-down to mono or stereo is written from target channel startTrack on: its channels
+// must fit in the target's rows, or they would spill into the next row.
+static bool vorlo_checkImportChannels(t_vorlo *x)
+{
+    if (x->routeIsUsed || !x->requestedChannels || x->startTrack + x->requestedChannels <= x->targetChannels)
+        return true;
+    object_error(&x->ob, "target buffer has only %i channels and you try to import %i channel starting at track %i",
+                 (int)x->targetChannels, (int)x->requestedChannels, (int)x->startTrack + 1);
+    return false;
+}
+
+// An import is written at the target's own rate into its own rows; the other loads make
+// the buffer the rate and channels of what they write.
 static bool vorlo_resultFormat(t_vorlo *x, const t_vorlo_load *load)
 {
     vorlo_validateRouting(x);
+    if (x->isImport && !vorlo_checkImportChannels(x))
+        return false;
     int32_t rateIndex = vorlo_resultRateIndex(x);
-    x->resultSampleRate = rateIndex ? vorlo_samplerates[rateIndex] : x->codecCtx->sample_rate;
-    x->resultChannels = x->requestedChannels ? x->requestedChannels : vorlo_ff_channels(x->codecCtx);
+    if (x->isImport) {
+        x->resultSampleRate = (int32_t)x->targetSr;
+        x->resultChannels = (int32_t)x->targetChannels;
+    } else {
+        x->resultSampleRate = rateIndex ? vorlo_samplerates[rateIndex] : x->codecCtx->sample_rate;
+        x->resultChannels = x->requestedChannels ? x->requestedChannels : vorlo_ff_channels(x->codecCtx);
+    }
     double frames = vorlo_resultFrames(x, load);
     // A length beyond any buffer's reach is as unusable as none.
     if (!(frames >= 1) || frames * x->resultChannels > (double)(INT64_MAX / 2)) {
@@ -283,6 +316,9 @@ static bool vorlo_resultFormat(t_vorlo *x, const t_vorlo_load *load)
         return false;
     }
     x->indexLimit = (vorlo_count)frames * x->resultChannels;
+    vorlo_count room = x->targetChannels * x->targetFrames - x->writeOffset;
+    if (x->isImport && room < x->indexLimit)
+        x->indexLimit = room;
     return true;
 }
 
@@ -309,7 +345,7 @@ static void vorlo_fillProps(t_vorlo *x, const t_vorlo_load *load)
 {
     atom_setfloat(&x->file_props[0], x->codecCtx->sample_rate);
     atom_setlong(&x->file_props[1], vorlo_ff_channels(x->codecCtx));
-    atom_setfloat(&x->file_props[2], (x->isImportReplace ? x->length : load->fileLength) * 1000);
+    atom_setfloat(&x->file_props[2], (vorlo_takesSection(x) ? x->length : load->fileLength) * 1000);
     atom_setfloat(&x->file_props[3], load->start * 1000);
     atom_setsym(&x->file_props[4], vorlo_layoutNames(x));
 }
@@ -338,12 +374,15 @@ static bool vorlo_prepare(t_vorlo *x, t_vorlo_load *load)
     return true;
 }
 
-// From the first run's position to the locked target; false leads to the error exit.
+// From the first run's position to the locked target; false leads to the error exit. An
+// import keeps the buffer as it is and prepares its shaping instead.
 static bool vorlo_prepareTarget(t_vorlo *x, t_vorlo_load *load)
 {
     if (!vorlo_positionFirstRun(x, load) || !vorlo_going(x))
         return false;
-    if (vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
+    if (x->isImport)
+        vorlo_prepareImport(x);
+    else if (vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
         return false;
     return vorlo_lockTarget(x);
 }
@@ -424,7 +463,7 @@ static void vorlo_announceStart(t_vorlo *x, t_vorlo_load *load)
 {
     if (load->listSent)
         return;
-    double threshold = x->isImportReplace ? 1 : (double)x->resultChannels * x->resultSampleRate * load->start;
+    double threshold = vorlo_takesSection(x) ? 1 : (double)x->resultChannels * x->resultSampleRate * load->start;
     if (x->index >= threshold) {
         vorlo_raise(x, VORLO_NOTE_STARTREAD);
         load->listSent = 1;
@@ -508,7 +547,8 @@ static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
     vorlo_flushResampler(x, x->codecCtx);
     // What the decoder held back may be the first that reached the section.
     vorlo_announceStart(x, load);
-    if (result == VORLO_RUN_EOF && !x->writeFailed)
+    // An import leaves what it did not reach as it was.
+    if (result == VORLO_RUN_EOF && !x->writeFailed && !x->isImport)
         vorlo_silenceTail(x);
 }
 
@@ -569,7 +609,7 @@ void *vorlo_threadproc_load(t_vorlo *x)
         return nullptr;
     }
     vorlo_firstRun(x, &load);
-    if (vorlo_going(x) && !load.failed && !x->writeFailed && !x->isImportReplace && load.seeked)
+    if (vorlo_going(x) && !load.failed && !x->writeFailed && !vorlo_takesSection(x) && load.seeked)
         vorlo_secondRun(x, &load);
     vorlo_normalEnd(x, &load);
     return nullptr;

@@ -34,6 +34,12 @@ typedef struct _vorlo_load {
     t_vorlo_packetMark first;   // the input's first packet of the stream
 } t_vorlo_load;
 
+// A load that takes a section of the source (import, importreplace) rather than the whole.
+static inline bool vorlo_takesSection(const t_vorlo *x)
+{
+    return x->isImport || x->isImportReplace;
+}
+
 // The write position of a run that has not yet met a frame with a time stamp: the writer
 // drops everything written there.
 static const vorlo_count VORLO_UNPLACED = INT64_MIN / 4;

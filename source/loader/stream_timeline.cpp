@@ -481,7 +481,7 @@ void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun)
     // A run from the input's beginning knows its place by counting; one after a seek waits
     // for confirmed time stamps, and writes nothing until then.
     bool atBeginning = !firstRun || !load->seeked;
-    x->anchorSkipFrames = firstRun && x->isImportReplace ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
+    x->anchorSkipFrames = firstRun && vorlo_takesSection(x) ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
     vorlo_resetStamps(&x->anchorStamps);
     av_frame_unref(x->heldFrame);
     x->anchored = atBeginning;

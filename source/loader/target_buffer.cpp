@@ -95,10 +95,11 @@ bool vorlo_lockTarget(t_vorlo *x)
                      (long long)channels, x->resultChannels);
         return false;
     }
-    if (frames * channels < x->indexLimit) {
+    vorlo_count room = frames * channels - x->writeOffset;
+    if (room < x->indexLimit) {
         object_warn(&x->ob, "the target buffer~ holds only %lld frames of %lld: the rest is not written",
-                    (long long)frames, (long long)(x->indexLimit / x->resultChannels));
-        x->indexLimit = frames * channels;
+                    (long long)frames, (long long)((x->writeOffset + x->indexLimit) / x->resultChannels));
+        x->indexLimit = room > 0 ? room : 0;
     }
     return true;
 }

@@ -117,6 +117,13 @@ typedef struct _vorlo {
     char import_mix;
     float import_gain;
     float gainFactor;
+    // an import's shaping as the load took it from the attributes at its start
+    float shapeGain;            // gainFactor, or 1 without gain
+    float shapeFadeinExp;
+    float shapeFadeoutExp;
+    char shapeFadein;           // the fade-in applies
+    char shapeFadeout;
+    char shapeMix;
     float fadein;
     float fadeout;
     float fadein_exp;

@@ -188,15 +188,15 @@ static void vorlo_shapeRows(const t_vorlo *x, int channels, vorlo_shaping *sh)
 static void vorlo_shapeFrame(t_vorlo *x, int channels, vorlo_shaping *sh)
 {
     sh->limit = x->indexLimit;
-    sh->gain = x->import_gain != 0.0f ? x->gainFactor : 1.0f;
-    sh->fadeout = x->fadeout != 0.0f;
+    sh->gain = x->shapeGain;
+    sh->fadeout = x->shapeFadeout;
     sh->fadeoutStart = x->fadeoutStart;
     sh->fadeoutStep = x->fadeoutStep;
-    sh->fadeoutExp = x->fadeout_exp;
-    sh->fadeinEnd = x->fadein != 0.0f ? x->fadeinSamples : 0;
+    sh->fadeoutExp = x->shapeFadeoutExp;
+    sh->fadeinEnd = x->shapeFadein ? x->fadeinSamples : 0;
     sh->fadeinStep = x->fadeinStep;
-    sh->fadeinExp = x->fadein_exp;
-    sh->mix = x->import_mix != 0;
+    sh->fadeinExp = x->shapeFadeinExp;
+    sh->mix = x->shapeMix;
     vorlo_shapeRows(x, channels, sh);
     vorlo_shapeRoute(x, sh);
 }
@@ -229,7 +229,7 @@ void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame
     if (v.nbSamples <= 0 || !x->targetSamples)
         return;
     if (v.channels <= 0 || !v.planes) {
-        if (x->isImport && x->fadeout != 0.0f)
+        if (x->isImport && x->shapeFadeout)
             x->fadeoutPos = x->index - x->fadeoutStart;
         return;
     }

@@ -108,41 +108,49 @@ static float vorlo_fadeStep(vorlo_count samples)
 
 // Fades longer than the import are shortened in the attributes themselves, so the value
 // stays what the patch holds afterwards.
-static void vorlo_shortenFades(t_vorlo *x, double seconds)
+// A fade longer than the import is shortened in the attribute itself, so the value stays
+// what the patch holds afterwards.
+static float vorlo_shortenFade(t_vorlo *x, float fade, double seconds, float *attribute, const char *warning)
 {
     double milliseconds = seconds * 1000.0;
-    if (x->fadeout / 1000.0 > seconds) {
-        if (x->debug)
-            object_warn(&x->ob, "Your fade-OUT (%f ms) is shortened as it is longer than imported length (%f ms)",
-                        x->fadeout, milliseconds);
-        x->fadeout = (float)milliseconds;
-    }
-    if (x->fadein / 1000.0 > seconds) {
-        if (x->debug)
-            object_warn(&x->ob, "Your fade-IN (%f ms) is shortened as it is longer than the imported length (%f ms)",
-                        x->fadein, milliseconds);
-        x->fadein = (float)milliseconds;
-    }
-    if (x->debug && x->fadeout / 1000.0 + x->fadein / 1000.0 > seconds)
-        object_warn(&x->ob, "Your fade-IN and fade-OUT overlap!");
+    if (!(fade / 1000.0 > seconds))
+        return fade;
+    if (x->debug)
+        object_warn(&x->ob, warning, fade, milliseconds);
+    *attribute = (float)milliseconds;
+    return (float)milliseconds;
 }
 
+// The attributes may change on the main thread while an import runs: each is read once
+// here, and the writer uses only what this takes.
 void vorlo_prepareImport(t_vorlo *x)
 {
     double seconds = x->length;
     double rate = x->resultSampleRate;
     double channels = x->resultChannels;
-    vorlo_shortenFades(x, seconds);
-    if (x->fadeout != 0.0f) {
+    float fadeout = vorlo_shortenFade(x, x->fadeout, seconds, &x->fadeout,
+                                      "Your fade-OUT (%f ms) is shortened as it is longer than imported length (%f ms)");
+    float fadein = vorlo_shortenFade(x, x->fadein, seconds, &x->fadein,
+                                     "Your fade-IN (%f ms) is shortened as it is longer than the imported length (%f ms)");
+    float gain = x->import_gain;
+    if (x->debug && fadeout / 1000.0 + fadein / 1000.0 > seconds)
+        object_warn(&x->ob, "Your fade-IN and fade-OUT overlap!");
+    if (fadeout != 0.0f) {
         x->importSamples = vorlo_truncCount(seconds * rate * channels);
-        x->fadeoutSamples = vorlo_truncCount(x->fadeout / 1000.0 * rate * channels);
+        x->fadeoutSamples = vorlo_truncCount(fadeout / 1000.0 * rate * channels);
         x->fadeoutStart = x->importSamples - x->fadeoutSamples;
         x->fadeoutStep = vorlo_fadeStep(x->fadeoutSamples);
     }
-    if (x->fadein != 0.0f) {
-        x->fadeinSamples = vorlo_truncCount(channels * (rate * (x->fadein / 1000.0)));
+    if (fadein != 0.0f) {
+        x->fadeinSamples = vorlo_truncCount(channels * (rate * (fadein / 1000.0)));
         x->fadeinStep = vorlo_fadeStep(x->fadeinSamples);
     }
-    if (x->import_gain != 0.0f)
-        x->gainFactor = powf(10.0f, x->import_gain / 20.0f);
+    if (gain != 0.0f)
+        x->gainFactor = powf(10.0f, gain / 20.0f);
+    x->shapeGain = gain != 0.0f ? x->gainFactor : 1.0f;
+    x->shapeFadeout = fadeout != 0.0f;
+    x->shapeFadein = fadein != 0.0f;
+    x->shapeFadeoutExp = x->fadeout_exp;
+    x->shapeFadeinExp = x->fadein_exp;
+    x->shapeMix = x->import_mix != 0;
 }
