@@ -106,8 +106,6 @@ static float vorlo_fadeStep(vorlo_count samples)
     return samples > 0 ? (float)(1.0 / (double)samples) : 0.0f;
 }
 
-// Fades longer than the import are shortened in the attributes themselves, so the value
-// stays what the patch holds afterwards.
 // A fade longer than the import is shortened in the attribute itself, so the value stays
 // what the patch holds afterwards.
 static float vorlo_shortenFade(t_vorlo *x, float fade, double seconds, float *attribute, const char *warning)
