@@ -59,8 +59,8 @@ const ErrorCase kErrors[] = {
      {"vorlo~: error: requested start pos (2.000000 sec) > length of file (2.000000 sec)."}},
     {"path_too_long", "", "replace PATH", "",
      {"vorlo~: error: the file path is too long: 3001 characters, at most 2047 are possible"}},
-    {"buffer_source_not_yet", "", "importreplace buffer=PATH", "",
-     {"vorlo~: error: loading from a buffer~ source is not available yet: buffer=PATH"}},
+    {"buffer_source_missing", "", "importreplace buffer=PATH", "",
+     {"vorlo~: error: the source buffer~ does not exist: PATH"}},
 };
 
 class Errors : public ::testing::TestWithParam<ErrorCase> {};
@@ -74,10 +74,8 @@ TEST_P(Errors, ReportedAndBangedLeavingTheBufferAlone)
     std::string path = name == "missing_file"            ? fixture_dir_path("no-such-file.wav")
                        : name == "a_folder"              ? fixture_dir_path("")
                        : name == "path_too_long"         ? kLongName
-                       : name == "buffer_source_not_yet" ? "source"
+                       : name == "buffer_source_missing" ? "nosuchsource"
                                                          : fixture(c.fixture);
-    if (name == "buffer_source_not_yet")
-        host_buffer("source", 100, 1, 44100);
     {
         HostSession s(c.attributes, 100, 2, 44100);
         HostSession::Result r = s.run(with_path(c.message, path));

@@ -22,11 +22,6 @@ typedef struct _vorlo_runEnd {
     vorlo_count agreement;  // interleaved samples that must agree; 0: no seam to settle
 } t_vorlo_runEnd;
 
-static bool vorlo_going(t_vorlo *x)
-{
-    return x->abort_request == 0;
-}
-
 // --- the three ends -------------------------------------------------------------------
 
 // Releases what the load owns, whichever way it ends.
@@ -40,7 +35,7 @@ static void vorlo_releaseLoad(t_vorlo *x)
     vorlo_releaseDictPath(x);
 }
 
-static void vorlo_closeTrace(t_vorlo *x, const char *reason)
+void vorlo_closeTrace(t_vorlo *x, const char *reason)
 {
     if (!x->debug)
         return;
@@ -85,7 +80,7 @@ static void vorlo_infoEnd(t_vorlo *x)
 }
 
 // Every failure before the target was locked, and every stop before decoding.
-static void vorlo_errorExit(t_vorlo *x)
+void vorlo_errorExit(t_vorlo *x)
 {
     vorlo_releaseLoad(x);
     if (vorlo_going(x)) {
@@ -101,15 +96,6 @@ static void vorlo_errorExit(t_vorlo *x)
 }
 
 // --- opening ---------------------------------------------------------------------------
-
-static bool vorlo_checkRequest(t_vorlo *x)
-{
-    if (x->sourceIsBuffer) {
-        object_error(&x->ob, "loading from a buffer~ source is not available yet: %s", x->sourceSym->s_name);
-        return false;
-    }
-    return true;
-}
 
 static bool vorlo_conformPath(t_vorlo *x, t_vorlo_load *load)
 {
@@ -184,42 +170,6 @@ static bool vorlo_nameCodec(t_vorlo *x)
 
 // --- measuring --------------------------------------------------------------------------
 
-static double vorlo_percent(double value)
-{
-    return value < 0 ? 0 : value > 100 ? 100 : value;
-}
-
-// A request position in seconds; 0 means not given and is never converted.
-static double vorlo_seconds(double value, int32_t unit, double pctOf, double bufpctOf)
-{
-    if (value == 0)
-        return 0;
-    switch (unit) {
-    case VORLO_UNIT_SEC: return value;
-    case VORLO_UNIT_MS: return value / 1000;
-    case VORLO_UNIT_PCT: return vorlo_percent(value) * pctOf / 100;
-    case VORLO_UNIT_BUFPCT: return vorlo_percent(value) * bufpctOf / 100;
-    default: return 0;
-    }
-}
-
-// Where in the target an import begins: whole frames, in interleaved samples.
-static bool vorlo_placeImport(t_vorlo *x, double bufferLength)
-{
-    x->bufferOffset = vorlo_seconds(x->bufferOffset, x->offsetUnit, bufferLength, 0);
-    if (x->bufferOffset != 0) {
-        if (x->bufferOffset >= bufferLength) {
-            object_error(&x->ob, "requested buffer offset (%lf sec) > length of buffer (%lf sec).", x->bufferOffset,
-                         bufferLength);
-            return false;
-        }
-        if (x->debug)
-            object_post(&x->ob, "import to target buffer~ @ %f sec", x->bufferOffset);
-    }
-    x->writeOffset = (vorlo_count)floor(x->bufferOffset * x->targetSr + 0.5) * x->targetChannels;
-    return true;
-}
-
 // The file's length is the length of what the decoder yields from the stream.
 static bool vorlo_measure(t_vorlo *x, t_vorlo_load *load)
 {
@@ -234,14 +184,13 @@ static bool vorlo_measure(t_vorlo *x, t_vorlo_load *load)
         object_error(&x->ob, "Can not calculate length in samples for this file.-> %s", load->path);
         return false;
     }
-    double bufferLength = x->targetSr > 0 ? x->targetFrames / x->targetSr : 0;
     load->start = vorlo_seconds(x->startPos, x->startUnit, load->fileLength, 0);
     // A start before the file's beginning means its beginning.
     if (!(load->start > 0))
         load->start = 0;
-    x->length = vorlo_seconds(x->length, x->lengthUnit, load->fileLength, bufferLength);
+    x->length = vorlo_seconds(x->length, x->lengthUnit, load->fileLength, vorlo_targetSeconds(x));
     x->writeOffset = 0;
-    return !x->isImport || vorlo_placeImport(x, bufferLength);
+    return !x->isImport || vorlo_placeImport(x);
 }
 
 // Decoding begins the decoder's settling time before the first sample that is needed.
@@ -283,42 +232,16 @@ static double vorlo_resultFrames(t_vorlo *x, const t_vorlo_load *load)
     return frames;
 }
 
-// A mix-down to mono or stereo is written from target channel startTrack on: its channels
-// must fit in the target's rows, or they would spill into the next row.
-static bool vorlo_checkImportChannels(t_vorlo *x)
-{
-    if (x->routeIsUsed || !x->requestedChannels || x->startTrack + x->requestedChannels <= x->targetChannels)
-        return true;
-    object_error(&x->ob, "target buffer has only %i channels and you try to import %i channel starting at track %i",
-                 (int)x->targetChannels, (int)x->requestedChannels, (int)x->startTrack + 1);
-    return false;
-}
-
-// An import is written at the target's own rate into its own rows; the other loads make
-// the buffer the rate and channels of what they write.
 static bool vorlo_resultFormat(t_vorlo *x, const t_vorlo_load *load)
 {
     vorlo_validateRouting(x);
     if (x->isImport && !vorlo_checkImportChannels(x))
         return false;
-    int32_t rateIndex = vorlo_resultRateIndex(x);
-    if (x->isImport) {
-        x->resultSampleRate = (int32_t)x->targetSr;
-        x->resultChannels = (int32_t)x->targetChannels;
-    } else {
-        x->resultSampleRate = rateIndex ? vorlo_samplerates[rateIndex] : x->codecCtx->sample_rate;
-        x->resultChannels = x->requestedChannels ? x->requestedChannels : vorlo_ff_channels(x->codecCtx);
-    }
-    double frames = vorlo_resultFrames(x, load);
-    // A length beyond any buffer's reach is as unusable as none.
-    if (!(frames >= 1) || frames * x->resultChannels > (double)(INT64_MAX / 2)) {
+    vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
+    if (!vorlo_limitResult(x, vorlo_resultFrames(x, load))) {
         object_error(&x->ob, "Can not calculate length in samples for this file.-> %s", load->path);
         return false;
     }
-    x->indexLimit = (vorlo_count)frames * x->resultChannels;
-    vorlo_count room = x->targetChannels * x->targetFrames - x->writeOffset;
-    if (x->isImport && room < x->indexLimit)
-        x->indexLimit = room;
     return true;
 }
 
@@ -354,8 +277,6 @@ static void vorlo_fillProps(t_vorlo *x, const t_vorlo_load *load)
 static bool vorlo_prepare(t_vorlo *x, t_vorlo_load *load)
 {
     vorlo_ff_decoder decoder = nullptr;
-    if (!vorlo_going(x) || !vorlo_checkRequest(x))
-        return false;
     if (!vorlo_conformPath(x, load))
         return false;
     if (!vorlo_open(x, load))
@@ -596,6 +517,14 @@ void *vorlo_threadproc_load(t_vorlo *x)
     memset(&load, 0, sizeof load);
     x->writeFailed = 0;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
+    if (!vorlo_going(x)) {
+        vorlo_errorExit(x);
+        return nullptr;
+    }
+    if (x->sourceIsBuffer) {
+        vorlo_loadFromBuffer(x);
+        return nullptr;
+    }
     if (!vorlo_prepare(x, &load)) {
         vorlo_errorExit(x);
         return nullptr;

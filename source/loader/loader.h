@@ -34,6 +34,12 @@ typedef struct _vorlo_load {
     t_vorlo_packetMark first;   // the input's first packet of the stream
 } t_vorlo_load;
 
+// A load goes on while no stop has been asked for.
+static inline bool vorlo_going(const t_vorlo *x)
+{
+    return x->abort_request == 0;
+}
+
 // A load that takes a section of the source (import, importreplace) rather than the whole.
 static inline bool vorlo_takesSection(const t_vorlo *x)
 {
@@ -43,6 +49,37 @@ static inline bool vorlo_takesSection(const t_vorlo *x)
 // The write position of a run that has not yet met a frame with a time stamp: the writer
 // drops everything written there.
 static const vorlo_count VORLO_UNPLACED = INT64_MIN / 4;
+
+// --- decode_pipeline.cpp: the ends that a buffer source shares -------------------------
+
+// The error exit: releases what the load holds, bangs the error outlet unless the load was
+// stopped, and ends the thread.
+void vorlo_errorExit(t_vorlo *x);
+// With debug on, the last line of a load's trace and the blank line after it.
+void vorlo_closeTrace(t_vorlo *x, const char *reason);
+
+// --- buffer_source.cpp -------------------------------------------------------------------
+
+// The load of a "buffer=" source, from its preparation to one of its ends.
+void vorlo_loadFromBuffer(t_vorlo *x);
+
+// --- result_format.cpp -----------------------------------------------------------------
+
+// A request position in seconds; 0 means not given and is never converted. "pct" is a
+// percentage of `pctOf` seconds, "bufpct" of `bufpctOf`.
+double vorlo_seconds(double value, int32_t unit, double pctOf, double bufpctOf);
+// The target buffer's length in seconds, as the request found it.
+double vorlo_targetSeconds(const t_vorlo *x);
+// The offset of an import in seconds and as writeOffset (whole frames, interleaved); false
+// after its error when it lies at or past the buffer's end.
+bool vorlo_placeImport(t_vorlo *x);
+// False after its error when a mix-down placed from startTrack would not fit the target.
+bool vorlo_checkImportChannels(t_vorlo *x);
+// resultSampleRate and resultChannels for a source of this rate and channel count.
+void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChannels);
+// indexLimit for this many result frames, within the room behind an import's offset;
+// false when the amount is unusable.
+bool vorlo_limitResult(t_vorlo *x, double frames);
 
 // --- stream_timeline.cpp ---------------------------------------------------------------
 

@@ -21,11 +21,6 @@ static const double VORLO_TAIL_SECONDS = 0.5;
 // A frame count not known yet.
 static const int64_t VORLO_UNKNOWN = INT64_MIN;
 
-static bool vorlo_going(t_vorlo *x)
-{
-    return x->abort_request == 0;
-}
-
 static AVStream *vorlo_stream(t_vorlo *x)
 {
     return x->formatCtx->streams[x->streamIndex];

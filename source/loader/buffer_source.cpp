@@ -1,0 +1,237 @@
+// Another buffer~ as the source of an import or importreplace: its samples are already
+// interleaved 32-bit floats, so nothing is decoded. They are copied out in blocks of 1024
+// frames into the load's frame, described by a codec context made up for the purpose, and
+// go the decoded audio's way: straight to the writer, or through the resampler.
+#include "loader.h"
+
+#include <math.h>
+#include <string.h>
+
+enum { VORLO_BLOCK_FRAMES = 1024 };
+
+// What the load knows of its source, held by the loader thread.
+typedef struct _vorlo_bufferLoad {
+    int64_t frames;   // the source's length in frames
+    double length;    // the same in seconds
+    double start;     // seconds
+} t_vorlo_bufferLoad;
+
+static bool vorlo_takeSource(t_vorlo *x)
+{
+    x->sourceSym = gensym(x->sourceSym->s_name + strlen("buffer="));
+    if (x->debug)
+        object_post(&x->ob, "import from source buffer: %s", x->sourceSym->s_name);
+    object_free(x->source_buffer_ref);
+    x->source_buffer_ref = buffer_ref_new(&x->ob, x->sourceSym);
+    if (!buffer_ref_exists(x->source_buffer_ref)) {
+        object_error(&x->ob, "the source buffer~ does not exist: %s", x->sourceSym->s_name);
+        return false;
+    }
+    x->source_buffer_obj = buffer_ref_getobject(x->source_buffer_ref);
+    // The target is resized before the source is read (importreplace) or written while it
+    // is read (import): a buffer~ cannot be its own source.
+    if (x->buffer_obj == x->source_buffer_obj) {
+        object_error(&x->ob, "the source buffer~ is the target buffer~ itself: %s", x->sourceSym->s_name);
+        return false;
+    }
+    return true;
+}
+
+// The source described as a decoder's context would describe decoded audio.
+static bool vorlo_describeSource(t_vorlo *x)
+{
+    x->codecCtx = avcodec_alloc_context3(nullptr);
+    if (!x->codecCtx) {
+        object_error(&x->ob, "Could not allocate a decoding context.\n-> %s", x->sourceSym->s_name);
+        return false;
+    }
+    int channels = (int)buffer_getchannelcount(x->source_buffer_obj);
+    vorlo_ff_set_ctx_layout(x->codecCtx, vorlo_ff_default_layout(channels), channels);
+    x->codecCtx->sample_rate = (int)buffer_getsamplerate(x->source_buffer_obj);
+    x->codecCtx->sample_fmt = AV_SAMPLE_FMT_FLT;
+    return true;
+}
+
+// The source's length and the section's positions, in seconds; the offset of an import.
+static bool vorlo_measureSource(t_vorlo *x, t_vorlo_bufferLoad *load)
+{
+    int rate = x->codecCtx->sample_rate;
+    load->frames = buffer_getframecount(x->source_buffer_obj);
+    load->length = rate > 0 ? (double)load->frames / rate : 0;
+    if (rate <= 0 || !(load->length > 0) || vorlo_ff_channels(x->codecCtx) <= 0) {
+        object_error(&x->ob, "Can not calculate length in samples.");
+        return false;
+    }
+    load->start = vorlo_seconds(x->startPos, x->startUnit, load->length, 0);
+    x->length = vorlo_seconds(x->length, x->lengthUnit, load->length, vorlo_targetSeconds(x));
+    x->writeOffset = 0;
+    if (x->isImport && !vorlo_placeImport(x))
+        return false;
+    if (x->length == 0 || x->length > load->length - load->start)
+        x->length = load->length - load->start;
+    if (load->start >= load->length) {
+        object_error(&x->ob, "start pos (%lf sec) > length of source (%lf sec).", load->start, load->length);
+        return false;
+    }
+    return true;
+}
+
+static bool vorlo_sourceResultFormat(t_vorlo *x, const t_vorlo_bufferLoad *load)
+{
+    vorlo_validateRouting(x);
+    if (x->isImport && !vorlo_checkImportChannels(x))
+        return false;
+    vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
+    double rest = load->length - load->start;
+    double frames = floor(x->resultSampleRate * (x->length < rest ? x->length : rest) + 0.5);
+    if (!vorlo_limitResult(x, frames)) {
+        object_error(&x->ob, "Can not calculate result length in samples");
+        return false;
+    }
+    return true;
+}
+
+// The file-properties list of a buffer source: no layout, a fixed word for the codec, and
+// the bare name of the source.
+static void vorlo_fillSourceProps(t_vorlo *x, const t_vorlo_bufferLoad *load)
+{
+    atom_setfloat(&x->file_props[0], x->codecCtx->sample_rate);
+    atom_setlong(&x->file_props[1], vorlo_ff_channels(x->codecCtx));
+    atom_setfloat(&x->file_props[2], x->length * 1000);
+    atom_setfloat(&x->file_props[3], load->start * 1000);
+    atom_setsym(&x->file_props[4], _sym_unspecified);
+    atom_setsym(&x->file_props[5], _sym_buffer);
+    atom_setsym(&x->file_props[6], x->sourceSym);
+}
+
+static bool vorlo_prepareSource(t_vorlo *x, t_vorlo_bufferLoad *load)
+{
+    if (!vorlo_takeSource(x) || !vorlo_describeSource(x))
+        return false;
+    if (!vorlo_measureSource(x, load) || !vorlo_sourceResultFormat(x, load))
+        return false;
+    vorlo_fillSourceProps(x, load);
+    if (x->isImport)
+        vorlo_prepareImport(x);
+    else if (vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
+        return false;
+    return vorlo_going(x);
+}
+
+static bool vorlo_makeBlockFrame(t_vorlo *x)
+{
+    AVFrame *frame = x->frame;
+    frame->nb_samples = VORLO_BLOCK_FRAMES;
+    frame->format = AV_SAMPLE_FMT_FLT;
+    frame->sample_rate = x->codecCtx->sample_rate;
+    vorlo_ff_set_frame_layout(frame, vorlo_ff_ctx_layout(x->codecCtx), vorlo_ff_channels(x->codecCtx));
+    if (av_frame_get_buffer(frame, 0) != 0) {
+        object_error(&x->ob, "could not allocate buffers in frame");
+        return false;
+    }
+    return true;
+}
+
+// Both buffers stay locked for the whole copy: the target first, then the source.
+static bool vorlo_lockBoth(t_vorlo *x)
+{
+    if (!vorlo_lockTarget(x))
+        return false;
+    x->sourceSamples = buffer_locksamples(x->source_buffer_obj);
+    if (x->sourceSamples)
+        return true;
+    vorlo_unlockTarget(x);
+    object_error(&x->ob, "the samples of the source buffer~ could not be locked: %s", x->sourceSym->s_name);
+    return false;
+}
+
+static void vorlo_unlockBoth(t_vorlo *x)
+{
+    buffer_unlocksamples(x->source_buffer_obj);
+    x->sourceSamples = nullptr;
+    vorlo_unlockTarget(x);
+}
+
+// One block from position `from` (interleaved samples) of a source of `total` samples;
+// past its end the block is silence, so that a resampler's delay never leaves the copy
+// short of input.
+static void vorlo_fillBlock(t_vorlo *x, int64_t from, int64_t total)
+{
+    float *block = (float *)x->frame->extended_data[0];
+    int64_t count = (int64_t)VORLO_BLOCK_FRAMES * vorlo_ff_channels(x->codecCtx);
+    int64_t copied = total - from < 0 ? 0 : total - from < count ? total - from : count;
+    if (copied > 0)
+        memcpy(block, x->sourceSamples + from, (size_t)copied * sizeof(float));
+    if (copied < count)
+        memset(block + copied, 0, (size_t)(count - copied) * sizeof(float));
+}
+
+// The copy ends when the target's section is written or a stop is asked for; false when a
+// block wrote nothing, which would never end.
+static bool vorlo_copyBlocks(t_vorlo *x, const t_vorlo_bufferLoad *load)
+{
+    int64_t channels = vorlo_ff_channels(x->codecCtx);
+    int64_t position = (int64_t)floor(load->start * x->codecCtx->sample_rate + 0.5) * channels;
+    int64_t total = buffer_getframecount(x->source_buffer_obj) * channels;
+    bool listSent = false;
+    while (x->index < x->indexLimit) {
+        vorlo_fillBlock(x, position, total);
+        position += channels * VORLO_BLOCK_FRAMES;
+        vorlo_writeDecodedFrame(x, x->codecCtx, x->frame);
+        if (!vorlo_going(x) || x->writeFailed)
+            return true;
+        if (x->index == 0) {
+            object_error(&x->ob, "index didn't increase");
+            return false;
+        }
+        if (!listSent) {
+            vorlo_raise(x, VORLO_NOTE_STARTREAD);
+            listSent = true;
+        }
+    }
+    return true;
+}
+
+// The end of a copy, whether it wrote the section or was stopped: what was written stays.
+static void vorlo_completeCopy(t_vorlo *x)
+{
+    av_frame_unref(x->frame);
+    vorlo_unlockBoth(x);
+    avcodec_free_context(&x->codecCtx);
+    swr_free(&x->swrCtx);
+    buffer_setdirty(x->buffer_obj);
+    vorlo_releaseTarget(x);
+    object_free(x->source_buffer_ref);
+    x->source_buffer_ref = nullptr;
+    bool failed = x->writeFailed && vorlo_going(x);
+    vorlo_closeTrace(x, failed ? "load cut short: what was written is kept" : "SUCCESS");
+    vorlo_raise(x, failed ? VORLO_NOTE_ERR : VORLO_NOTE_DONE);
+    systhread_exit(0);
+}
+
+void vorlo_loadFromBuffer(t_vorlo *x)
+{
+    t_vorlo_bufferLoad load = {0, 0, 0};
+    if (!vorlo_prepareSource(x, &load)) {
+        vorlo_errorExit(x);
+        return;
+    }
+    x->index = 0;
+    if (!vorlo_makeBlockFrame(x)) {
+        vorlo_errorExit(x);
+        return;
+    }
+    if (!vorlo_lockBoth(x)) {
+        av_frame_unref(x->frame);
+        vorlo_errorExit(x);
+        return;
+    }
+    if (!vorlo_copyBlocks(x, &load)) {
+        av_frame_unref(x->frame);
+        vorlo_unlockBoth(x);
+        buffer_setdirty(x->buffer_obj);
+        vorlo_errorExit(x);
+        return;
+    }
+    vorlo_completeCopy(x);
+}

@@ -1,0 +1,83 @@
+// What a load takes and where it goes, whatever its source: request positions in seconds,
+// the place of an import in the target, and the rate, channels and amount of what is
+// written.
+#include "loader.h"
+
+#include <math.h>
+
+static double vorlo_percent(double value)
+{
+    return value < 0 ? 0 : value > 100 ? 100 : value;
+}
+
+double vorlo_seconds(double value, int32_t unit, double pctOf, double bufpctOf)
+{
+    if (value == 0)
+        return 0;
+    switch (unit) {
+    case VORLO_UNIT_SEC: return value;
+    case VORLO_UNIT_MS: return value / 1000;
+    case VORLO_UNIT_PCT: return vorlo_percent(value) * pctOf / 100;
+    case VORLO_UNIT_BUFPCT: return vorlo_percent(value) * bufpctOf / 100;
+    default: return 0;
+    }
+}
+
+double vorlo_targetSeconds(const t_vorlo *x)
+{
+    return x->targetSr > 0 ? x->targetFrames / x->targetSr : 0;
+}
+
+bool vorlo_placeImport(t_vorlo *x)
+{
+    double bufferLength = vorlo_targetSeconds(x);
+    x->bufferOffset = vorlo_seconds(x->bufferOffset, x->offsetUnit, bufferLength, 0);
+    if (x->bufferOffset != 0) {
+        if (x->bufferOffset >= bufferLength) {
+            object_error(&x->ob, "requested buffer offset (%lf sec) > length of buffer (%lf sec).", x->bufferOffset,
+                         bufferLength);
+            return false;
+        }
+        if (x->debug)
+            object_post(&x->ob, "import to target buffer~ @ %f sec", x->bufferOffset);
+    }
+    x->writeOffset = (vorlo_count)floor(x->bufferOffset * x->targetSr + 0.5) * x->targetChannels;
+    return true;
+}
+
+// A mix-down to mono or stereo is written from target channel startTrack on: its channels
+// must fit in the target's rows, or they would spill into the next row.
+bool vorlo_checkImportChannels(t_vorlo *x)
+{
+    if (x->routeIsUsed || !x->requestedChannels || x->startTrack + x->requestedChannels <= x->targetChannels)
+        return true;
+    object_error(&x->ob, "target buffer has only %i channels and you try to import %i channel starting at track %i",
+                 (int)x->targetChannels, (int)x->requestedChannels, (int)x->startTrack + 1);
+    return false;
+}
+
+// An import is written at the target's own rate into its own rows; the other loads make
+// the buffer the rate and channels of what they write.
+void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChannels)
+{
+    if (x->isImport) {
+        x->resultSampleRate = (int32_t)x->targetSr;
+        x->resultChannels = (int32_t)x->targetChannels;
+        return;
+    }
+    int32_t rateIndex = vorlo_resultRateIndex(x);
+    x->resultSampleRate = rateIndex ? vorlo_samplerates[rateIndex] : sourceRate;
+    x->resultChannels = x->requestedChannels ? x->requestedChannels : sourceChannels;
+}
+
+bool vorlo_limitResult(t_vorlo *x, double frames)
+{
+    // A length beyond any buffer's reach is as unusable as none.
+    if (!(frames >= 1) || frames * x->resultChannels > (double)(INT64_MAX / 2))
+        return false;
+    x->indexLimit = (vorlo_count)frames * x->resultChannels;
+    vorlo_count room = x->targetChannels * x->targetFrames - x->writeOffset;
+    if (x->isImport && room < x->indexLimit)
+        x->indexLimit = room;
+    return true;
+}
