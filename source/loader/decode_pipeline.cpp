@@ -291,6 +291,7 @@ static bool vorlo_prepare(t_vorlo *x, t_vorlo_load *load)
         return false;
     if (!vorlo_resultFormat(x, load))
         return false;
+    vorlo_exportMetadata(x);
     vorlo_fillProps(x, load);
     return true;
 }

@@ -114,4 +114,10 @@ bool vorlo_anchorFrame(t_vorlo *x, AVFrame *frame);
 // was one.
 bool vorlo_anchorLastFrame(t_vorlo *x);
 
+// --- metadata_export.cpp ---------------------------------------------------------------
+
+// Describes the open input in the dictionary that metadatadict names, when one is
+// registered under that name; failures are reported and skipped.
+void vorlo_exportMetadata(t_vorlo *x);
+
 #endif

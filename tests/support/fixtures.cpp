@@ -30,6 +30,13 @@ struct Recipe {
     double second = 0;           // seconds of a second audio stream (mono noise); 0: none
 };
 
+// Tag keys for the metadata dictionary, whose keys of stream tags ("STREAM_0_META_" and the
+// tag's key) hold at most 511 characters: one key at that limit, one past it, and a long
+// key of a file tag, which is taken as it stands.
+const std::string kLongKeys = "-c:a flac -metadata:s:a:0 " + std::string(497, 'a') + "=fits -metadata:s:a:0 " +
+                              std::string(498, 'b') + "=toolong -metadata:s:a:0 language=eng -metadata " +
+                              std::string(600, 'c') + "=whole";
+
 // Noise per channel, a sine per channel for the "sine" fixtures; the codec options decide
 // the format. Pink noise gives a lossy encoder the uneven spectrum of real sound; bursts
 // (white noise, loud for 10 ms every 0.21 s) give it the attacks that make it switch to
@@ -82,6 +89,17 @@ const Recipe kRecipes[] = {
     {"ch6.wav", 6, 44100, "-c:a pcm_s16le"},
     {"ch7.wav", 7, 44100, "-c:a pcm_s16le"},
     {"ch8.wav", 8, 44100, "-c:a pcm_s16le"},
+    // tags of the file and of every stream; the second audio stream is marked as the default
+    {"tags.mkv", 2, 44100,
+     "-c:a flac -metadata title=\"Vorlo test\" -metadata artist=\"Zo\u00eb \u00d6lmann\" "
+     "-metadata:s:v:0 title=\"Test pattern\" -metadata:s:a:0 language=ger -metadata:s:a:1 title=Commentary "
+     "-metadata:s:a:1 language=eng -disposition:a:0 0 -disposition:a:1 default",
+     1, "white", 1},
+    {"tags.flac", 1, 44100, "-c:a flac -metadata title=\"Flac title\" -metadata date=2024", 1},
+    {"tags.mp3", 1, 44100, "-c:a libmp3lame -b:a 128k -metadata title=\"Mp3 title\" -metadata album=Vorlo", 1},
+    {"tags.ogg", 1, 44100, "-c:a libvorbis -metadata title=\"Ogg title\"", 1},
+    {"notags.wav", 1, 44100, "-c:a pcm_s16le -fflags +bitexact -map_metadata -1", 1},
+    {"longkeys.mkv", 1, 44100, kLongKeys.c_str(), 1},
 };
 
 // Files written the way other programs write them: the command turns {in}, a WAV file of
@@ -120,6 +138,12 @@ const CutRecipe kCutRecipes[] = {
 };
 
 const char *kVideo = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2";
+
+// Files with a video stream before their audio.
+bool with_video(const std::string &name)
+{
+    return name == "video.mkv" || name == "tags.mkv";
+}
 
 std::string fixture_dir()
 {
@@ -165,10 +189,10 @@ std::string recipe_command(const Recipe &r, const std::string &out)
     std::string graph = signal_graph(r.signal, r.seconds, r.channels, r.rate, 1, "a");
     if (r.second > 0)
         graph += ";" + signal_graph("white", r.second, 1, r.rate, 101, "b");
-    if (name == "video.mkv")
+    if (with_video(name))
         cmd << kVideo << " ";
     cmd << "-filter_complex \"" << graph << "\" ";
-    if (name == "video.mkv")
+    if (with_video(name))
         cmd << "-map 0:v -c:v mpeg4 ";
     cmd << "-map \"[a]\" ";
     if (r.second > 0)
