@@ -191,30 +191,6 @@ void expect_imported(const HostSession &s, const HostSession::Result &r, const D
     EXPECT_EQ(r.buffer.rate, before.rate);
 }
 
-std::string sample_place(long at, int channels)
-{
-    return "frame " + std::to_string(at / channels) + " channel " + std::to_string(at % channels);
-}
-
-// Every sample of the buffer: those the import wrote within the tolerance, every other one
-// exactly as it was.
-void expect_target(const Decoded &buffer, const ImportResult &expected, int channels, float tolerance)
-{
-    ASSERT_EQ(buffer.samples.size(), expected.samples.size());
-    std::ostringstream differences;
-    int reported = 0;
-    long wrong = 0;
-    for (size_t i = 0; i < expected.samples.size(); i++) {
-        float allowed = expected.touched[i] ? tolerance : kExact;
-        if (std::fabs(buffer.samples[i] - expected.samples[i]) <= allowed)
-            continue;
-        if (reported++ < 3)
-            differences << sample_place((long)i, channels) << (expected.touched[i] ? " (imported)" : " (kept)")
-                        << ": got " << buffer.samples[i] << ", expected " << expected.samples[i] << "; ";
-        wrong++;
-    }
-    EXPECT_EQ(wrong, 0) << differences.str();
-}
 
 float attribute(const HostSession &s, const char *name)
 {

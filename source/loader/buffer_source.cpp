@@ -167,7 +167,9 @@ static void vorlo_fillBlock(t_vorlo *x, int64_t from, int64_t total)
 }
 
 // The copy ends when the target's section is written or a stop is asked for; false when a
-// block wrote nothing, which would never end.
+// block wrote nothing and nothing waits in the resampler, which would never end. (A
+// resampler that reduces the rate 32 times or more holds back all it makes of a first
+// block: that is no failure.)
 static bool vorlo_copyBlocks(t_vorlo *x, const t_vorlo_bufferLoad *load)
 {
     int64_t channels = vorlo_ff_channels(x->codecCtx);
@@ -180,10 +182,12 @@ static bool vorlo_copyBlocks(t_vorlo *x, const t_vorlo_bufferLoad *load)
         vorlo_writeDecodedFrame(x, x->codecCtx, x->frame);
         if (!vorlo_going(x) || x->writeFailed)
             return true;
-        if (x->index == 0) {
+        if (x->index == 0 && !vorlo_resamplerHolds(x)) {
             object_error(&x->ob, "index didn't increase");
             return false;
         }
+        if (x->index == 0)
+            continue;
         if (!listSent) {
             vorlo_raise(x, VORLO_NOTE_STARTREAD);
             listSent = true;

@@ -215,6 +215,11 @@ int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate)
     return counted + (frames - stretch) / period * made;
 }
 
+bool vorlo_resamplerHolds(const t_vorlo *x)
+{
+    return x->swrCtx && swr_is_initialized(x->swrCtx) && swr_get_delay(x->swrCtx, 1000000) > 0;
+}
+
 // A run that starts over from another place must not begin with the samples that the
 // previous one left in the resampler; the configuration, matrix included, stays.
 void vorlo_resetResampler(t_vorlo *x)

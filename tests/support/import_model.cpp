@@ -1,5 +1,7 @@
 #include "import_model.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -107,4 +109,25 @@ ImportResult import_model(const Decoded &before, const Incoming &in, long offset
             result.touched[at] = true;
         }
     return result;
+}
+
+static std::string sample_place(size_t at, int channels)
+{
+    return "frame " + std::to_string(at / channels) + " channel " + std::to_string(at % channels);
+}
+
+void expect_target(const Decoded &buffer, const ImportResult &expected, int channels, float tolerance)
+{
+    ASSERT_EQ(buffer.samples.size(), expected.samples.size());
+    std::ostringstream differences;
+    long wrong = 0;
+    for (size_t i = 0; i < expected.samples.size(); i++) {
+        float allowed = expected.touched[i] ? tolerance : 0.0f;
+        if (std::fabs(buffer.samples[i] - expected.samples[i]) <= allowed)
+            continue;
+        if (wrong++ < 3)
+            differences << sample_place(i, channels) << (expected.touched[i] ? " (written)" : " (kept)")
+                        << ": got " << buffer.samples[i] << ", expected " << expected.samples[i] << "; ";
+    }
+    EXPECT_EQ(wrong, 0) << differences.str();
 }

@@ -71,4 +71,8 @@ struct ImportResult {
 ImportResult import_model(const Decoded &before, const Incoming &in, long offsetFrame, double length,
                           const ImportShape &shape);
 
+// Every sample of the buffer: those the load wrote within the tolerance, every other one
+// exactly as it was; a failure names the first places that differ.
+void expect_target(const Decoded &buffer, const ImportResult &expected, int channels, float tolerance);
+
 #endif
