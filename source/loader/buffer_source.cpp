@@ -78,10 +78,8 @@ static bool vorlo_measureSource(t_vorlo *x, t_vorlo_bufferLoad *load)
 
 static bool vorlo_sourceResultFormat(t_vorlo *x, const t_vorlo_bufferLoad *load)
 {
-    vorlo_validateRouting(x);
-    if (x->isImport && !vorlo_checkImportChannels(x))
+    if (!vorlo_decideResultFormat(x))
         return false;
-    vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
     double rest = load->length - load->start;
     double frames = floor(x->resultSampleRate * (x->length < rest ? x->length : rest) + 0.5);
     if (!vorlo_limitResult(x, frames)) {

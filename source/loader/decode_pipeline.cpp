@@ -234,10 +234,8 @@ static double vorlo_resultFrames(t_vorlo *x, const t_vorlo_load *load)
 
 static bool vorlo_resultFormat(t_vorlo *x, const t_vorlo_load *load)
 {
-    vorlo_validateRouting(x);
-    if (x->isImport && !vorlo_checkImportChannels(x))
+    if (!vorlo_decideResultFormat(x))
         return false;
-    vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
     if (!vorlo_limitResult(x, vorlo_resultFrames(x, load))) {
         object_error(&x->ob, "Can not calculate length in samples for this file.-> %s", load->path);
         return false;

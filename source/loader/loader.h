@@ -73,10 +73,10 @@ double vorlo_targetSeconds(const t_vorlo *x);
 // The offset of an import in seconds and as writeOffset (whole frames, interleaved); false
 // after its error when it lies at or past the buffer's end.
 bool vorlo_placeImport(t_vorlo *x);
-// False after its error when a mix-down placed from startTrack would not fit the target.
-bool vorlo_checkImportChannels(t_vorlo *x);
-// resultSampleRate and resultChannels for a source of this rate and channel count.
-void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChannels);
+// The route checked against the source and the target, then resultSampleRate and
+// resultChannels for the source that codecCtx describes; false after the error of a
+// mix-down placed from startTrack that would not fit the target.
+bool vorlo_decideResultFormat(t_vorlo *x);
 // indexLimit for this many result frames, within the room behind an import's offset;
 // false when the amount is unusable.
 bool vorlo_limitResult(t_vorlo *x, double frames);

@@ -47,7 +47,7 @@ bool vorlo_placeImport(t_vorlo *x)
 
 // A mix-down to mono or stereo is written from target channel startTrack on: its channels
 // must fit in the target's rows, or they would spill into the next row.
-bool vorlo_checkImportChannels(t_vorlo *x)
+static bool vorlo_checkImportChannels(t_vorlo *x)
 {
     if (x->routeIsUsed || !x->requestedChannels || x->startTrack + x->requestedChannels <= x->targetChannels)
         return true;
@@ -58,7 +58,7 @@ bool vorlo_checkImportChannels(t_vorlo *x)
 
 // An import is written at the target's own rate into its own rows; the other loads make
 // the buffer the rate and channels of what they write.
-void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChannels)
+static void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChannels)
 {
     if (x->isImport) {
         x->resultSampleRate = (int32_t)x->targetSr;
@@ -68,6 +68,15 @@ void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChannels)
     int32_t rateIndex = vorlo_resultRateIndex(x);
     x->resultSampleRate = rateIndex ? vorlo_samplerates[rateIndex] : sourceRate;
     x->resultChannels = x->requestedChannels ? x->requestedChannels : sourceChannels;
+}
+
+bool vorlo_decideResultFormat(t_vorlo *x)
+{
+    vorlo_validateRouting(x);
+    if (x->isImport && !vorlo_checkImportChannels(x))
+        return false;
+    vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
+    return true;
 }
 
 bool vorlo_limitResult(t_vorlo *x, double frames)
