@@ -80,9 +80,7 @@ static bool vorlo_sourceResultFormat(t_vorlo *x, const t_vorlo_bufferLoad *load)
 {
     if (!vorlo_decideResultFormat(x))
         return false;
-    double rest = load->length - load->start;
-    double frames = floor(x->resultSampleRate * (x->length < rest ? x->length : rest) + 0.5);
-    if (!vorlo_limitResult(x, frames)) {
+    if (!vorlo_limitResult(x, vorlo_sectionFrames(x, load->length - load->start))) {
         object_error(&x->ob, "Can not calculate result length in samples");
         return false;
     }

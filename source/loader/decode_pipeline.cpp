@@ -220,16 +220,11 @@ static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
 // resampler makes of them.
 static double vorlo_resultFrames(t_vorlo *x, const t_vorlo_load *load)
 {
-    double frames;
-    if (vorlo_takesSection(x)) {
-        double duration = x->length < load->fileLength ? x->length : load->fileLength;
-        frames = floor(x->resultSampleRate * duration + 0.5);
-    } else if (x->resultSampleRate == x->codecCtx->sample_rate) {
-        frames = (double)load->streamFrames;
-    } else {
-        frames = (double)vorlo_resampledFrames(load->streamFrames, x->codecCtx->sample_rate, x->resultSampleRate);
-    }
-    return frames;
+    if (vorlo_takesSection(x))
+        return vorlo_sectionFrames(x, load->fileLength - load->start);
+    if (x->resultSampleRate == x->codecCtx->sample_rate)
+        return (double)load->streamFrames;
+    return (double)vorlo_resampledFrames(load->streamFrames, x->codecCtx->sample_rate, x->resultSampleRate);
 }
 
 static bool vorlo_resultFormat(t_vorlo *x, const t_vorlo_load *load)
@@ -335,6 +330,12 @@ static void vorlo_writePlaced(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *fra
     vorlo_writeDecodedFrame(x, codecCtx, frame);
 }
 
+static void vorlo_writeHeld(t_vorlo *x, AVCodecContext *codecCtx)
+{
+    vorlo_writePlaced(x, codecCtx, x->heldFrame);
+    av_frame_unref(x->heldFrame);
+}
+
 // A frame whose place is not known yet waits for the next one, whose time stamp places
 // both.
 static void vorlo_placeFrame(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
@@ -342,18 +343,15 @@ static void vorlo_placeFrame(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *fram
     if (!x->anchored) {
         if (!vorlo_anchorFrame(x, frame))
             return;
-        vorlo_writePlaced(x, codecCtx, x->heldFrame);
-        av_frame_unref(x->heldFrame);
+        vorlo_writeHeld(x, codecCtx);
     }
     vorlo_writePlaced(x, codecCtx, frame);
 }
 
 static void vorlo_writeLastFrame(t_vorlo *x)
 {
-    if (!vorlo_anchorLastFrame(x))
-        return;
-    vorlo_writePlaced(x, x->codecCtx, x->heldFrame);
-    av_frame_unref(x->heldFrame);
+    if (vorlo_anchorLastFrame(x))
+        vorlo_writeHeld(x, x->codecCtx);
 }
 
 int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)

@@ -30,7 +30,7 @@ typedef struct _vorlo_load {
     int truncationTold;         // the warning that the file is shorter than it announces went out
     int seeked;                 // the first run begins after a seek, not at the input's beginning
     int pendingPacket;          // x->packet holds the run's first packet, read to check the seek
-    int failed;                 // a read, decode or seek failure cut the load short
+    int failed;                 // a read or seek failure cut the load short
     t_vorlo_packetMark first;   // the input's first packet of the stream
 } t_vorlo_load;
 
@@ -77,6 +77,9 @@ bool vorlo_placeImport(t_vorlo *x);
 // resultChannels for the source that codecCtx describes; false after the error of a
 // mix-down placed from startTrack that would not fit the target.
 bool vorlo_decideResultFormat(t_vorlo *x);
+// The result frames of a section: its length, no more than the `rest` seconds that the
+// source holds from the start on, at the result's rate.
+double vorlo_sectionFrames(const t_vorlo *x, double rest);
 // indexLimit for this many result frames, within the room behind an import's offset;
 // false when the amount is unusable.
 bool vorlo_limitResult(t_vorlo *x, double frames);
@@ -95,7 +98,7 @@ bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load);
 // or AVERROR_EXIT when a stop came first.
 int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format);
 // Back to the input's beginning (priming and all), with a new decoder: by a seek when it
-// provably lands there, else by opening the input afresh. 0, or false after a report.
+// provably lands there, else by opening the input afresh. False after a report.
 bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load);
 // Makes the decoder of the chosen stream afresh; false after reporting why it could not.
 bool vorlo_openDecoder(t_vorlo *x, const t_vorlo_load *load, const AVCodec *decoder);
@@ -103,8 +106,8 @@ bool vorlo_openDecoder(t_vorlo *x, const t_vorlo_load *load, const AVCodec *deco
 void vorlo_reportOpenError(t_vorlo *x, const char *path, const char *reason);
 // The next packet of the chosen stream into x->packet: 0, AVERROR_EOF or an error.
 int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load);
-// A run places its frames afresh: from the stream's start when it begins at the input's
-// beginning, otherwise where its first time-stamped frame says.
+// A run places its frames afresh: by counting from the stream's start when it begins at the
+// input's beginning, otherwise where confirmed time stamps say.
 void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun);
 // Places a run that does not know its place yet: true once this frame's time stamp has
 // confirmed the held frame's, with index set for the held frame; false while the frame

@@ -79,6 +79,11 @@ bool vorlo_decideResultFormat(t_vorlo *x)
     return true;
 }
 
+double vorlo_sectionFrames(const t_vorlo *x, double rest)
+{
+    return floor(x->resultSampleRate * (x->length < rest ? x->length : rest) + 0.5);
+}
+
 bool vorlo_limitResult(t_vorlo *x, double frames)
 {
     // A length beyond any buffer's reach is as unusable as none.

@@ -208,9 +208,9 @@ void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame
 void vorlo_writeDecodedFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame); // straight or through the resampler
 void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame);
 void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx); // writes what the resampler holds back
-void vorlo_resetResampler(t_vorlo *x);
+void vorlo_resetResampler(t_vorlo *x);                // drops the resampler's state before a run starts elsewhere
 int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate); // what the resampler makes of a whole stream
-bool vorlo_resamplerHolds(const t_vorlo *x);          // input waits in the resampler for more                // drops the resampler's state before a run starts elsewhere
+bool vorlo_resamplerHolds(const t_vorlo *x);          // input waits in the resampler for more
 int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx); // 1: a frame of this context goes through the resampler
 static const vorlo_count VORLO_NO_SEAM = INT64_MAX;
 void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance); // compare overwritten samples from here on

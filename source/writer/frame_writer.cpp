@@ -82,16 +82,20 @@ static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
     float *target = x->targetSamples;
     vorlo_count index = x->index;
     vorlo_count limit = x->indexLimit;
+    vorlo_count seamStart = x->seamStart;
+    vorlo_count agreedFrom = x->seamAgreedFrom;
+    float tolerance = x->seamTolerance;
     for (int s = 0; s < v->nbSamples; s++)
         for (int c = 0; c < v->channels; c++, index++) {
             if (index < 0 || index >= limit)
                 continue;
             float value = vorlo_readSample<T>(v, s, c);
-            if (Seam && index >= x->seamStart && !(fabsf(value - target[index]) <= x->seamTolerance))
-                x->seamAgreedFrom = index + 1;
+            if (Seam && index >= seamStart && !(fabsf(value - target[index]) <= tolerance))
+                agreedFrom = index + 1;
             target[index] = value;
         }
     x->index = index;
+    x->seamAgreedFrom = agreedFrom;
 }
 
 void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance)

@@ -159,43 +159,60 @@ void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx)
     }
 }
 
+// A mono float resampler between the two rates: the channels of the load's own do not
+// change how many frames it makes.
+static SwrContext *vorlo_countingResampler(int inRate, int outRate)
+{
+    SwrContext *swr = swr_alloc();
+    if (!swr)
+        return nullptr;
+    uint64_t mono = vorlo_ff_default_layout(1);
+    vorlo_ff_swr_set_layout(swr, "in", mono, 1);
+    vorlo_ff_swr_set_layout(swr, "out", mono, 1);
+    av_opt_set_int(swr, "in_sample_rate", inRate, 0);
+    av_opt_set_int(swr, "out_sample_rate", outRate, 0);
+    av_opt_set_sample_fmt(swr, "in_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+    av_opt_set_sample_fmt(swr, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+    if (swr_init(swr) < 0)
+        swr_free(&swr);
+    return swr;
+}
+
+static bool vorlo_makeSilence(AVFrame *frame, int64_t frames, int rate)
+{
+    frame->nb_samples = (int)frames;
+    frame->format = AV_SAMPLE_FMT_FLT;
+    frame->sample_rate = rate;
+    vorlo_ff_set_frame_layout(frame, vorlo_ff_default_layout(1), 1);
+    return av_frame_get_buffer(frame, 0) >= 0 &&
+           av_samples_set_silence(frame->extended_data, 0, frame->nb_samples, 1, AV_SAMPLE_FMT_FLT) >= 0;
+}
+
+// The frames one conversion makes of `in` (null: of what the resampler holds), or -1.
+static int64_t vorlo_convertCount(SwrContext *swr, AVFrame *out, const AVFrame *in, int outRate)
+{
+    vorlo_ff_set_frame_layout(out, vorlo_ff_default_layout(1), 1);
+    out->sample_rate = outRate;
+    out->format = AV_SAMPLE_FMT_FLT;
+    int64_t made = swr_convert_frame(swr, out, in) < 0 ? -1 : out->nb_samples;
+    av_frame_unref(out);
+    return made;
+}
+
 // The resampler converts on a grid that repeats every `period` input frames, so the frames it
 // makes of a stream, edges and all, are those it makes of a stretch of silence just longer
 // than its filter and of the same phase, and the ratio's worth for every period beyond.
 static int64_t vorlo_countResampled(int64_t frames, int inRate, int outRate)
 {
-    SwrContext *swr = swr_alloc();
+    SwrContext *swr = vorlo_countingResampler(inRate, outRate);
     AVFrame *in = av_frame_alloc();
     AVFrame *out = av_frame_alloc();
     int64_t counted = -1;
-    if (swr && in && out) {
-        uint64_t mono = vorlo_ff_default_layout(1);
-        vorlo_ff_swr_set_layout(swr, "in", mono, 1);
-        vorlo_ff_swr_set_layout(swr, "out", mono, 1);
-        av_opt_set_int(swr, "in_sample_rate", inRate, 0);
-        av_opt_set_int(swr, "out_sample_rate", outRate, 0);
-        av_opt_set_sample_fmt(swr, "in_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
-        av_opt_set_sample_fmt(swr, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
-        in->nb_samples = (int)frames;
-        in->format = AV_SAMPLE_FMT_FLT;
-        in->sample_rate = inRate;
-        vorlo_ff_set_frame_layout(in, mono, 1);
-        if (swr_init(swr) >= 0 && av_frame_get_buffer(in, 0) >= 0 && av_samples_set_silence(in->extended_data, 0, in->nb_samples, 1, AV_SAMPLE_FMT_FLT) >= 0)
-            counted = 0;
-        for (AVFrame *next = in; counted >= 0; next = nullptr) {
-            vorlo_ff_set_frame_layout(out, mono, 1);
-            out->sample_rate = outRate;
-            out->format = AV_SAMPLE_FMT_FLT;
-            if (swr_convert_frame(swr, out, next) < 0) {
-                counted = -1;
-                break;
-            }
-            counted += out->nb_samples;
-            bool drained = !next && out->nb_samples == 0;
-            av_frame_unref(out);
-            if (drained)
-                break;
-        }
+    if (swr && in && out && vorlo_makeSilence(in, frames, inRate))
+        counted = vorlo_convertCount(swr, out, in, outRate);
+    for (int64_t more = counted; more > 0;) {
+        more = vorlo_convertCount(swr, out, nullptr, outRate);
+        counted = more < 0 ? -1 : counted + more;
     }
     av_frame_free(&out);
     av_frame_free(&in);
