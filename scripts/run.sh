@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # The main job: loads an audio file into a buffer~ through vorlo~ in the headless host,
 # writes the buffer out as a WAV file and prints what the object said.
-#   scripts/run.sh [FILE [-o OUT.wav] [MESSAGE WORDS...]]
-# With no file, a demo file is made on the spot.
+#   scripts/run.sh [@ATTR VALUE...] FILE [-o OUT.wav] [--timeout SECONDS] [MESSAGE WORDS...]
+# With no arguments at all, a demo file is made on the spot and loaded. The words go to
+# `vorlo-host load` as they are: it refuses an option it does not know (exit status 2),
+# writes OUT.wav only after the done bang, and exits 0 after it, 1 after a failed load.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+for word in "$@"; do
+  if [ "$word" = --help ] || [ "$word" = -h ]; then
+    sed -n '2,7s/^# \{0,1\}//p' "$0"
+    exit 0
+  fi
+done
 "$top/scripts/setup.sh"
 "$top/scripts/build.sh" "$top/build/main" >/dev/null
 if [ $# -eq 0 ]; then

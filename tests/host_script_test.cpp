@@ -369,7 +369,7 @@ TEST(ScriptProgram, HelpDescribesTheLoadShortcutAndCords)
 {
     program_result r = run_program("--help", "");
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("vorlo-host load FILE [-o OUT.wav]"), std::string::npos);
+    EXPECT_NE(r.out.find("vorlo-host load [@ATTR VALUE...] FILE [-o OUT.wav] [--timeout SECONDS]"), std::string::npos);
     EXPECT_NE(r.out.find("on ID OUTLET LINE..."), std::string::npos);
     EXPECT_NE(r.out.find("once ID OUTLET LINE..."), std::string::npos);
 }
@@ -400,6 +400,33 @@ TEST(ScriptProgram, CordsLoadTheNextFileOrStopTheScript)
         EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
         EXPECT_EQ(r.out, c.out) << c.name;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << c.name << ": " << r.err;
+    }
+}
+
+// A `wait` that runs out before the load ends lets the script go on, and the exit status
+// says so. The loader waits for the main thread to size the buffer~, so a wait of 0 s
+// cannot see the load's end.
+TEST(ScriptProgram, TimedOutWaitGoesOnAndExitsOne)
+{
+    std::string source = fixture_path("host_wait_source.wav");
+    std::string make = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.05:sample_rate=22050 " + source;
+    ASSERT_EQ(system(make.c_str()), 0);
+    std::string load = "buffer~ snd\nnew v vorlo~ snd\nv replace " + source + "\n";
+    struct {
+        const char *name;
+        std::string script;
+        int status;
+        std::string out;
+    } cases[] = {
+        {"timed_out", load + "wait 0\nwait\nprint snd\n", 1,
+         "timeout\nv 0: 22050. 1 50.022676 0. unspecified pcm_s16le " + source + "\nv 1: bang\nsnd 1103 1 22050.\n"},
+        {"in_time", load + "wait\nprint snd\n", 0,
+         "v 0: 22050. 1 50.022676 0. unspecified pcm_s16le " + source + "\nv 1: bang\nsnd 1103 1 22050.\n"},
+    };
+    for (const auto &c : cases) {
+        program_result r = run_program("-", c.script);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.name;
     }
 }
 

@@ -1,18 +1,18 @@
 // vorlo-host: plays the part of a patcher for externals, from a script or for one load.
 #include "headless_host.h"
+#include "load_command.h"
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <vector>
 
 namespace {
 
 const char *const usage =
     "usage: vorlo-host [SCRIPT | -]\n"
-    "       vorlo-host load FILE [-o OUT.wav] [SELECTOR [ARGS...]]\n"
+    "       vorlo-host load [@ATTR VALUE...] FILE [-o OUT.wav] [--timeout SECONDS] [MESSAGE WORDS...]\n"
     "\n"
     "Runs SCRIPT (or the standard input) line by line:\n"
     "  buffer~ NAME [FRAMES [CHANNELS [RATE]]]   make or size a buffer~\n"
@@ -33,16 +33,24 @@ const char *const usage =
     "  once ID OUTLET LINE...                      a cord that goes after it has fired once\n"
     "Outlets go to the standard output, the console to the standard error. Cords that\n"
     "fire while a cord's line runs are followed, up to a chain of 64.\n"
+    "Exit status: 0 at the end, 1 at the end when a wait timed out on the way, 2 when a line\n"
+    "(a cord's too) cannot be run or a chain of cords runs deeper than 64.\n"
     "\n"
-    "load makes buffer~ snd and instance v of vorlo~ on it, sends \"SELECTOR FILE ARGS...\"\n"
-    "(\"replace FILE\" when no SELECTOR is given), waits, prints \"snd FRAMES CHANNELS RATE\"\n"
-    "and writes the buffer~ to OUT.wav; by default to FILE's name without its extension\n"
-    "followed by \".vorlo.wav\", in the current folder. An info request writes nothing.\n"
+    "load makes buffer~ snd and instance v of vorlo~ on it (the @ATTR VALUE words are its box\n"
+    "arguments: @resample 7, @stream_nb 1, @debug 1), sends \"MESSAGE FILE WORDS...\" (\"replace\n"
+    "FILE\" when no MESSAGE is given) and waits for the load's end, however long it takes, or\n"
+    "for SECONDS. Only after the done bang does it write the buffer~ to OUT.wav (by default\n"
+    "FILE's name without its extension followed by \".vorlo.wav\", in the current folder) and\n"
+    "print \"snd FRAMES CHANNELS RATE\"; after an error bang, a refusal or a time-out it writes\n"
+    "nothing. An info request writes nothing. One summary line on the standard error gives\n"
+    "the size, the duration, the load's time and its speed; a load of more than a second\n"
+    "shows its time on a terminal while it runs. -o and --timeout may also come after the\n"
+    "message's words; --help anywhere prints this and nothing else.\n"
+    "Exit status: 0 after the done bang (for info: after the file-properties list), 1 after\n"
+    "an error bang, a refusal or a time-out, 2 for a usage error.\n"
     "\n"
     "Externals are found as CLASS.mxl_<processor> in the folders of VORLO_PATH (separated by\n"
-    "colons), then in " VORLO_EXTERNALS_DIR ".\n"
-    "Exit status: 0 at the end, 1 when a load timed out, 2 when a line (a cord's too) cannot\n"
-    "be run or a chain of cords runs deeper than 64.\n";
+    "colons), then in " VORLO_EXTERNALS_DIR ".\n";
 
 int run_script(std::istream &in, const std::string &name)
 {
@@ -57,63 +65,7 @@ int run_script(std::istream &in, const std::string &name)
         }
     }
     host_free_all();
-    return 0;
-}
-
-std::string default_output(const std::string &file)
-{
-    size_t slash = file.find_last_of('/');
-    std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
-    size_t dot = base.find_last_of('.');
-    if (dot != std::string::npos && dot > 0)
-        base.erase(dot);
-    return base + ".vorlo.wav";
-}
-
-int run_load(int argc, char **argv)
-{
-    if (argc < 3) {
-        fputs(usage, stderr);
-        return 2;
-    }
-    std::string file = argv[2];
-    std::string out = default_output(file);
-    int next = 3;
-    if (next + 1 < argc && strcmp(argv[next], "-o") == 0) {
-        out = argv[next + 1];
-        next += 2;
-    }
-    std::vector<t_atom> message(2);
-    atom_setsym(&message[0], gensym(next < argc ? argv[next++] : "replace"));
-    atom_setsym(&message[1], gensym(file.c_str()));
-    for (; next < argc; next++) {
-        std::vector<t_atom> word = host_parse_atoms(argv[next]);
-        if (word.size() != 1) {
-            word.resize(1);
-            atom_setsym(&word[0], gensym(argv[next]));
-        }
-        message.push_back(word[0]);
-    }
-
-    host_buffer("snd", 0, 1, 44100.0);
-    t_object *x = host_new("v", "vorlo~", host_parse_atoms("snd"));
-    if (!x)
-        return 2;
-    host_send(x, message);
-    bool finished = host_wait(60);
-    if (!finished)
-        puts("timeout");
-    host_run_line("print snd");
-    int status = finished ? 0 : 1;
-    if (message[0].a_w.w_sym != gensym("info")) {
-        std::string error;
-        if (!host_write_wav("snd", out, &error)) {
-            fprintf(stderr, "vorlo-host: %s\n", error.c_str());
-            status = 2;
-        }
-    }
-    host_free_all();
-    return status;
+    return host_take_timeout() ? 1 : 0;
 }
 
 } // namespace
@@ -122,12 +74,13 @@ int main(int argc, char **argv)
 {
     host_init();
     host_set_externals_dir(VORLO_EXTERNALS_DIR);
-    if (argc > 1 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-        fputs(usage, stdout);
-        return 0;
-    }
+    for (int i = 1; i < argc; i++)
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            fputs(usage, stdout);
+            return 0;
+        }
     if (argc > 1 && strcmp(argv[1], "load") == 0)
-        return run_load(argc, argv);
+        return load_command(argc - 2, argv + 2, usage);
     if (argc > 2) {
         fputs(usage, stderr);
         return 2;

@@ -278,6 +278,12 @@ std::vector<std::string> host_attr_names(const char *classname)
     return names;
 }
 
+std::string host_attr_type(const char *classname, const char *attr)
+{
+    host_attr *a = find_class_attr(host_find_box_class(classname), gensym(attr));
+    return a && a->type ? a->type->s_name : "";
+}
+
 std::vector<std::string> host_attr_subattr_names(const char *classname, const char *attr)
 {
     std::vector<std::string> names;

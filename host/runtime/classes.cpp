@@ -210,6 +210,15 @@ t_class *host_find_box_class(const char *name)
     return found == box_classes.end() ? nullptr : found->second;
 }
 
+std::vector<std::pair<std::string, std::vector<long>>> host_method_list(const char *classname)
+{
+    std::vector<std::pair<std::string, std::vector<long>>> list;
+    if (t_class *c = host_find_box_class(classname))
+        for (const host_method &m : c->methods)
+            list.emplace_back(m.name->s_name, m.types);
+    return list;
+}
+
 t_object *host_construct(t_class *c, long argc, t_atom *argv)
 {
     bool was_constructing = constructing;

@@ -27,6 +27,8 @@ void host_set_externals_dir(const char *dir);
 // of cords too deep, stops the script: no cord runs any more, and the line during which it
 // happened returns 2 (after a pump outside any line, the next line does).
 int host_run_line(const std::string &line);
+// Whether a `wait` line timed out since the last call; clears it.
+bool host_take_timeout();
 
 // Splits a line into atoms as a patcher does (long, float, symbol; quoted words).
 std::vector<t_atom> host_parse_atoms(const std::string &text);
@@ -50,9 +52,14 @@ long host_outlet_count(t_object *x);
 // An attribute's current value, through its getter; false when the instance has none.
 // A custom getter allocates the atoms with malloc; the host frees them.
 bool host_attr_value(t_object *x, const char *attr, std::vector<t_atom> *value);
+// A registered class's messages in the order they were added, with the host's type codes
+// of their arguments (A_GIMME, A_CANT, ...; none for a message without arguments).
+std::vector<std::pair<std::string, std::vector<long>>> host_method_list(const char *classname);
 // A registered class's attributes in the order they were added, the sub-attributes of
 // one of them in the order they were added, and one sub-attribute's value as text.
 std::vector<std::string> host_attr_names(const char *classname);
+// The type an attribute was made with ("char", "long", "float32", "atom"), or "".
+std::string host_attr_type(const char *classname, const char *attr);
 std::vector<std::string> host_attr_subattr_names(const char *classname, const char *attr);
 bool host_attr_subattr(const char *classname, const char *attr, const char *subattr, std::string *text);
 

@@ -6,6 +6,8 @@
 
 namespace {
 
+bool wait_timed_out = false;
+
 struct script_line {
     std::vector<std::string> words;
     std::vector<bool> quoted;
@@ -105,8 +107,10 @@ std::string run_wait(const script_line &line)
     double seconds = 60;
     if (line.size() > 2 || (line.size() == 2 && !number_word(line, 1, &seconds)))
         return "usage: wait [SECONDS]";
-    if (!host_wait(seconds))
+    if (!host_wait(seconds)) {
         host_output_line("timeout");
+        wait_timed_out = true;
+    }
     return "";
 }
 
@@ -276,6 +280,13 @@ bool host_script_line(const std::string &text)
         shown.pop_back();
     host_script_error("cannot run \"" + shown + "\": " + error);
     return false;
+}
+
+bool host_take_timeout()
+{
+    bool timed_out = wait_timed_out;
+    wait_timed_out = false;
+    return timed_out;
 }
 
 // A cord that failed inside this line's outlet calls, or while the main thread was pumped
