@@ -2,9 +2,11 @@
 # Installs what the build and the tests need on Debian 12, when it is missing.
 set -euo pipefail
 
-# Besides ffmpeg, other encoders write test files the way files from elsewhere are written.
+# Besides ffmpeg, other encoders write test files the way files from elsewhere are written;
+# mingw-w64 cross-builds the Windows external (scripts/build-windows.sh and its tests).
 packages=(cmake make g++ pkg-config binutils libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libgtest-dev ffmpeg
-          vorbis-tools opus-tools lame flac sox sndfile-programs)
+          vorbis-tools opus-tools lame flac sox sndfile-programs
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
