@@ -9,7 +9,6 @@ BEGIN_USING_C_LINKAGE
 typedef struct _common_symbols_table {
     t_symbol *s_nothing;
     t_symbol *s_box;
-    t_symbol *s_buffer;
     t_symbol *s_dictionary;
     t_symbol *s_filename;
     t_symbol *s_filepath;
@@ -23,7 +22,6 @@ t_common_symbols_table *common_symbols_gettable(void);
 
 #define _sym_nothing (_common_symbols->s_nothing)
 #define _sym_box (_common_symbols->s_box)
-#define _sym_buffer (_common_symbols->s_buffer)
 #define _sym_dictionary (_common_symbols->s_dictionary)
 #define _sym_filename (_common_symbols->s_filename)
 #define _sym_filepath (_common_symbols->s_filepath)

@@ -32,14 +32,15 @@ enum { MAX_ERR_NONE = 0, MAX_ERR_GENERIC = -1 };
 typedef void *(*method)(void *);
 
 struct messlist;
-struct inlet;
-struct outlet;
+typedef void t_inlet;
+typedef void t_outlet;
+typedef void t_qelem;
 
 typedef struct object {
     struct messlist *o_messlist;
     t_ptr_int o_magic;
-    struct inlet *o_inlet;
-    struct outlet *o_outlet;
+    t_inlet *o_inlet;
+    t_outlet *o_outlet;
 } t_object;
 
 typedef struct symbol {
@@ -73,8 +74,6 @@ typedef enum {
 } e_max_atomtypes;
 
 typedef struct maxclass t_class;
-typedef void t_outlet;
-typedef void t_qelem;
 
 END_USING_C_LINKAGE
 

@@ -94,7 +94,6 @@ t_common_symbols_table *common_symbols_gettable(void)
     if (!common_table.s_nothing) {
         common_table.s_nothing = gensym("");
         common_table.s_box = gensym("box");
-        common_table.s_buffer = gensym("buffer");
         common_table.s_dictionary = gensym("dictionary");
         common_table.s_filename = gensym("filename");
         common_table.s_filepath = gensym("filepath");

@@ -105,8 +105,8 @@ static bool vorlo_conformPath(t_vorlo *x, t_vorlo_load *load)
     bool conformed = length < MAX_PATH_CHARS &&
                      path_nameconform(source, load->path, PATH_STYLE_NATIVE, PATH_TYPE_BOOT) == 0;
     if (length >= MAX_PATH_CHARS)
-        object_error(&x->ob, "the file path is too long: %ld characters, at most %d are possible",
-                     (long)length, MAX_PATH_CHARS - 1);
+        object_error(&x->ob, "the file path is too long: %lld characters, at most %d are possible",
+                     (long long)length, MAX_PATH_CHARS - 1);
     else if (!conformed)
         vorlo_reportOpenError(x, source, "the path cannot be made a path of this system");
     vorlo_releaseDictPath(x);

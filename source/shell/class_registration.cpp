@@ -8,6 +8,7 @@ t_symbol *symsr;
 t_symbol *_sym_importreplace;
 t_symbol *_sym_import;
 t_symbol *_sym_unspecified;
+t_symbol *_sym_buffer;
 
 // Indexed by the `resample` attribute; entry 0 stands for "keep the rate" and is no rate.
 int32_t vorlo_samplerates[VORLO_SAMPLERATES] = {
@@ -112,6 +113,7 @@ void ext_main(void *r)
     _sym_importreplace = gensym("importreplace");
     _sym_import = gensym("import");
     _sym_unspecified = gensym("unspecified");
+    _sym_buffer = gensym("buffer");
 
     object_post(nullptr, "vorlo~ 2023/05/14 vorlo.example");
 }

@@ -156,6 +156,7 @@ extern t_symbol *symsr;
 extern t_symbol *_sym_importreplace;
 extern t_symbol *_sym_import;
 extern t_symbol *_sym_unspecified;
+extern t_symbol *_sym_buffer; // the codec word of a buffer~ source; the host has no common symbol for it
 extern int32_t vorlo_samplerates[VORLO_SAMPLERATES];
 
 // The host hands deferred functions a 16-bit count; longer lists are cut, never wrapped.
