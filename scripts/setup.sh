@@ -2,9 +2,10 @@
 # Installs what the build and the tests need on Debian 12, when it is missing.
 set -euo pipefail
 
-# Besides ffmpeg, other encoders write test files the way files from elsewhere are written.
+# Besides ffmpeg, other encoders write test files the way files from elsewhere are written;
+# clang builds the fuzzers.
 packages=(cmake make g++ pkg-config binutils libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libgtest-dev ffmpeg
-          vorbis-tools opus-tools lame flac sox sndfile-programs)
+          vorbis-tools opus-tools lame flac sox sndfile-programs clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
