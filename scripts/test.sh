@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test three times: in the plain build, under AddressSanitizer with
 # UndefinedBehaviorSanitizer, and under ThreadSanitizer (most tests run a loader thread
-# beside the main thread).
+# beside the main thread); then replays the fuzzers' regression inputs and fuzzes files for a
+# minute.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
@@ -16,8 +17,10 @@ run_suite() { # DIR SANITIZERS
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tests/tsan.supp
 mkdir -p "$top/build"
 run_suite "$top/build/plain" ""
 run_suite "$top/build/asan" "address,undefined"
 run_suite "$top/build/tsan" "thread"
+"$top/scripts/fuzz.sh" message 0
+"$top/scripts/fuzz.sh" file 60

@@ -30,7 +30,7 @@ static void vorlo_releaseLoad(t_vorlo *x)
     av_packet_unref(&x->packet);
     av_frame_unref(x->heldFrame);
     avcodec_free_context(&x->codecCtx);
-    avformat_close_input(&x->formatCtx);
+    vorlo_closeInput(x);
     swr_free(&x->swrCtx);
     vorlo_releaseDictPath(x);
 }
@@ -117,6 +117,11 @@ static bool vorlo_conformPath(t_vorlo *x, t_vorlo_load *load)
 
 static bool vorlo_open(t_vorlo *x, t_vorlo_load *load)
 {
+    const char *refusal = vorlo_refuseInput(load->path);
+    if (refusal) {
+        vorlo_reportOpenError(x, load->path, refusal);
+        return false;
+    }
     int ret = vorlo_openInput(x, load, nullptr);
     if (ret != 0)
         vorlo_reportOpenError(x, load->path, vorlo_errtext(ret));
@@ -207,6 +212,10 @@ static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
         }
         load->seektime = load->start - load->settle;
     } else {
+        // A replace that starts past the file's end starts at its end: the second run then
+        // decodes the whole file.
+        if (load->start > load->fileLength)
+            load->start = load->fileLength;
         load->seektime = load->start - x->length - load->settle;
     }
     if (!(load->seektime > 0))

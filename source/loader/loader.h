@@ -117,6 +117,17 @@ bool vorlo_anchorFrame(t_vorlo *x, AVFrame *frame);
 // was one.
 bool vorlo_anchorLastFrame(t_vorlo *x);
 
+// --- file_input.cpp ----------------------------------------------------------------------
+
+// Why the path cannot be loaded although it exists (a device), or null.
+const char *vorlo_refuseInput(const char *path);
+// For a path that names a FIFO, a reader that a stop ends at once, for the format context's
+// pb; null for every other path, which FFmpeg opens itself. 0 or an FFmpeg error.
+int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb);
+void vorlo_freeFifoReader(AVIOContext **pb);
+// Closes formatCtx, and the reader of its own when it has one.
+void vorlo_closeInput(t_vorlo *x);
+
 // --- metadata_export.cpp ---------------------------------------------------------------
 
 // Describes the open input in the dictionary that metadatadict names, when one is

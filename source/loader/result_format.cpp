@@ -5,6 +5,10 @@
 
 #include <math.h>
 
+// What the resampler takes: its channel limit, and a change of rate by at most this factor.
+static const int VORLO_MAX_CONVERTED_CHANNELS = 64;
+static const int VORLO_MAX_RATE_FACTOR = 1024;
+
 static double vorlo_percent(double value)
 {
     return value < 0 ? 0 : value > 100 ? 100 : value;
@@ -70,13 +74,36 @@ static void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChann
     x->resultChannels = x->requestedChannels ? x->requestedChannels : sourceChannels;
 }
 
+// The resampler takes a bounded number of channels, and a header may claim any rate: a
+// change of rate by a huge factor would make a buffer of gigabytes from a few kilobytes, or
+// ask the resampler for a filter it cannot hold.
+static bool vorlo_checkConversion(t_vorlo *x)
+{
+    int inRate = x->codecCtx->sample_rate, inChannels = vorlo_ff_channels(x->codecCtx);
+    if (!vorlo_needsResampler(x, x->codecCtx))
+        return true;
+    if (inChannels > VORLO_MAX_CONVERTED_CHANNELS || x->resultChannels > VORLO_MAX_CONVERTED_CHANNELS) {
+        object_error(&x->ob, "the source has %i channels and the result %i: converting the rate or the channels "
+                             "takes at most %i",
+                     inChannels, (int)x->resultChannels, VORLO_MAX_CONVERTED_CHANNELS);
+        return false;
+    }
+    double factor = (double)inRate / x->resultSampleRate;
+    if (factor > VORLO_MAX_RATE_FACTOR || factor * VORLO_MAX_RATE_FACTOR < 1) {
+        object_error(&x->ob, "converting %i Hz to %i Hz is beyond the factor of %i that the resampler takes", inRate,
+                     (int)x->resultSampleRate, VORLO_MAX_RATE_FACTOR);
+        return false;
+    }
+    return true;
+}
+
 bool vorlo_decideResultFormat(t_vorlo *x)
 {
     vorlo_validateRouting(x);
     if (x->isImport && !vorlo_checkImportChannels(x))
         return false;
     vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
-    return true;
+    return vorlo_checkConversion(x);
 }
 
 double vorlo_sectionFrames(const t_vorlo *x, double rest)

@@ -18,6 +18,9 @@
 static const int VORLO_HEAD_PACKETS = 8;
 // How far before the container's idea of the end the measuring of the tail begins.
 static const double VORLO_TAIL_SECONDS = 0.5;
+// The most decoded samples (frames times channels) that an input read only once is taken
+// for: 512 MiB of floats, 25 minutes of stereo at 44.1 kHz.
+static const int64_t VORLO_UNMEASURED_SAMPLES = (int64_t)1 << 27;
 // A frame count not known yet.
 static const int64_t VORLO_UNKNOWN = INT64_MIN;
 
@@ -51,7 +54,18 @@ int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format
         return AVERROR(ENOMEM);
     x->formatCtx->interrupt_callback.callback = vorlo_interrupted;
     x->formatCtx->interrupt_callback.opaque = x;
-    int ret = avformat_open_input(&x->formatCtx, load->path, format, nullptr);
+    AVIOContext *fifo = nullptr;
+    int ret = vorlo_openFifoReader(x, load->path, &fifo);
+    if (ret != 0) {
+        avformat_free_context(x->formatCtx);
+        x->formatCtx = nullptr;
+        return ret;
+    }
+    x->formatCtx->pb = fifo;
+    ret = avformat_open_input(&x->formatCtx, load->path, format, nullptr);
+    // A failed open frees the context but leaves a reader of one's own alone.
+    if (ret != 0)
+        vorlo_freeFifoReader(&fifo);
     if (ret != 0 || !vorlo_going(x))
         return ret != 0 ? ret : AVERROR_EXIT;
     avformat_find_stream_info(x->formatCtx, nullptr);
@@ -101,7 +115,7 @@ static int vorlo_reopenInput(t_vorlo *x, t_vorlo_load *load)
 {
     // The format is known by now: probing the file for it again costs as much as the rest.
     vorlo_ff_input_format format = x->formatCtx->iformat;
-    avformat_close_input(&x->formatCtx);
+    vorlo_closeInput(x);
     int ret = vorlo_openInput(x, load, format);
     if (ret == 0 && ((unsigned)x->streamIndex >= x->formatCtx->nb_streams ||
                      vorlo_stream(x)->codecpar->codec_type != AVMEDIA_TYPE_AUDIO))
@@ -354,6 +368,21 @@ static void vorlo_warnIfTruncated(t_vorlo *x, t_vorlo_load *load, int64_t header
                 missing / rate, (long long)missing, header / rate, load->path);
 }
 
+// An input read once is sized by what its header claims, and a header is only the word of
+// whoever wrote the file: a few kilobytes may claim days. The claim is taken up to a bound.
+static int64_t vorlo_claimedFrames(t_vorlo *x, const t_vorlo_load *load)
+{
+    int64_t claimed = vorlo_estimatedFrames(x);
+    int64_t most = VORLO_UNMEASURED_SAMPLES / vorlo_ff_channels(x->codecCtx);
+    if (claimed <= most)
+        return claimed;
+    double rate = x->codecCtx->sample_rate;
+    object_warn(&x->ob, "the input can be read only once, so its length cannot be measured: of the %.3f sec "
+                        "that its header claims, the buffer takes at most the first %.3f sec.-> %s",
+                claimed / rate, most / rate, load->path);
+    return most;
+}
+
 // How long the decoder needs after a seek before its output is the plain decoding's: the
 // frames of lossless codecs stand alone; lossy decoders carry state from frame to frame
 // (MPEG audio its bit reservoir, Opus its energy prediction), measured here on noise at
@@ -394,7 +423,7 @@ bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
     load->settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
     x->anchorOrigin = AV_NOPTS_VALUE;
     if (!vorlo_inputRereadable(x)) {
-        load->streamFrames = vorlo_estimatedFrames(x);
+        load->streamFrames = vorlo_claimedFrames(x, load);
         return true;
     }
     t_vorlo_walk head;
