@@ -17,7 +17,7 @@ run_suite() { # DIR SANITIZERS
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tests/tsan.supp
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 mkdir -p "$top/build"
 run_suite "$top/build/plain" ""
 run_suite "$top/build/asan" "address,undefined"

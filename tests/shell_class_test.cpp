@@ -260,7 +260,7 @@ TEST(ShellRates, ResampleIndexNeverLeavesTheTable)
                                                         {14, 0}, {-1, 0}, {127, 0}, {-128, 0}};
     t_vorlo x = {};
     for (const auto &c : cases) {
-        x.resample = (signed char)c.first;
+        x.attrs.resample = (signed char)c.first;
         EXPECT_EQ(vorlo_resultRateIndex(&x), c.second) << c.first;
     }
 }

@@ -167,7 +167,7 @@ TEST(FrameWriter, ImportWritesAtTheOffsetOverwritingOrMixing)
         SCOPED_TRACE(c.name);
         WriterRecord w(10, c.before);
         w.x->isImport = 1;
-        w.x->import_mix = c.mix;
+        w.x->attrs.import_mix = c.mix;
         vorlo_prepareImport(w.x);
         w.x->resultChannels = 2;
         w.x->writeOffset = 4;
@@ -194,7 +194,7 @@ TEST(FrameWriter, ImportGainAppliesOnlyWhenTheAttributeIsSet)
         w.x->isImport = 1;
         w.x->resultChannels = 2;
         w.x->length = 1.0;
-        w.x->import_gain = c.gain;
+        w.x->attrs.import_gain = c.gain;
         w.x->gainFactor = 7.0f;  // left from an earlier load
         vorlo_prepareImport(w.x);
         AVFrame *frame = make_float_frame(2, 1, [](int, int) { return 1.0; });
@@ -214,8 +214,8 @@ TEST(FrameWriter, ImportFadesFollowIndexAndRowStart)
     x->resultChannels = 2;
     x->resultSampleRate = 44100;
     x->length = 1.0;
-    x->fadein = 10.0f;
-    x->fadeout = 100.0f;
+    x->attrs.fadein = 10.0f;
+    x->attrs.fadeout = 100.0f;
     vorlo_prepareImport(x);
     ASSERT_EQ(x->fadeinSamples, 882);
     ASSERT_EQ(x->importSamples, 88200);
@@ -251,8 +251,8 @@ TEST(FrameWriter, FadeinExponentZeroLeavesSamplesWhole)
     w.x->resultChannels = 2;
     w.x->resultSampleRate = 44100;
     w.x->length = 1.0;
-    w.x->fadein = 10.0f;
-    w.x->fadein_exp = 0.0f;
+    w.x->attrs.fadein = 10.0f;
+    w.x->attrs.fadein_exp = 0.0f;
     vorlo_prepareImport(w.x);
     AVFrame *frame = make_float_frame(2, 2, [](int, int) { return 0.5; });
     vorlo_handleFrame(w.x, w.context(AV_SAMPLE_FMT_FLT, 2), frame);

@@ -113,7 +113,7 @@ TEST(Resampler, PathChoice)
         WriterRecord w;
         w.x->isImport = c.import;
         w.x->routeIsUsed = c.route;
-        w.x->resample = (signed char)c.resample;
+        w.x->attrs.resample = (signed char)c.resample;
         w.x->requestedChannels = (signed char)c.requestedChannels;
         w.x->resultSampleRate = c.resultRate;
         w.x->resultChannels = c.resultChannels;
@@ -142,7 +142,7 @@ TEST(Resampler, RouteAveragesItsInputsAndPrintsTheMatrix)
     WriterRecord w(2048, 9.0f);
     w.route({{0, 0}, {1, 0}});
     w.x->resultChannels = 1;
-    w.x->debug = 1;
+    w.x->attrs.debug = 1;
     std::vector<float> rows = mix_constant_channels(w, {0.2, 0.6});
     ASSERT_EQ(rows.size(), 1024u);
     for (size_t k = 0; k < rows.size(); k++)
@@ -280,7 +280,7 @@ TEST(Resampler, RateConversionMatchesTheFfmpegProgramAndFlushDeliversTheTail)
     WriterRecord w(44100 + 512, 9.0f);
     w.x->resultSampleRate = 44100;
     w.x->resultChannels = 1;
-    w.x->resample = 7;
+    w.x->attrs.resample = 7;
     w.context(AV_SAMPLE_FMT_FLT, 1, 48000);
     resample_blocks(w, in, 1000);
     vorlo_count beforeFlush = w.x->index;
@@ -367,7 +367,7 @@ TEST(Resampler, ReceiveHandsEveryDecodedFrameOn)
         w.ctx->sample_fmt = c.claimed;
         w.x->codecCtx = w.ctx;
         w.x->anchored = 1;
-        w.x->resample = 7;
+        w.x->attrs.resample = 7;
         w.x->resultSampleRate = 44100;
         w.x->resultChannels = 1;
         AVFrame *frame = av_frame_alloc();

@@ -96,7 +96,7 @@ TEST(Routing, DebugPrintsTheImportListOnOneLine)
     w.context(AV_SAMPLE_FMT_FLT, 2);
     w.x->isImport = 1;
     w.x->targetChannels = 4;
-    w.x->debug = 1;
+    w.x->attrs.debug = 1;
     w.route({{0, 3}, {1, 1}});
     vorlo_validateRouting(w.x);
     std::vector<std::string> console = take_console();
@@ -109,13 +109,13 @@ TEST(Routing, AFullImportListStillEndsItsLine)
     w.context(AV_SAMPLE_FMT_FLT, 1);
     w.x->isImport = 1;
     w.x->targetChannels = 127;
-    w.x->debug = 1;
+    w.x->attrs.debug = 1;
     Pairs pairs;
     for (int k = 0; k < VORLO_ROUTE_PAIRS; k++)
         pairs.push_back({0, k % 127});
     w.route(pairs);
     vorlo_validateRouting(w.x);
-    w.x->debug = 0;
+    w.x->attrs.debug = 0;
     object_post(&w.x->ob, "next");
     std::vector<std::string> console = take_console();
     ASSERT_EQ(console.size(), 2u) << joined(console);
@@ -152,12 +152,12 @@ TEST(ImportShaping, FadesAreShortenedAndCounted)
         x->length = c.seconds;
         x->resultSampleRate = c.rate;
         x->resultChannels = c.channels;
-        x->fadein = c.fadein;
-        x->fadeout = c.fadeout;
-        x->debug = c.debug;
+        x->attrs.fadein = c.fadein;
+        x->attrs.fadeout = c.fadeout;
+        x->attrs.debug = c.debug;
         vorlo_prepareImport(x);
-        EXPECT_EQ(x->fadein, c.fadeinAfter);
-        EXPECT_EQ(x->fadeout, c.fadeoutAfter);
+        EXPECT_EQ(x->shortenedFadein >= 0 ? x->shortenedFadein : x->attrs.fadein, c.fadeinAfter);
+        EXPECT_EQ(x->shortenedFadeout >= 0 ? x->shortenedFadeout : x->attrs.fadeout, c.fadeoutAfter);
         if (c.fadeinAfter != 0) {
             EXPECT_EQ(x->fadeinSamples, c.fadeinSamples);
             EXPECT_EQ(x->fadeinStep, (float)(1.0 / c.fadeinSamples));

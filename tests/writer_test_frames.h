@@ -32,15 +32,17 @@ struct WriterRecord {
         x->twoChan = 0;
         x->startTrack = 0;
         x->requestedChannels = 0;
-        x->resample = 0;
-        x->import_mix = 0;
-        x->import_gain = 0.0f;
+        x->attrs.resample = 0;
+        x->attrs.import_mix = 0;
+        x->attrs.import_gain = 0.0f;
         x->gainFactor = 0.0f;
-        x->fadein = 0.0f;
-        x->fadeout = 0.0f;
-        x->fadein_exp = 1.0f;
-        x->fadeout_exp = 1.0f;
-        x->debug = 0;
+        x->attrs.fadein = 0.0f;
+        x->attrs.fadeout = 0.0f;
+        x->attrs.fadein_exp = 1.0f;
+        x->attrs.fadeout_exp = 1.0f;
+        x->attrs.debug = 0;
+        x->shortenedFadein = -1.0f;
+        x->shortenedFadeout = -1.0f;
         x->writeFailed = 0;
         vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
         vorlo_prepareImport(x);  // an import with no shaping

@@ -19,7 +19,7 @@ typedef struct _vorlo_bufferLoad {
 static bool vorlo_takeSource(t_vorlo *x)
 {
     x->sourceSym = gensym(x->sourceSym->s_name + strlen("buffer="));
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "import from source buffer: %s", x->sourceSym->s_name);
     object_free(x->source_buffer_ref);
     x->source_buffer_ref = buffer_ref_new(&x->ob, x->sourceSym);

@@ -37,7 +37,7 @@ static void vorlo_releaseLoad(t_vorlo *x)
 
 void vorlo_closeTrace(t_vorlo *x, const char *reason)
 {
-    if (!x->debug)
+    if (!x->attrs.debug)
         return;
     object_post(&x->ob, "%s", reason);
     object_post(nullptr, " ");
@@ -110,7 +110,7 @@ static bool vorlo_conformPath(t_vorlo *x, t_vorlo_load *load)
     else if (!conformed)
         vorlo_reportOpenError(x, source, "the path cannot be made a path of this system");
     vorlo_releaseDictPath(x);
-    if (conformed && x->debug)
+    if (conformed && x->attrs.debug)
         object_post(&x->ob, "conformed Path: %s", load->path);
     return conformed;
 }
@@ -132,7 +132,7 @@ static bool vorlo_open(t_vorlo *x, t_vorlo_load *load)
 static void vorlo_reportNoAudioStream(t_vorlo *x, const t_vorlo_load *load)
 {
     unsigned streams = x->formatCtx->nb_streams;
-    long wanted = x->stream_nb;
+    long wanted = x->attrs.stream_nb;
     if (wanted < 0) {
         object_error(&x->ob, "None of the available streams are audio streams.\n-> %s", load->path);
     } else if ((unsigned long)wanted >= streams) {
@@ -147,7 +147,7 @@ static void vorlo_reportNoAudioStream(t_vorlo *x, const t_vorlo_load *load)
 
 static bool vorlo_chooseStream(t_vorlo *x, const t_vorlo_load *load, vorlo_ff_decoder *decoder)
 {
-    int wanted = x->stream_nb > INT_MAX ? INT_MAX : x->stream_nb < -1 ? -1 : (int)x->stream_nb;
+    int wanted = x->attrs.stream_nb > INT_MAX ? INT_MAX : x->attrs.stream_nb < -1 ? -1 : (int)x->attrs.stream_nb;
     *decoder = nullptr;
     x->streamIndex = av_find_best_stream(x->formatCtx, AVMEDIA_TYPE_AUDIO, wanted, -1, decoder, 0);
     if (x->streamIndex == AVERROR_DECODER_NOT_FOUND || (x->streamIndex >= 0 && !*decoder)) {
@@ -158,7 +158,7 @@ static bool vorlo_chooseStream(t_vorlo *x, const t_vorlo_load *load, vorlo_ff_de
         vorlo_reportNoAudioStream(x, load);
         return false;
     }
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "-->using stream %i.  (%i available)", x->streamIndex, (int)x->formatCtx->nb_streams);
     return vorlo_going(x);
 }
@@ -167,7 +167,7 @@ static bool vorlo_nameCodec(t_vorlo *x)
 {
     const AVCodecDescriptor *descriptor = avcodec_descriptor_get(x->codecCtx->codec_id);
     const char *name = descriptor ? descriptor->name : "unknown";
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "codec name: %s\n", name);
     atom_setsym(&x->file_props[5], gensym(name));
     return vorlo_going(x);
@@ -220,7 +220,7 @@ static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
     }
     if (!(load->seektime > 0))
         load->seektime = 0;
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "seektimeInSec %f  (%f - %g sec)", load->seektime, load->start, load->settle);
     return true;
 }
@@ -381,7 +381,7 @@ static void vorlo_dropPacket(t_vorlo *x, t_vorlo_load *load, int err)
     av_strerror(err, text, sizeof text);
     load->badPackets++;
     load->lastPacketBad = 1;
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "dropped bad packet. error: %s bad packet count: %i", text, load->badPackets);
     x->anchored = 0;
 }
@@ -466,7 +466,7 @@ static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
     int result = vorlo_run(x, load, &end);
     if (!vorlo_going(x))
         return;
-    if (result == VORLO_RUN_STOPPED && x->debug)
+    if (result == VORLO_RUN_STOPPED && x->attrs.debug)
         object_post(&x->ob, "Decoding done! (first run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
     vorlo_drain(x, load);
@@ -489,7 +489,7 @@ static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
         vorlo_raise(x, VORLO_NOTE_STARTREAD);
         load->listSent = 1;
     }
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "Now we decode first half of file! (second run)");
     vorlo_count firstStart = x->runStartIndex;
     if (!vorlo_rewindInput(x, load)) {
@@ -511,7 +511,7 @@ static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
     vorlo_watchSeam(x, firstStart == VORLO_UNPLACED ? x->indexLimit : firstStart, VORLO_AGREEMENT_TOLERANCE);
     vorlo_beginRun(x, load, false);
     int result = vorlo_run(x, load, &end);
-    if (result == VORLO_RUN_STOPPED && x->debug)
+    if (result == VORLO_RUN_STOPPED && x->attrs.debug)
         object_post(&x->ob, "Decoding done! (second run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);

@@ -39,7 +39,7 @@ static void vorlo_exportStreamTags(t_vorlo *x, t_dictionary *d, int i, const AVD
                         i, strlen(tag->key));
             continue;
         }
-        if (x->debug)
+        if (x->attrs.debug)
             object_post(&x->ob, "found stream metadata:  %s: %s", tag->key, tag->value);
         vorlo_appendString(x, d, key, tag->value, VORLO_STREAM_FAILURE);
     }
@@ -65,7 +65,7 @@ static void vorlo_exportContainerTags(t_vorlo *x, t_dictionary *d)
 {
     const AVDictionaryEntry *tag = nullptr;
     while ((tag = av_dict_get(x->formatCtx->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
-        if (x->debug)
+        if (x->attrs.debug)
             object_post(&x->ob, "found metadata:  %s: %s", tag->key, tag->value);
         vorlo_appendString(x, d, tag->key, tag->value, "can't append metadata to dict");
     }
@@ -73,13 +73,13 @@ static void vorlo_exportContainerTags(t_vorlo *x, t_dictionary *d)
 
 void vorlo_exportMetadata(t_vorlo *x)
 {
-    t_symbol *name = atom_getsym(&x->metadatadict);
+    t_symbol *name = x->attrs.metadatadict;
     if (name == _sym_nothing)
         return;
     t_dictionary *d = dictobj_findregistered_retain(name);
     if (!d)
         return;
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "found dict for metadata");
     dictionary_clear(d);
     // FFmpeg's own choice, whatever stream_nb chose for this load.

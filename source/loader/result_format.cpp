@@ -42,7 +42,7 @@ bool vorlo_placeImport(t_vorlo *x)
                          bufferLength);
             return false;
         }
-        if (x->debug)
+        if (x->attrs.debug)
             object_post(&x->ob, "import to target buffer~ @ %f sec", x->bufferOffset);
     }
     x->writeOffset = (vorlo_count)floor(x->bufferOffset * x->targetSr + 0.5) * x->targetChannels;

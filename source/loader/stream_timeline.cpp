@@ -470,7 +470,7 @@ static bool vorlo_seekFirstRun(t_vorlo *x, t_vorlo_load *load)
         return vorlo_rewindInput(x, load);
     int64_t landed = x->packet.pts != AV_NOPTS_VALUE ? x->packet.pts : x->packet.dts;
     if (landed != AV_NOPTS_VALUE && landed > target) {
-        if (x->debug)
+        if (x->attrs.debug)
             object_post(&x->ob, "the seek landed after its target: decoding from the beginning");
         return vorlo_rewindInput(x, load);
     }
@@ -488,7 +488,7 @@ bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
         return true;
     // Time stamps that do not count samples cannot tell where a frame met after a seek
     // belongs: such a stream is decoded from its beginning.
-    if (load->seektime > 0 && !load->timedExactly && x->debug)
+    if (load->seektime > 0 && !load->timedExactly && x->attrs.debug)
         object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
     if (load->seektime > 0 && load->timedExactly) {
         av_packet_unref(&x->packet);
@@ -534,7 +534,7 @@ static void vorlo_placeAt(t_vorlo *x, int64_t ts)
         if (x->anchorSkipFrames > 0 && x->index > 0)
             object_warn(&x->ob, "targetSeekTimeInSec < startInSeconds. The start index will be incorrect!");
     }
-    if (x->debug) {
+    if (x->attrs.debug) {
         object_post(&x->ob, "start time %lf", (ts - x->anchorOrigin) * av_q2d(timeBase));
         object_post(&x->ob, "start index %lld (sr: %i, ch: %i)", (long long)x->index, x->resultSampleRate,
                     x->resultChannels);

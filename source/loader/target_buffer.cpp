@@ -22,7 +22,7 @@ int vorlo_resizeTarget(t_vorlo *x)
     vorlo_raise(x, VORLO_NOTE_LOADEXIT);
     for (long waited = 0;;) {
         if (x->resize_done == 1 && x->abort_request == 0) {
-            if (x->debug)
+            if (x->attrs.debug)
                 object_post(&x->ob, "buffer resize done in %i ms", (int)waited);
             return VORLO_RESIZE_DONE;
         }
@@ -41,14 +41,14 @@ static void vorlo_setTargetRate(t_vorlo *x)
 {
     // A snapshot that is not a number differs from every rate.
     if (x->targetSr == (double)x->resultSampleRate) {
-        if (x->debug)
+        if (x->attrs.debug)
             object_post(&x->ob, "buffer already has the correct sr (%i)", (int)x->targetSr);
         return;
     }
     t_atom rate;
     atom_setfloat(&rate, (float)x->resultSampleRate);
     typedmess(x->buffer_obj, symsr, 1, &rate);
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "setting buffer sr (%i)", x->resultSampleRate);
 }
 
@@ -56,7 +56,7 @@ static void vorlo_setTargetSize(t_vorlo *x)
 {
     vorlo_count frames = x->indexLimit / x->resultChannels;
     if (x->targetFrames == frames && x->targetChannels == x->resultChannels) {
-        if (x->debug)
+        if (x->attrs.debug)
             object_post(&x->ob, "buffer already has the correct size (frames: %lld ch: %i)",
                         (long long)x->targetFrames, x->resultChannels);
         return;
@@ -65,7 +65,7 @@ static void vorlo_setTargetSize(t_vorlo *x)
     atom_setlong(&size[0], (t_atom_long)frames);
     atom_setlong(&size[1], x->resultChannels);
     typedmess(x->buffer_obj, symsizeinsamps, 2, size);
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "setting buffer size (frames: %lld ch: %i)", (long long)frames, x->resultChannels);
 }
 

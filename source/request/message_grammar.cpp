@@ -307,9 +307,26 @@ static int vorlo_takeSnapshot(t_vorlo *x)
     return 0;
 }
 
+static void vorlo_takeAttributes(t_vorlo *x)
+{
+    x->attrs.debug = x->debug;
+    x->attrs.resample = x->resample;
+    x->attrs.stream_nb = x->stream_nb;
+    x->attrs.metadatadict = atom_getsym(&x->metadatadict);
+    x->attrs.import_mix = x->import_mix;
+    x->attrs.import_gain = x->import_gain;
+    x->attrs.fadein = x->fadein;
+    x->attrs.fadeout = x->fadeout;
+    x->attrs.fadein_exp = x->fadein_exp;
+    x->attrs.fadeout_exp = x->fadeout_exp;
+    x->shortenedFadein = -1.0f;
+    x->shortenedFadeout = -1.0f;
+}
+
 static void vorlo_startLoader(t_vorlo *x)
 {
     x->abort_request = 0;
+    vorlo_takeAttributes(x);
     if (x->debug)
         object_post(&x->ob, "----- start decoding %s",
                     x->dictFilepath ? string_getptr(x->dictFilepath) : x->sourceSym->s_name);

@@ -18,7 +18,7 @@ int32_t vorlo_samplerates[VORLO_SAMPLERATES] = {
 int32_t vorlo_resultRateIndex(const t_vorlo *x)
 {
     // A message may store any 8-bit value; only 1 to 13 name a rate of the table.
-    return x->resample >= 1 && x->resample < VORLO_SAMPLERATES ? x->resample : 0;
+    return x->attrs.resample >= 1 && x->attrs.resample < VORLO_SAMPLERATES ? x->attrs.resample : 0;
 }
 
 // The import attributes after the first share their inspector metadata but for the label

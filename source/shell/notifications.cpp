@@ -25,15 +25,29 @@ void vorlo_startReadNotify(t_vorlo *x)
         systhread_setpriority(x->loader_thread, -1);
 }
 
+// An import shortens a fade longer than itself in the attribute too, unless the patch has
+// set the attribute since the load took it. Before the bang, so that the patch finds it there.
+static void vorlo_returnShortenedFades(t_vorlo *x)
+{
+    if (x->shortenedFadein >= 0.0f && x->fadein == x->attrs.fadein)
+        x->fadein = x->shortenedFadein;
+    if (x->shortenedFadeout >= 0.0f && x->fadeout == x->attrs.fadeout)
+        x->fadeout = x->shortenedFadeout;
+    x->shortenedFadein = -1.0f;
+    x->shortenedFadeout = -1.0f;
+}
+
 void vorlo_errNotify(t_vorlo *x)
 {
     x->raised &= ~VORLO_NOTE_ERR;
+    vorlo_returnShortenedFades(x);
     outlet_bang(x->out_error);
 }
 
 void vorlo_done(t_vorlo *x)
 {
     x->raised &= ~VORLO_NOTE_DONE;
+    vorlo_returnShortenedFades(x);
     outlet_bang(x->out_done);
 }
 

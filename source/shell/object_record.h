@@ -42,6 +42,21 @@ typedef struct _vorlo_stampPair {
     int64_t samples;
 } t_vorlo_stampPair;
 
+// The attributes as a load takes them when its request starts. The patch may set an attribute
+// at any moment; the loader reads only this copy, made on the main thread before it starts.
+typedef struct _vorlo_attrs {
+    char debug;
+    signed char resample;
+    long stream_nb;
+    t_symbol *metadatadict;
+    char import_mix;
+    float import_gain;
+    float fadein;
+    float fadeout;
+    float fadein_exp;
+    float fadeout_exp;
+} t_vorlo_attrs;
+
 typedef struct _vorlo {
     t_object ob;
     t_buffer_ref *buffer_ref;        // target of the current load; guarded by mutex
@@ -133,6 +148,9 @@ typedef struct _vorlo {
     t_atom metadatadict;
     char debug;
     long stream_nb;
+    t_vorlo_attrs attrs;   // what the running load took of the attributes above
+    float shortenedFadein;  // a fade that the import shortened, for the attribute; < 0: none
+    float shortenedFadeout;
 
     t_symbol *viewName;  // target name of the last request, for the double-click
     int32_t writeFailed; // the writer could not go on: the load ends with the error bang, keeping what it wrote
@@ -185,7 +203,7 @@ void vorlo_raise(t_vorlo *x, int32_t note);           // loader side: set a noti
 int32_t vorlo_joinLoader(t_vorlo *x);                 // stops and joins the loader; returns what it raised meanwhile
 void vorlo_deliverNotes(t_vorlo *x, int32_t notes);   // runs the startread, err and done notifications at once
 void vorlo_releaseTarget(t_vorlo *x);                 // frees buffer_ref under the mutex
-int32_t vorlo_resultRateIndex(const t_vorlo *x);      // `resample`, or 0 when it names no rate
+int32_t vorlo_resultRateIndex(const t_vorlo *x);      // the load's `resample`, or 0 when it names no rate
 
 // request: the four load messages
 void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);

@@ -83,7 +83,7 @@ void vorlo_validateRouting(t_vorlo *x)
             vorlo_listOutputChannel(x, out);
     }
     x->requestedChannels = (signed char)(maxOut + 1);
-    if (x->debug && x->isImport)
+    if (x->attrs.debug && x->isImport)
         vorlo_postOutputChannelList(x);
 }
 
@@ -106,32 +106,31 @@ static float vorlo_fadeStep(vorlo_count samples)
     return samples > 0 ? (float)(1.0 / (double)samples) : 0.0f;
 }
 
-// A fade longer than the import is shortened in the attribute itself, so the value stays
-// what the patch holds afterwards.
-static float vorlo_shortenFade(t_vorlo *x, float fade, double seconds, float *attribute, const char *warning)
+// A fade longer than the import is shortened; the main thread puts the shortened value into
+// the attribute itself when the load ends (vorlo_returnShortenedFades).
+static float vorlo_shortenFade(t_vorlo *x, float fade, double seconds, float *shortened, const char *warning)
 {
     double milliseconds = seconds * 1000.0;
     if (!(fade / 1000.0 > seconds))
         return fade;
-    if (x->debug)
+    if (x->attrs.debug)
         object_warn(&x->ob, warning, fade, milliseconds);
-    *attribute = (float)milliseconds;
+    *shortened = (float)milliseconds;
     return (float)milliseconds;
 }
 
-// The attributes may change on the main thread while an import runs: each is read once
-// here, and the writer uses only what this takes.
+// The writer uses only what this takes from the load's copy of the attributes.
 void vorlo_prepareImport(t_vorlo *x)
 {
     double seconds = x->length;
     double rate = x->resultSampleRate;
     double channels = x->resultChannels;
-    float fadeout = vorlo_shortenFade(x, x->fadeout, seconds, &x->fadeout,
+    float fadeout = vorlo_shortenFade(x, x->attrs.fadeout, seconds, &x->shortenedFadeout,
                                       "Your fade-OUT (%f ms) is shortened as it is longer than imported length (%f ms)");
-    float fadein = vorlo_shortenFade(x, x->fadein, seconds, &x->fadein,
+    float fadein = vorlo_shortenFade(x, x->attrs.fadein, seconds, &x->shortenedFadein,
                                      "Your fade-IN (%f ms) is shortened as it is longer than the imported length (%f ms)");
-    float gain = x->import_gain;
-    if (x->debug && fadeout / 1000.0 + fadein / 1000.0 > seconds)
+    float gain = x->attrs.import_gain;
+    if (x->attrs.debug && fadeout / 1000.0 + fadein / 1000.0 > seconds)
         object_warn(&x->ob, "Your fade-IN and fade-OUT overlap!");
     if (fadeout != 0.0f) {
         x->importSamples = vorlo_truncCount(seconds * rate * channels);
@@ -148,7 +147,7 @@ void vorlo_prepareImport(t_vorlo *x)
     x->shapeGain = gain != 0.0f ? x->gainFactor : 1.0f;
     x->shapeFadeout = fadeout != 0.0f;
     x->shapeFadein = fadein != 0.0f;
-    x->shapeFadeoutExp = x->fadeout_exp;
-    x->shapeFadeinExp = x->fadein_exp;
-    x->shapeMix = x->import_mix != 0;
+    x->shapeFadeoutExp = x->attrs.fadeout_exp;
+    x->shapeFadeinExp = x->attrs.fadein_exp;
+    x->shapeMix = x->attrs.import_mix != 0;
 }

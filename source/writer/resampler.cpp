@@ -54,7 +54,7 @@ static void vorlo_setMixMatrix(t_vorlo *x, vorlo_swrMode mode, int inChannels, i
             post("setting mono MATRIX");
         else if (mode == VORLO_SWR_STEREO)
             post("setting stereo MATRIX");
-        else if (x->debug)
+        else if (x->attrs.debug)
             vorlo_postRouteMatrix(x, matrix, inChannels, outChannels);
         ret = swr_set_matrix(x->swrCtx, matrix, inChannels);
     }
@@ -75,7 +75,7 @@ static void vorlo_postResamplerResult(t_vorlo *x, const AVCodecContext *codecCtx
 // and kept for the rest of the load. A failure cuts the load short.
 static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
 {
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "prepare SWR context");
     x->swrCtx = swr_alloc();
     if (!x->swrCtx) {
@@ -92,7 +92,7 @@ static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
     vorlo_ff_swr_set_layout(x->swrCtx, "in", inLayout, inChannels);
     av_opt_set_int(x->swrCtx, "in_sample_rate", codecCtx->sample_rate, 0);
     av_opt_set_sample_fmt(x->swrCtx, "in_sample_fmt", codecCtx->sample_fmt, 0);
-    if (x->debug)
+    if (x->attrs.debug)
         object_post(&x->ob, "%s", vorlo_swrModeNames[mode]);
     vorlo_ff_swr_set_layout(x->swrCtx, "out", x->resultChannelLayout, outChannels);
     vorlo_setMixMatrix(x, mode, inChannels, outChannels);
@@ -106,7 +106,7 @@ static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
         x->writeFailed = 1;
         return ret;
     }
-    if (x->debug)
+    if (x->attrs.debug)
         vorlo_postResamplerResult(x, codecCtx);
     return 0;
 }
