@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on Debian 12, when it is missing.
+# Installs what the build, the tests and the benchmark need on Debian 12, when it is missing.
 set -euo pipefail
 
 # Besides ffmpeg, other encoders write test files the way files from elsewhere are written.
 packages=(cmake make g++ pkg-config binutils libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libgtest-dev ffmpeg
-          vorbis-tools opus-tools lame flac sox sndfile-programs)
+          vorbis-tools opus-tools lame flac sox sndfile-programs
+          libbenchmark-dev libsndfile1-dev python3 time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
