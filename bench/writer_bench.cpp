@@ -1,11 +1,12 @@
-// Throughput of the frame writer: how many samples a second reach a locked buffer, per
-// sample format, in replace mode and in import mode with gain, fades and mixing.
-//   writer_bench [SECONDS_PER_CASE]
+// Throughput of the frame writer alone: frames of 4096 stereo samples stored into a locked
+// one-minute buffer, per sample format and layout, in replace mode and in import mode with
+// gain, both fades and mixing (each fade a tenth of the buffer). Google Benchmark's own
+// options apply (--benchmark_min_time=0.2 for a quick run).
 #include "object_record.h"
 #include "headless_host.h"
 
-#include <chrono>
-#include <stdio.h>
+#include <benchmark/benchmark.h>
+
 #include <stdlib.h>
 #include <vector>
 
@@ -13,12 +14,7 @@ namespace {
 
 const int kChannels = 2;
 const int kFrameSamples = 4096;
-
-struct Case {
-    const char *name;
-    AVSampleFormat format;
-    bool import;
-};
+const vorlo_count kTargetSamples = (vorlo_count)kChannels * 48000 * 60;
 
 AVFrame *make_frame(AVSampleFormat format)
 {
@@ -31,70 +27,76 @@ AVFrame *make_frame(AVSampleFormat format)
     for (int p = 0; p < AV_NUM_DATA_POINTERS && frame->data[p]; p++)
         for (int i = 0; i < frame->linesize[p]; i++)
             frame->data[p][i] = (uint8_t)(i * 7 + p);
+    // Floating-point samples within ±1, as decoders give them.
+    if (av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_FLT)
+        for (int p = 0; p < AV_NUM_DATA_POINTERS && frame->data[p]; p++)
+            for (int i = 0; i < frame->linesize[p] / 4; i++)
+                ((float *)frame->data[p])[i] = (float)((i * 37) % 2001 - 1000) / 1000.0f;
+    if (av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_DBL)
+        for (int p = 0; p < AV_NUM_DATA_POINTERS && frame->data[p]; p++)
+            for (int i = 0; i < frame->linesize[p] / 8; i++)
+                ((double *)frame->data[p])[i] = (double)((i * 37) % 2001 - 1000) / 1000.0;
     return frame;
 }
 
-void setup_record(t_vorlo *x, const Case &c, std::vector<float> &target)
+// The record as vorlo_prepareImport leaves it for an import of the whole buffer.
+void setup_import(t_vorlo *x)
 {
+    x->isImport = 1;
+    x->shapeGain = 0.5f;
+    x->shapeMix = 1;
+    x->shapeFadein = 1;
+    x->fadeinSamples = kTargetSamples / 10;
+    x->fadeinStep = 1.0f / (float)x->fadeinSamples;
+    x->shapeFadeinExp = 1.0f;
+    x->shapeFadeout = 1;
+    x->fadeoutStart = kTargetSamples - kTargetSamples / 10;
+    x->fadeoutStep = 1.0f / (float)(kTargetSamples / 10);
+    x->shapeFadeoutExp = 2.0f;
+}
+
+void write_frames(benchmark::State &state, AVSampleFormat format, bool import)
+{
+    host_init();
+    t_vorlo *x = (t_vorlo *)calloc(1, sizeof(t_vorlo));
+    std::vector<float> target((size_t)kTargetSamples);
     x->targetSamples = target.data();
     x->resultChannels = kChannels;
     x->targetChannels = kChannels;
-    x->indexLimit = (vorlo_count)target.size();
-    x->isImport = c.import;
-    x->import_gain = c.import ? -6.f : 0.f;
-    x->gainFactor = 0.5f;
-    x->import_mix = c.import;
-    x->fadein = c.import ? 100.f : 0.f;
-    x->fadeinSamples = (vorlo_count)target.size() / 2;
-    x->fadeinStep = 1.f / (float)x->fadeinSamples;
-    x->fadein_exp = 1.f;
-    x->fadeout = c.import ? 100.f : 0.f;
-    x->fadeoutStart = (vorlo_count)target.size() / 2;
-    x->fadeoutStep = 1.f / (float)x->fadeoutStart;
-    x->fadeout_exp = 2.f;
-}
-
-double run_case(const Case &c, double seconds)
-{
-    t_vorlo *x = (t_vorlo *)calloc(1, sizeof(t_vorlo));
+    x->indexLimit = kTargetSamples;
+    x->seamStart = VORLO_NO_SEAM;
+    if (import)
+        setup_import(x);
     AVCodecContext *ctx = avcodec_alloc_context3(nullptr);
-    ctx->sample_fmt = c.format;
+    ctx->sample_fmt = format;
     vorlo_ff_set_ctx_layout(ctx, vorlo_ff_default_layout(kChannels), kChannels);
-    AVFrame *frame = make_frame(c.format);
-    std::vector<float> target((size_t)kChannels * 48000 * 60);
-    setup_record(x, c, target);
-
-    long long samples = 0;
-    auto start = std::chrono::steady_clock::now();
-    double elapsed = 0;
-    while (elapsed < seconds) {
-        x->index = 0;
-        while (x->index < x->indexLimit) {
-            vorlo_handleFrame(x, ctx, frame);
-            samples += (long long)kFrameSamples * kChannels;
-        }
-        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    AVFrame *frame = make_frame(format);
+    for (auto _ : state) {
+        if (x->index >= x->indexLimit)
+            x->index = 0;
+        vorlo_handleFrame(x, ctx, frame);
     }
+    benchmark::DoNotOptimize(target.data());
+    state.SetItemsProcessed(state.iterations() * kFrameSamples * kChannels);
     av_frame_free(&frame);
     avcodec_free_context(&ctx);
     free(x);
-    return (double)samples / elapsed;
 }
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    double seconds = argc > 1 ? atof(argv[1]) : 1.0;
-    host_init();
-    const Case cases[] = {
-        {"s16 replace", AV_SAMPLE_FMT_S16, false},   {"s16p replace", AV_SAMPLE_FMT_S16P, false},
-        {"s32 replace", AV_SAMPLE_FMT_S32, false},   {"flt replace", AV_SAMPLE_FMT_FLT, false},
-        {"fltp replace", AV_SAMPLE_FMT_FLTP, false}, {"dbl replace", AV_SAMPLE_FMT_DBL, false},
-        {"s16 import", AV_SAMPLE_FMT_S16, true},     {"fltp import", AV_SAMPLE_FMT_FLTP, true},
-    };
-    printf("%-14s %12s\n", "case", "Msamples/s");
-    for (const Case &c : cases)
-        printf("%-14s %12.1f\n", c.name, run_case(c, seconds) / 1e6);
-    return 0;
-}
+#define VORLO_WRITER_CASE(fmt)                                                                                   \
+    BENCHMARK_CAPTURE(write_frames, fmt##_replace, AV_SAMPLE_FMT_##fmt, false);                                  \
+    BENCHMARK_CAPTURE(write_frames, fmt##_import, AV_SAMPLE_FMT_##fmt, true)
+
+VORLO_WRITER_CASE(U8);
+VORLO_WRITER_CASE(S16);
+VORLO_WRITER_CASE(S16P);
+VORLO_WRITER_CASE(S32);
+VORLO_WRITER_CASE(S32P);
+VORLO_WRITER_CASE(FLT);
+VORLO_WRITER_CASE(FLTP);
+VORLO_WRITER_CASE(DBL);
+VORLO_WRITER_CASE(DBLP);
+
+BENCHMARK_MAIN();

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on Debian 12, when it is missing.
+# Installs what the build, the tests and the benchmark need on Debian 12, when it is missing.
 set -euo pipefail
 
 # Besides ffmpeg, other encoders write test files the way files from elsewhere are written;
 # python3 checks the Max package's files; mingw-w64 cross-builds the Windows external
-# (scripts/build-windows.sh and its tests); clang builds the fuzzers.
+# (scripts/build-windows.sh and its tests); clang builds the fuzzers; Google Benchmark,
+# libsndfile and time serve the benchmark.
 packages=(cmake make g++ pkg-config binutils libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libgtest-dev ffmpeg
           vorbis-tools opus-tools lame flac sox sndfile-programs python3
-          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang-14 libclang-rt-14-dev)
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang-14 libclang-rt-14-dev
+          libbenchmark-dev libsndfile1-dev time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

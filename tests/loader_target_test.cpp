@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <math.h>
+
 namespace {
 
 class Target : public ::testing::Test {
@@ -62,6 +64,49 @@ TEST_F(Target, ResizeWaitEndsOnAStop)
     EXPECT_EQ(vorlo_resizeTarget(x), VORLO_RESIZE_ABORTED);
     EXPECT_EQ(x->resize_done, 0);
     host_run_line(session.id + " break");
+}
+
+struct FitCase {
+    const char *name;
+    double sr;
+    long frames, channels;  // the snapshot of the buffer~ that the request took
+    bool fits;
+};
+
+// The result: 44100 Hz, 500 frames of 2 channels.
+const FitCase kFits[] = {
+    {"fits", 44100, 500, 2, true},
+    {"other_rate", 48000, 500, 2, false},
+    {"other_frames", 44100, 499, 2, false},
+    {"other_channels", 44100, 1000, 1, false},
+    {"rate_not_a_number", NAN, 500, 2, false},
+};
+
+// A buffer~ that already has the result's format is settled by the loader at once, with
+// the main thread's notes and nothing sent to it; any other waits for the main thread,
+// here until a stop.
+TEST_F(Target, OnlyABufferThatDiffersWaitsForTheMainThread)
+{
+    for (const FitCase &c : kFits) {
+        SCOPED_TRACE(c.name);
+        x->targetSr = c.sr;
+        x->targetFrames = c.frames;
+        x->targetChannels = c.channels;
+        x->resultSampleRate = 44100;
+        x->resultChannels = 2;
+        x->indexLimit = 1000;
+        x->abort_request = c.fits ? 0 : 1;
+        size_t messages = host_buffer_messages(session.buffer).size();
+        EXPECT_EQ(vorlo_resizeTarget(x), c.fits ? VORLO_RESIZE_DONE : VORLO_RESIZE_ABORTED);
+        EXPECT_EQ((x->raised & VORLO_NOTE_LOADEXIT) != 0, !c.fits);
+        std::vector<std::string> console = take_console();
+        EXPECT_EQ(has_line(console, "vorlo~: buffer resize done in 0 ms"), c.fits) << joined(console);
+        if (!c.fits)
+            host_run_line(session.id + " break");
+        host_idle(5);
+        EXPECT_EQ(host_buffer_messages(session.buffer).size(), messages);
+        x->abort_request = 0;
+    }
 }
 
 struct LockCase {

@@ -85,11 +85,17 @@ void withdraw(qelem_rec *q)
     q->pending = false;
 }
 
-// Waits for something to run or a thread's end, at most until `deadline`.
-void wait_for_work(host_clock::time_point deadline)
+unsigned long wakeups_so_far()
+{
+    std::lock_guard<std::mutex> lock(queue_mutex);
+    return wakeups;
+}
+
+// Waits for something to run or a thread's end after the `seen`th wake-up, at most until
+// `deadline`.
+void wait_for_work(host_clock::time_point deadline, unsigned long seen)
 {
     std::unique_lock<std::mutex> lock(queue_mutex);
-    unsigned long seen = wakeups;
     queue_wakeup.wait_until(lock, deadline, [seen] { return !queue.empty() || wakeups != seen; });
 }
 
@@ -168,7 +174,7 @@ void host_idle(long ms)
     host_clock::time_point deadline = host_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
     pump();
     while (host_clock::now() < deadline) {
-        wait_for_work(deadline);
+        wait_for_work(deadline, wakeups_so_far());
         pump();
     }
 }
@@ -179,6 +185,8 @@ bool host_wait(double seconds)
         host_clock::now() + std::chrono::microseconds((long long)(seconds > 0 ? seconds * 1e6 : 0));
     for (;;) {
         pump();
+        // Counted before the check, so that a thread ending after it ends the wait below.
+        unsigned long seen = wakeups_so_far();
         // Threads first: what a thread queued before it ended is then in the queue.
         bool threads_done = !host_threads_running();
         {
@@ -189,7 +197,6 @@ bool host_wait(double seconds)
         host_clock::time_point now = host_clock::now();
         if (now >= deadline)
             return false;
-        // The short bound covers a thread that ended between the check and the wait.
-        wait_for_work(std::min(deadline, now + std::chrono::milliseconds(5)));
+        wait_for_work(deadline, seen);
     }
 }

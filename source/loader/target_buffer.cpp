@@ -1,6 +1,6 @@
 // The target buffer~ before and after writing: a buffer~ may be resized only on the main
-// thread, so the loader asks for the size it needs and waits; then it holds the samples
-// locked for the whole of the decoding.
+// thread, so the loader asks for the size it needs and waits, unless the buffer~ already
+// has it; then it holds the samples locked for the whole of the decoding.
 #include "object_record.h"
 
 static const long VORLO_RESIZE_POLL_MS = 2;
@@ -11,30 +11,6 @@ static void vorlo_setResizeDone(t_vorlo *x, int32_t done)
     systhread_mutex_lock(x->mutex);
     x->resize_done = done;
     systhread_mutex_unlock(x->mutex);
-}
-
-// The waited time counts the sleeps, not the clock.
-int vorlo_resizeTarget(t_vorlo *x)
-{
-    // Cleared before the request goes out, so that a flag left by an earlier load cannot
-    // end this wait.
-    vorlo_setResizeDone(x, 0);
-    vorlo_raise(x, VORLO_NOTE_LOADEXIT);
-    for (long waited = 0;;) {
-        if (x->resize_done == 1 && x->abort_request == 0) {
-            if (x->attrs.debug)
-                object_post(&x->ob, "buffer resize done in %i ms", (int)waited);
-            return VORLO_RESIZE_DONE;
-        }
-        if (x->abort_request != 0)
-            return VORLO_RESIZE_ABORTED;
-        systhread_sleep(VORLO_RESIZE_POLL_MS);
-        waited += VORLO_RESIZE_POLL_MS;
-        if (waited > VORLO_RESIZE_TIMEOUT_MS) {
-            object_error(&x->ob, "FATAL ERROR: the resize function timed out (>30sec)");
-            return VORLO_RESIZE_TIMEDOUT;
-        }
-    }
 }
 
 static void vorlo_setTargetRate(t_vorlo *x)
@@ -69,13 +45,57 @@ static void vorlo_setTargetSize(t_vorlo *x)
         object_post(&x->ob, "setting buffer size (frames: %lld ch: %i)", (long long)frames, x->resultChannels);
 }
 
-// Main thread: the rate before the size, then the loader may go on.
-void vorlo_loadExitNotify(t_vorlo *x)
+// The rate before the size, then the loader may go on.
+static void vorlo_applyTargetFormat(t_vorlo *x)
 {
-    x->raised &= ~VORLO_NOTE_LOADEXIT;
     vorlo_setTargetRate(x);
     vorlo_setTargetSize(x);
     vorlo_setResizeDone(x, 1);
+}
+
+// Main thread.
+void vorlo_loadExitNotify(t_vorlo *x)
+{
+    x->raised &= ~VORLO_NOTE_LOADEXIT;
+    vorlo_applyTargetFormat(x);
+}
+
+// The rate and size that the request found on the buffer~ are the result's, and the patch has
+// not changed them since.
+static bool vorlo_targetFits(const t_vorlo *x)
+{
+    t_buffer_obj *b = x->buffer_obj;
+    return x->targetSr == (double)x->resultSampleRate && x->targetChannels == x->resultChannels &&
+           x->targetFrames == x->indexLimit / x->resultChannels && buffer_getsamplerate(b) == x->targetSr &&
+           buffer_getchannelcount(b) == x->targetChannels && buffer_getframecount(b) == x->targetFrames;
+}
+
+// The waited time counts the sleeps, not the clock. A buffer~ that fits is sent nothing,
+// so the loader settles it itself rather than wait for the main thread's next turn.
+int vorlo_resizeTarget(t_vorlo *x)
+{
+    // Cleared before the request goes out, so that a flag left by an earlier load cannot
+    // end this wait.
+    vorlo_setResizeDone(x, 0);
+    if (vorlo_targetFits(x))
+        vorlo_applyTargetFormat(x);
+    else
+        vorlo_raise(x, VORLO_NOTE_LOADEXIT);
+    for (long waited = 0;;) {
+        if (x->resize_done == 1 && x->abort_request == 0) {
+            if (x->attrs.debug)
+                object_post(&x->ob, "buffer resize done in %i ms", (int)waited);
+            return VORLO_RESIZE_DONE;
+        }
+        if (x->abort_request != 0)
+            return VORLO_RESIZE_ABORTED;
+        systhread_sleep(VORLO_RESIZE_POLL_MS);
+        waited += VORLO_RESIZE_POLL_MS;
+        if (waited > VORLO_RESIZE_TIMEOUT_MS) {
+            object_error(&x->ob, "FATAL ERROR: the resize function timed out (>30sec)");
+            return VORLO_RESIZE_TIMEDOUT;
+        }
+    }
 }
 
 // The host may not have honoured the resize: the buffer as it is decides how far the

@@ -2,12 +2,17 @@
 // samples are converted to 32-bit floats and stored interleaved into the locked target,
 // from the start of it (replace) or shaped into a region of it (import).
 //
-// The sample format, the mode and the shaping are decided once per frame; the loops below
-// are instantiated per sample type so that the conversion sits inline in them.
+// The sample format, the mode, the bounds and the shaping are decided once per frame. The
+// rows that lie wholly inside the target and need nothing but conversion (and for an
+// import a gain and the mix) go through plain loops that the compiler vectorises; the few
+// rows at the edges, at a seam, in a fade or under a route go sample by sample.
 #include "object_record.h"
 
 #include <math.h>
 #include <string.h>
+
+// Converted samples of an import wait here for their gain and mix, a few rows at a time.
+enum { VORLO_SCRATCH_SAMPLES = 1024 };
 
 // What the writer needs to know of one frame, taken before its first sample.
 typedef struct _vorlo_frameView {
@@ -46,10 +51,16 @@ typedef struct _vorlo_shaping {
 } vorlo_shaping;
 
 // Integer samples are divided by the largest positive value of their type (as a float, so
-// 2147483648 for 32 bits), unsigned bytes are centred on 127; nothing is clipped.
-static inline float vorlo_toFloat(uint8_t b) { return (float)((int64_t)b - 127) / 127.0f; }
-static inline float vorlo_toFloat(int16_t v) { return (float)(int64_t)v / (float)INT16_MAX; }
-static inline float vorlo_toFloat(int32_t v) { return (float)(int64_t)v / (float)INT32_MAX; }
+// 2147483648 for 32 bits), unsigned bytes are centred on 127; nothing is clipped. Each
+// result is the correctly rounded quotient, computed without a division: a quotient of an
+// integer by 127 or by 32767 (odd, not a power of two) never lies within 2^-40 of a halfway
+// point between two floats, relative to its size, while the product in double precision
+// lies within 2^-52 of the quotient, so rounding that product to float rounds the quotient
+// itself. A 32-bit sample rounds once on its conversion and is then scaled exactly by a
+// power of two.
+static inline float vorlo_toFloat(uint8_t b) { return (float)((double)((int)b - 127) * (1.0 / 127.0)); }
+static inline float vorlo_toFloat(int16_t v) { return (float)((double)v * (1.0 / 32767.0)); }
+static inline float vorlo_toFloat(int32_t v) { return (float)v * (1.0f / 2147483648.0f); }
 static inline float vorlo_toFloat(float v) { return v; }
 static inline float vorlo_toFloat(double v) { return (float)v; }
 
@@ -73,11 +84,52 @@ float vorlo_readSample<vorlo_unreadable>(const vorlo_frameView *v, int, int)
     return 0.0f;
 }
 
-// Replace mode: the samples as they come, from index on; positions outside the target's
-// range are skipped but still counted. Past the start of a seam the writer also notes where
-// the samples it writes began to agree with the ones they overwrite.
+// Rows [first, end) of a frame, converted into consecutive rows at `out`: a packed frame
+// is one run of samples; a planar one is interleaved, with a loop of its own for stereo.
+template <typename T>
+static void vorlo_convertRows(const vorlo_frameView *v, int first, int end, float *__restrict out)
+{
+    int channels = v->channels;
+    if (!v->planar || channels == 1) {
+        const T *__restrict in = (const T *)v->planes[0] + (size_t)first * channels;
+        size_t count = (size_t)(end - first) * channels;
+        for (size_t i = 0; i < count; i++)
+            out[i] = vorlo_toFloat(in[i]);
+        return;
+    }
+    size_t rows = (size_t)(end - first);
+    if (channels == 2) {
+        const T *__restrict left = (const T *)v->planes[0] + first;
+        const T *__restrict right = (const T *)v->planes[1] + first;
+        for (size_t i = 0; i < rows; i++) {
+            out[2 * i] = vorlo_toFloat(left[i]);
+            out[2 * i + 1] = vorlo_toFloat(right[i]);
+        }
+        return;
+    }
+    for (int c = 0; c < channels; c++) {
+        const T *__restrict in = (const T *)v->planes[c] + first;
+        for (size_t i = 0; i < rows; i++)
+            out[i * channels + c] = vorlo_toFloat(in[i]);
+    }
+}
+
+// The rows [*first, *end) of a frame of `rows` rows whose starts, index + s × stride, all
+// lie in [low, highStart]; the rows before and after them are the frame's edges.
+static void vorlo_plainRows(vorlo_count index, vorlo_count stride, int rows, vorlo_count low, vorlo_count highStart,
+                            int *first, int *end)
+{
+    vorlo_count from = index >= low ? 0 : (low - index + stride - 1) / stride;
+    vorlo_count to = highStart < index ? 0 : (highStart - index) / stride + 1;
+    *first = (int)(from < rows ? from : rows);
+    *end = (int)(to < *first ? *first : to < rows ? to : rows);
+}
+
+// Replace mode, sample by sample: the samples as they come, from index on; positions
+// outside the target's range are skipped but still counted. Past the start of a seam the
+// writer also notes where the samples it writes began to agree with the ones they overwrite.
 template <typename T, bool Seam>
-static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
+static void vorlo_replaceRows(t_vorlo *x, const vorlo_frameView *v, int first, int end)
 {
     float *target = x->targetSamples;
     vorlo_count index = x->index;
@@ -85,7 +137,7 @@ static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
     vorlo_count seamStart = x->seamStart;
     vorlo_count agreedFrom = x->seamAgreedFrom;
     float tolerance = x->seamTolerance;
-    for (int s = 0; s < v->nbSamples; s++)
+    for (int s = first; s < end; s++)
         for (int c = 0; c < v->channels; c++, index++) {
             if (index < 0 || index >= limit)
                 continue;
@@ -96,6 +148,26 @@ static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
         }
     x->index = index;
     x->seamAgreedFrom = agreedFrom;
+}
+
+// A frame that reaches a seam goes sample by sample; any other has its rows inside the
+// target converted in one go.
+template <typename T>
+static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
+{
+    vorlo_count channels = v->channels;
+    if (x->index + v->nbSamples * channels > x->seamStart) {
+        vorlo_replaceRows<T, true>(x, v, 0, v->nbSamples);
+        return;
+    }
+    int first, end;
+    vorlo_plainRows(x->index, channels, v->nbSamples, 0, x->indexLimit - channels, &first, &end);
+    vorlo_replaceRows<T, false>(x, v, 0, first);
+    if (end > first) {
+        vorlo_convertRows<T>(v, first, end, x->targetSamples + x->index);
+        x->index += (end - first) * channels;
+    }
+    vorlo_replaceRows<T, false>(x, v, end, v->nbSamples);
 }
 
 void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance)
@@ -123,15 +195,16 @@ static inline float vorlo_rowFadeout(t_vorlo *x, const vorlo_shaping *sh, vorlo_
     return powf(1.0f - (float)x->fadeoutPos * sh->fadeoutStep, sh->fadeoutExp);
 }
 
-// Import mode: index counts from writeOffset; each frame row fills one target row, its
-// channels from startTrack on when the frame is narrower than the target. Gain, fade-out
-// and fade-in apply in that order, and the result overwrites or is added to the target.
+// Import mode, sample by sample: index counts from writeOffset; each frame row fills one
+// target row, its channels from startTrack on when the frame is narrower than the target.
+// Gain, fade-out and fade-in apply in that order, and the result overwrites or is added to
+// the target.
 template <typename T>
-static void vorlo_importFrame(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh)
+static void vorlo_importRows(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh, int first, int end)
 {
     float *target = x->targetSamples + x->writeOffset;
     vorlo_count index = x->index;
-    for (int s = 0; s < v->nbSamples; s++) {
+    for (int s = first; s < end; s++) {
         float fadeout = vorlo_rowFadeout(x, sh, index);
         index += sh->rowLead;
         for (int c = 0; c < v->channels; c++, index++) {
@@ -145,6 +218,63 @@ static void vorlo_importFrame(t_vorlo *x, const vorlo_frameView *v, const vorlo_
         index += sh->rowTrail;
     }
     x->index = index;
+}
+
+// Import mode, whole rows outside both fades: a fade factor of 1 leaves the product as it
+// is, so the gain alone shapes these samples.
+template <typename T>
+static void vorlo_importPlainRows(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh, int first, int end)
+{
+    float converted[VORLO_SCRATCH_SAMPLES];
+    int channels = v->channels;
+    int chunk = VORLO_SCRATCH_SAMPLES / channels;
+    float gain = sh->gain;
+    for (int s = first; s < end; s += chunk) {
+        int rows = end - s < chunk ? end - s : chunk;
+        int count = rows * channels;
+        float *__restrict target = x->targetSamples + x->writeOffset + x->index;
+        vorlo_convertRows<T>(v, s, s + rows, converted);
+        if (sh->mix)
+            for (int i = 0; i < count; i++)
+                target[i] += converted[i] * gain;
+        else
+            for (int i = 0; i < count; i++)
+                target[i] = converted[i] * gain;
+        x->index += count;
+    }
+    if (sh->fadeout && end > first)
+        x->fadeoutPos = x->index - channels - sh->fadeoutStart;
+}
+
+// Rows go the plain way when they fill whole target rows with every channel, lie inside
+// the target and begin at or past the fade-in's end and at or before the fade-out's start.
+static bool vorlo_importIsPlain(const vorlo_shaping *sh, int channels)
+{
+    if (sh->rowLead != 0 || sh->rowTrail != 0 || sh->firstChannel != 0 || sh->endChannel != channels)
+        return false;
+    if (channels > VORLO_SCRATCH_SAMPLES || (channels > VORLO_ROUTE_PAIRS && !sh->listedBeyond))
+        return false;
+    for (int c = 0; c < channels && c < VORLO_ROUTE_PAIRS; c++)
+        if (!sh->listed[c])
+            return false;
+    return true;
+}
+
+template <typename T>
+static void vorlo_importFrame(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh)
+{
+    vorlo_count channels = v->channels;
+    int first = 0, end = 0;
+    if (vorlo_importIsPlain(sh, v->channels)) {
+        vorlo_count low = sh->fadeinEnd > 0 ? sh->fadeinEnd : 0;
+        vorlo_count highStart = sh->limit - channels;
+        if (sh->fadeout && sh->fadeoutStart < highStart)
+            highStart = sh->fadeoutStart;
+        vorlo_plainRows(x->index, channels, v->nbSamples, low, highStart, &first, &end);
+    }
+    vorlo_importRows<T>(x, v, sh, 0, first);
+    vorlo_importPlainRows<T>(x, v, sh, first, end);
+    vorlo_importRows<T>(x, v, sh, end, v->nbSamples);
 }
 
 // With a route, only the frame channels in the import's list are written; a list without
@@ -209,16 +339,24 @@ template <typename T>
 static void vorlo_writeFrame(t_vorlo *x, const vorlo_frameView *v)
 {
     if (!x->isImport) {
-        vorlo_count end = x->index + (vorlo_count)v->nbSamples * v->channels;
-        if (end > x->seamStart)
-            vorlo_replaceFrame<T, true>(x, v);
-        else
-            vorlo_replaceFrame<T, false>(x, v);
+        vorlo_replaceFrame<T>(x, v);
         return;
     }
     vorlo_shaping sh;
     vorlo_shapeFrame(x, v->channels, &sh);
     vorlo_importFrame<T>(x, v, &sh);
+}
+
+// Samples of a format the writer cannot read go sample by sample, which reports each one.
+static void vorlo_writeUnreadable(t_vorlo *x, const vorlo_frameView *v)
+{
+    if (!x->isImport) {
+        vorlo_replaceRows<vorlo_unreadable, true>(x, v, 0, v->nbSamples);
+        return;
+    }
+    vorlo_shaping sh;
+    vorlo_shapeFrame(x, v->channels, &sh);
+    vorlo_importRows<vorlo_unreadable>(x, v, &sh, 0, v->nbSamples);
 }
 
 void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame *frame)
@@ -254,7 +392,7 @@ void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame
         vorlo_writeFrame<double>(x, &v);
         break;
     default:
-        vorlo_writeFrame<vorlo_unreadable>(x, &v);
+        vorlo_writeUnreadable(x, &v);
         break;
     }
 }

@@ -1,0 +1,188 @@
+// The floor that a load is measured against: FFmpeg's decoder alone, in a process of its
+// own, with nothing of vorlo~ in it.
+//   decode_floor decode FILE                 decode every frame, store nothing
+//   decode_floor memory FILE [RATE [LOADS]]  decode into one float array of the whole output
+//                                            (resampled to RATE when given and not 0), LOADS
+//                                            times over, the array allocated once
+// Integer samples are converted by the same exact quotients as the frame writer's.
+#include "ffmpeg_compat.h"
+
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+namespace {
+
+struct Decoding {
+    AVFormatContext *format = nullptr;
+    AVCodecContext *codec = nullptr;
+    SwrContext *swr = nullptr;
+    int stream = -1;
+};
+
+void fail(const char *what)
+{
+    fprintf(stderr, "decode_floor: %s\n", what);
+    exit(1);
+}
+
+void open_decoding(Decoding *d, const char *path)
+{
+    if (avformat_open_input(&d->format, path, nullptr, nullptr) < 0 || avformat_find_stream_info(d->format, nullptr) < 0)
+        fail("cannot open the file");
+    vorlo_ff_decoder decoder = nullptr;
+    d->stream = av_find_best_stream(d->format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (d->stream < 0)
+        fail("no audio stream");
+    d->codec = avcodec_alloc_context3(decoder);
+    avcodec_parameters_to_context(d->codec, d->format->streams[d->stream]->codecpar);
+    if (avcodec_open2(d->codec, decoder, nullptr) < 0)
+        fail("cannot open the decoder");
+}
+
+void close_decoding(Decoding *d)
+{
+    swr_free(&d->swr);
+    avcodec_free_context(&d->codec);
+    avformat_close_input(&d->format);
+}
+
+template <typename T, typename Convert>
+void store(const AVFrame *f, float *out, Convert convert)
+{
+    int channels = vorlo_ff_frame_channels(f), n = f->nb_samples;
+    if (!av_sample_fmt_is_planar((AVSampleFormat)f->format) || channels == 1) {
+        const T *in = (const T *)f->extended_data[0];
+        for (int i = 0; i < n * channels; i++)
+            out[i] = convert(in[i]);
+        return;
+    }
+    for (int c = 0; c < channels; c++) {
+        const T *in = (const T *)f->extended_data[c];
+        for (int i = 0; i < n; i++)
+            out[i * channels + c] = convert(in[i]);
+    }
+}
+
+void store_frame(const AVFrame *f, float *out)
+{
+    switch (av_get_packed_sample_fmt((AVSampleFormat)f->format)) {
+    case AV_SAMPLE_FMT_U8:
+        store<uint8_t>(f, out, [](uint8_t b) { return (float)((double)((int)b - 127) * (1.0 / 127.0)); });
+        break;
+    case AV_SAMPLE_FMT_S16:
+        store<int16_t>(f, out, [](int16_t v) { return (float)((double)v * (1.0 / 32767.0)); });
+        break;
+    case AV_SAMPLE_FMT_S32:
+        store<int32_t>(f, out, [](int32_t v) { return (float)v * (1.0f / 2147483648.0f); });
+        break;
+    case AV_SAMPLE_FMT_FLT:
+        store<float>(f, out, [](float v) { return v; });
+        break;
+    case AV_SAMPLE_FMT_DBL:
+        store<double>(f, out, [](double v) { return (float)v; });
+        break;
+    default:
+        fail("unexpected sample format");
+    }
+}
+
+// The output's interleaved length, from the stream's duration, with a second to spare.
+size_t output_samples(const Decoding *d, int rate)
+{
+    double seconds = d->format->duration > 0 ? d->format->duration / (double)AV_TIME_BASE : 60.0;
+    return (size_t)((seconds + 1.0) * rate) * vorlo_ff_channels(d->codec);
+}
+
+void make_resampler(Decoding *d, int rate)
+{
+    d->swr = swr_alloc();
+    uint64_t layout = vorlo_ff_default_layout(vorlo_ff_channels(d->codec));
+    vorlo_ff_swr_set_layout(d->swr, "in", layout, vorlo_ff_channels(d->codec));
+    vorlo_ff_swr_set_layout(d->swr, "out", layout, vorlo_ff_channels(d->codec));
+    av_opt_set_int(d->swr, "in_sample_rate", d->codec->sample_rate, 0);
+    av_opt_set_int(d->swr, "out_sample_rate", rate, 0);
+    av_opt_set_sample_fmt(d->swr, "in_sample_fmt", d->codec->sample_fmt, 0);
+    av_opt_set_sample_fmt(d->swr, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+    if (swr_init(d->swr) < 0)
+        fail("cannot make the resampler");
+}
+
+// Stores a frame (nullptr: what the resampler holds) at *written; nothing when out is null.
+void take_frame(Decoding *d, const AVFrame *f, std::vector<float> *out, size_t *written)
+{
+    if (!out)
+        return;
+    int channels = vorlo_ff_channels(d->codec);
+    size_t room = (out->size() - *written) / channels;
+    uint8_t *dst = (uint8_t *)(out->data() + *written);
+    if (d->swr) {
+        int made = swr_convert(d->swr, &dst, (int)room, f ? (const uint8_t **)f->extended_data : nullptr,
+                               f ? f->nb_samples : 0);
+        if (made < 0)
+            fail("resampling failed");
+        *written += (size_t)made * channels;
+        return;
+    }
+    if ((size_t)f->nb_samples > room)
+        fail("the output is longer than the stream's duration says");
+    store_frame(f, out->data() + *written);
+    *written += (size_t)f->nb_samples * channels;
+}
+
+size_t decode_file(const char *path, int rate, std::vector<float> *out)
+{
+    Decoding d;
+    open_decoding(&d, path);
+    if (out && out->empty())
+        out->resize(output_samples(&d, rate ? rate : d.codec->sample_rate));
+    if (out && rate && rate != d.codec->sample_rate)
+        make_resampler(&d, rate);
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    size_t written = 0;
+    bool more = true;
+    while (more) {
+        more = av_read_frame(d.format, packet) >= 0;
+        if (more && packet->stream_index != d.stream) {
+            av_packet_unref(packet);
+            continue;
+        }
+        avcodec_send_packet(d.codec, more ? packet : nullptr);
+        av_packet_unref(packet);
+        while (avcodec_receive_frame(d.codec, frame) == 0) {
+            take_frame(&d, frame, out, &written);
+            av_frame_unref(frame);
+        }
+    }
+    if (d.swr)
+        take_frame(&d, nullptr, out, &written);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    close_decoding(&d);
+    return written;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3 || (strcmp(argv[1], "decode") != 0 && strcmp(argv[1], "memory") != 0))
+        fail("usage: decode_floor decode|memory FILE [RATE [LOADS]]");
+    bool memory = strcmp(argv[1], "memory") == 0;
+    int rate = argc > 3 ? atoi(argv[3]) : 0;
+    int loads = argc > 4 ? atoi(argv[4]) : 1;
+    std::vector<float> samples;
+    size_t written = 0;
+    for (int k = 0; k < loads; k++)
+        written = decode_file(argv[2], rate, memory ? &samples : nullptr);
+    // What was stored is used, so that no compiler can leave the storing out.
+    double sum = 0;
+    for (size_t i = 0; i < written; i += 4096)
+        sum += samples[i];
+    printf("%zu samples (%g)\n", written, sum);
+    return 0;
+}
