@@ -70,16 +70,18 @@ struct FitCase {
     const char *name;
     double sr;
     long frames, channels;  // the snapshot of the buffer~ that the request took
+    long framesNow;         // the buffer~'s frames when the loader looks
     bool fits;
 };
 
 // The result: 44100 Hz, 500 frames of 2 channels.
 const FitCase kFits[] = {
-    {"fits", 44100, 500, 2, true},
-    {"other_rate", 48000, 500, 2, false},
-    {"other_frames", 44100, 499, 2, false},
-    {"other_channels", 44100, 1000, 1, false},
-    {"rate_not_a_number", NAN, 500, 2, false},
+    {"fits", 44100, 500, 2, 500, true},
+    {"other_rate", 48000, 500, 2, 500, false},
+    {"other_frames", 44100, 499, 2, 499, false},
+    {"other_channels", 44100, 1000, 1, 1000, false},
+    {"rate_not_a_number", NAN, 500, 2, 500, false},
+    {"resized_by_the_patch_since", 44100, 500, 2, 499, false},
 };
 
 // A buffer~ that already has the result's format is settled by the loader at once, with
@@ -89,6 +91,9 @@ TEST_F(Target, OnlyABufferThatDiffersWaitsForTheMainThread)
 {
     for (const FitCase &c : kFits) {
         SCOPED_TRACE(c.name);
+        double rate = std::isnan(c.sr) ? 44100 : c.sr;
+        host_run_line("buffer~ " + session.buffer + " " + std::to_string(c.framesNow) + " " +
+                      std::to_string(c.channels) + " " + std::to_string(rate));
         x->targetSr = c.sr;
         x->targetFrames = c.frames;
         x->targetChannels = c.channels;
