@@ -29,6 +29,7 @@ static void vorlo_releaseLoad(t_vorlo *x)
 {
     av_packet_unref(&x->packet);
     av_frame_unref(x->heldFrame);
+    vorlo_dropKeptFrames(x);
     avcodec_free_context(&x->codecCtx);
     vorlo_closeInput(x);
     swr_free(&x->swrCtx);
@@ -436,6 +437,23 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
     }
 }
 
+// The frames that the measuring kept, written as a run from the beginning would write them.
+static int vorlo_runKept(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
+{
+    for (int i = 0; i < x->keptCount; i++) {
+        vorlo_placeFrame(x, x->codecCtx, x->keptFrames[i]);
+        av_frame_free(&x->keptFrames[i]);
+        if (!vorlo_going(x))
+            return VORLO_RUN_ABORTED;
+        if (x->writeFailed)
+            return VORLO_RUN_FAILED;
+        vorlo_announceStart(x, load);
+        if (vorlo_runEnded(x, end))
+            return VORLO_RUN_STOPPED;
+    }
+    return VORLO_RUN_EOF;
+}
+
 // Sending no packet asks the decoder for the frames it still holds.
 static void vorlo_drain(t_vorlo *x, t_vorlo_load *load)
 {
@@ -463,13 +481,16 @@ static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
 {
     t_vorlo_runEnd end = {x->indexLimit, 0};
     vorlo_beginRun(x, load, true);
-    int result = vorlo_run(x, load, &end);
+    // Kept frames are all the decoder gave: it has been drained already.
+    bool kept = x->keptCount > 0;
+    int result = kept ? vorlo_runKept(x, load, &end) : vorlo_run(x, load, &end);
     if (!vorlo_going(x))
         return;
     if (result == VORLO_RUN_STOPPED && x->attrs.debug)
         object_post(&x->ob, "Decoding done! (first run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
-    vorlo_drain(x, load);
+    if (!kept)
+        vorlo_drain(x, load);
     vorlo_writeLastFrame(x);
     vorlo_flushResampler(x, x->codecCtx);
     // What the decoder held back may be the first that reached the section.

@@ -117,6 +117,9 @@ bool vorlo_anchorFrame(t_vorlo *x, AVFrame *frame);
 // was one.
 bool vorlo_anchorLastFrame(t_vorlo *x);
 
+// Frees the frames that the measuring kept, and keeps no more.
+void vorlo_dropKeptFrames(t_vorlo *x);
+
 // --- file_input.cpp ----------------------------------------------------------------------
 
 // Why the path cannot be loaded although it exists (a device), or null.

@@ -21,6 +21,9 @@ static const double VORLO_TAIL_SECONDS = 0.5;
 // The most decoded samples (frames times channels) that an input read only once is taken
 // for: 512 MiB of floats, 25 minutes of stereo at 44.1 kHz.
 static const int64_t VORLO_UNMEASURED_SAMPLES = (int64_t)1 << 27;
+// The most samples (frames times channels) of a stream kept decoded by its measuring: 10 s of
+// stereo at 48 kHz, at most 8 MiB however the decoder stores them.
+static const int64_t VORLO_KEPT_SAMPLES = (int64_t)1 << 20;
 // A frame count not known yet.
 static const int64_t VORLO_UNKNOWN = INT64_MIN;
 
@@ -280,12 +283,57 @@ static void vorlo_walkFrame(t_vorlo *x, t_vorlo_walk *walk, const AVFrame *frame
     walk->counted += frame->nb_samples;
 }
 
+void vorlo_dropKeptFrames(t_vorlo *x)
+{
+    for (int i = 0; i < x->keptCount; i++)
+        av_frame_free(&x->keptFrames[i]);
+    av_freep(&x->keptFrames);
+    x->keptCount = 0;
+    x->keptRoom = 0;
+    x->keptSamples = -1;
+}
+
+// Takes the frame's data while the stream decoded so far is short enough, else gives it up.
+static void vorlo_keepFrame(t_vorlo *x, AVFrame *frame)
+{
+    if (x->keptSamples < 0)
+        return;
+    x->keptSamples += (int64_t)frame->nb_samples * vorlo_ff_frame_channels(frame);
+    if (x->keptSamples > VORLO_KEPT_SAMPLES) {
+        vorlo_dropKeptFrames(x);
+        return;
+    }
+    if (x->keptCount == x->keptRoom) {
+        int room = x->keptRoom ? 2 * x->keptRoom : 64;
+        AVFrame **frames = (AVFrame **)av_realloc_array(x->keptFrames, room, sizeof *frames);
+        if (!frames) {
+            vorlo_dropKeptFrames(x);
+            return;
+        }
+        x->keptFrames = frames;
+        x->keptRoom = room;
+    }
+    AVFrame *kept = av_frame_alloc();
+    if (!kept) {
+        vorlo_dropKeptFrames(x);
+        return;
+    }
+    av_frame_move_ref(kept, frame);
+    x->keptFrames[x->keptCount++] = kept;
+}
+
+// A decoder error leaves the frames to a run, which skips what it cannot decode as the
+// ffmpeg program does and says so.
 static void vorlo_walkFrames(t_vorlo *x, t_vorlo_walk *walk)
 {
-    while (avcodec_receive_frame(x->codecCtx, x->frame) == 0) {
+    int ret;
+    while ((ret = avcodec_receive_frame(x->codecCtx, x->frame)) == 0) {
         vorlo_walkFrame(x, walk, x->frame);
+        vorlo_keepFrame(x, x->frame);
         av_frame_unref(x->frame);
     }
+    if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
+        vorlo_dropKeptFrames(x);
 }
 
 // Decodes from where the input stands until it ends, or until `packets` packets have been
@@ -307,6 +355,8 @@ static bool vorlo_walk(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, int p
         av_packet_unref(&x->packet);
         if (ret == 0)
             vorlo_walkFrames(x, walk);
+        else
+            vorlo_dropKeptFrames(x);
     }
     return vorlo_going(x);
 }
@@ -428,12 +478,14 @@ bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
     }
     t_vorlo_walk head;
     vorlo_startWalk(&head, 0);
+    x->keptSamples = 0;
     if (!vorlo_walk(x, load, &head, VORLO_HEAD_PACKETS))
         return false;
     load->timedExactly = head.exact && x->anchorOrigin != AV_NOPTS_VALUE;
     int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
     int64_t frames = -1;
     if (!head.ended && load->timedExactly && tailFrom > head.counted) {
+        vorlo_dropKeptFrames(x);
         frames = vorlo_tailFrames(x, load, tailFrom);
         if (frames < 0 && vorlo_going(x)) {
             // Counted from the beginning after all.
@@ -491,10 +543,14 @@ bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
     if (load->seektime > 0 && !load->timedExactly && x->attrs.debug)
         object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
     if (load->seektime > 0 && load->timedExactly) {
+        vorlo_dropKeptFrames(x);
         av_packet_unref(&x->packet);
         load->pendingPacket = 0;
         return vorlo_reopenInput(x, load) == 0 && vorlo_renewDecoder(x, load) && vorlo_seekFirstRun(x, load);
     }
+    // The measuring decoded the whole of a short stream from its beginning and kept it.
+    if (x->keptCount > 0)
+        return true;
     return vorlo_rewindInput(x, load);
 }
 

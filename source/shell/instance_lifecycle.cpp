@@ -30,6 +30,7 @@ static void vorlo_makeFrames(t_vorlo *x)
     x->resampledFrame = av_frame_alloc();
     if (!x->resampledFrame)
         object_error(&x->ob, "Could not allocate memory for resampledFrame.\n");
+    x->keptSamples = -1;
     x->heldFrame = av_frame_alloc();
     if (!x->heldFrame)
         object_error(&x->ob, "Could not allocate memory for heldFrame.\n");

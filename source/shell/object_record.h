@@ -99,6 +99,12 @@ typedef struct _vorlo {
     AVFrame *frame;
     AVFrame *resampledFrame;
     AVFrame *heldFrame;        // a decoded frame waiting for the next one's time stamp to place it
+    // A short stream that its measuring decoded whole, kept decoded: the first run writes
+    // these frames instead of decoding the stream again.
+    AVFrame **keptFrames;
+    int keptCount;
+    int keptRoom;
+    int64_t keptSamples;       // samples of all channels kept; -1: not keeping
     AVPacket packet;
     AVFormatContext *formatCtx;
     AVCodecContext *codecCtx;
