@@ -468,6 +468,14 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
     return preroll > seconds ? preroll : seconds;
 }
 
+// A short stream that the first run will decode from its beginning costs less decoded once
+// whole and kept than measured at its tail and decoded again.
+static bool vorlo_keepsWhole(const t_vorlo *x, int64_t estimated)
+{
+    return x->keptSamples >= 0 && !x->isInfo && x->startPos == 0 && estimated >= 0 &&
+           estimated * vorlo_ff_channels(x->codecCtx) <= VORLO_KEPT_SAMPLES;
+}
+
 bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
 {
     load->settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
@@ -482,9 +490,10 @@ bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
     if (!vorlo_walk(x, load, &head, VORLO_HEAD_PACKETS))
         return false;
     load->timedExactly = head.exact && x->anchorOrigin != AV_NOPTS_VALUE;
-    int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
+    int64_t estimated = vorlo_estimatedFrames(x);
+    int64_t tailFrom = estimated - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
     int64_t frames = -1;
-    if (!head.ended && load->timedExactly && tailFrom > head.counted) {
+    if (!head.ended && load->timedExactly && tailFrom > head.counted && !vorlo_keepsWhole(x, estimated)) {
         vorlo_dropKeptFrames(x);
         frames = vorlo_tailFrames(x, load, tailFrom);
         if (frames < 0 && vorlo_going(x)) {
