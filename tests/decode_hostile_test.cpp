@@ -263,8 +263,12 @@ struct SilentFifo {
     ~SilentFifo()
     {
         released = true;
-        // A writer still waiting in open(2) for a reader is let through by one.
+        // A writer still waiting in open(2) for a reader is let through by one, and a
+        // reader still waiting for a writer by one that goes at once.
         int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        int unblock = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (unblock >= 0)
+            close(unblock);
         if (writer.joinable())
             writer.join();
         if (fd >= 0)

@@ -1,94 +1,143 @@
 // What a path names, before FFmpeg reads it. A device is no audio file (one such as
-// /dev/zero never ends), and a FIFO is read by a reader of the loader's own:
-// FFmpeg's interrupt callback cannot end a read(2) that blocks in the kernel while the
-// FIFO's writer is silent, and a stop must end the load at once all the same.
+// /dev/zero never ends), and a FIFO is read by a thread of its own: a read that blocks in
+// the kernel while the FIFO's writer is silent cannot be interrupted, so the loader takes
+// that thread's data in short waits and leaves the thread behind on a stop. The thread
+// ends when the writer writes or goes away.
 #include "loader.h"
 
-#ifndef _WIN32
-#include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
 
-#ifndef _WIN32
+// How long the loader waits for data before it looks for a stop again.
+static const std::chrono::milliseconds VORLO_FIFO_WAIT{20};
+static const size_t VORLO_FIFO_CHUNK = 32768;
+// What the thread reads ahead of the loader at most.
+static const size_t VORLO_FIFO_AHEAD = 1 << 20;
 
-// How long the reader waits for data before it looks for a stop again.
-static const int VORLO_FIFO_POLL_MS = 20;
-static const int VORLO_FIFO_CHUNK = 32768;
-
+// Shared by the reading thread and the loader; the last of the two to let go frees it.
 typedef struct _vorlo_fifo {
-    t_vorlo *x;
-    int fd;
+    std::mutex lock;
+    std::condition_variable arrived;  // data, the end or an error
+    std::condition_variable taken;    // room for more, or the loader let go
+    std::vector<uint8_t> data;        // read, from `next` on not yet taken
+    size_t next = 0;
+    bool ended = false;
+    int error = 0;                    // the read's failure, an FFmpeg error
+    bool abandoned = false;           // the loader let go
+    std::atomic<int> holders{2};
+    std::string path;
+    t_vorlo *x = nullptr;
 } t_vorlo_fifo;
+
+static std::filesystem::file_type vorlo_fileType(const char *path)
+{
+    std::error_code error;
+    return std::filesystem::status(path, error).type();
+}
 
 const char *vorlo_refuseInput(const char *path)
 {
-    struct stat st;
     // What cannot be looked at (no such file, a URL, a symlink loop) and a folder are
     // FFmpeg's to report.
-    if (stat(path, &st) != 0)
-        return nullptr;
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+    std::filesystem::file_type type = vorlo_fileType(path);
+    if (type == std::filesystem::file_type::character || type == std::filesystem::file_type::block)
         return "it is a device, not a file";
     return nullptr;
 }
 
-// A FIFO opened without blocking has no writer yet or a silent one: poll says when there is
-// something to read, or that the writer has gone (then read gives the end).
+static void vorlo_letGoOfFifo(t_vorlo_fifo *fifo)
+{
+    if (--fifo->holders == 0)
+        delete fifo;
+}
+
+// Adds what was read; false once the loader has let go.
+static bool vorlo_handOver(t_vorlo_fifo *fifo, const uint8_t *chunk, size_t count, bool ended, int error)
+{
+    std::unique_lock<std::mutex> hold(fifo->lock);
+    fifo->taken.wait(hold, [fifo] { return fifo->abandoned || fifo->data.size() - fifo->next < VORLO_FIFO_AHEAD; });
+    if (fifo->abandoned)
+        return false;
+    fifo->data.insert(fifo->data.end(), chunk, chunk + count);
+    fifo->ended = ended;
+    fifo->error = error;
+    fifo->arrived.notify_one();
+    return true;
+}
+
+// Opening waits for a writer, reading for its data: both may block for ever.
+static void vorlo_readFifoThread(t_vorlo_fifo *fifo)
+{
+    std::vector<uint8_t> chunk(VORLO_FIFO_CHUNK);
+    FILE *file = std::fopen(fifo->path.c_str(), "rb");
+    int error = file ? 0 : AVERROR(errno);
+    for (bool ended = !file; !ended;) {
+        size_t count = std::fread(chunk.data(), 1, chunk.size(), file);
+        ended = count < chunk.size();
+        if (ended && std::ferror(file))
+            error = AVERROR(EIO);
+        if (!vorlo_handOver(fifo, chunk.data(), count, ended, error))
+            break;
+    }
+    if (!file)
+        vorlo_handOver(fifo, nullptr, 0, true, error);
+    else
+        std::fclose(file);
+    vorlo_letGoOfFifo(fifo);
+}
+
+// FFmpeg's read: what the thread has read, the end, or AVERROR_EXIT as soon as a stop asks.
 static int vorlo_readFifo(void *opaque, uint8_t *buf, int size)
 {
     t_vorlo_fifo *fifo = (t_vorlo_fifo *)opaque;
-    for (;;) {
+    std::unique_lock<std::mutex> hold(fifo->lock);
+    while (fifo->next == fifo->data.size() && !fifo->ended) {
         if (!vorlo_going(fifo->x))
             return AVERROR_EXIT;
-        struct pollfd ready = {fifo->fd, POLLIN, 0};
-        int polled = poll(&ready, 1, VORLO_FIFO_POLL_MS);
-        if (polled < 0 && errno != EINTR)
-            return AVERROR(errno);
-        if (polled <= 0)
-            continue;
-        ssize_t n = read(fifo->fd, buf, (size_t)size);
-        if (n > 0)
-            return (int)n;
-        if (n == 0)
-            return AVERROR_EOF;
-        if (errno != EAGAIN && errno != EINTR)
-            return AVERROR(errno);
+        fifo->arrived.wait_for(hold, VORLO_FIFO_WAIT);
     }
-}
-
-static bool vorlo_isFifo(const char *path)
-{
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISFIFO(st.st_mode);
+    size_t count = fifo->data.size() - fifo->next;
+    if (count == 0)
+        return fifo->error ? fifo->error : AVERROR_EOF;
+    if (count > (size_t)size)
+        count = (size_t)size;
+    memcpy(buf, fifo->data.data() + fifo->next, count);
+    fifo->next += count;
+    if (fifo->next == fifo->data.size()) {
+        fifo->data.clear();
+        fifo->next = 0;
+    }
+    fifo->taken.notify_one();
+    return (int)count;
 }
 
 int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
 {
     *pb = nullptr;
-    if (!vorlo_isFifo(path))
+    if (vorlo_fileType(path) != std::filesystem::file_type::fifo)
         return 0;
-    t_vorlo_fifo *fifo = (t_vorlo_fifo *)av_mallocz(sizeof *fifo);
+    t_vorlo_fifo *fifo = new (std::nothrow) t_vorlo_fifo;
     uint8_t *buffer = (uint8_t *)av_malloc(VORLO_FIFO_CHUNK);
-    if (fifo && buffer) {
-        fifo->x = x;
-        fifo->fd = open(path, O_RDONLY | O_NONBLOCK);
-    }
-    if (!fifo || !buffer || fifo->fd < 0) {
-        int err = fifo && buffer ? AVERROR(errno) : AVERROR(ENOMEM);
-        av_free(fifo);
-        av_free(buffer);
-        return err;
-    }
-    *pb = avio_alloc_context(buffer, VORLO_FIFO_CHUNK, 0, fifo, vorlo_readFifo, nullptr, nullptr);
+    if (fifo && buffer)
+        *pb = avio_alloc_context(buffer, VORLO_FIFO_CHUNK, 0, fifo, vorlo_readFifo, nullptr, nullptr);
     if (!*pb) {
-        close(fifo->fd);
-        av_free(fifo);
+        delete fifo;
         av_free(buffer);
         return AVERROR(ENOMEM);
     }
+    fifo->path = path;
+    fifo->x = x;
+    std::thread(vorlo_readFifoThread, fifo).detach();
     return 0;
 }
 
@@ -97,33 +146,15 @@ void vorlo_freeFifoReader(AVIOContext **pb)
     if (!*pb)
         return;
     t_vorlo_fifo *fifo = (t_vorlo_fifo *)(*pb)->opaque;
-    close(fifo->fd);
-    av_free(fifo);
+    {
+        std::lock_guard<std::mutex> hold(fifo->lock);
+        fifo->abandoned = true;
+        fifo->taken.notify_one();
+    }
+    vorlo_letGoOfFifo(fifo);
     av_freep(&(*pb)->buffer);
     avio_context_free(pb);
 }
-
-#else
-
-// Windows has no FIFOs or devices among its file names; FFmpeg reads every path as it is.
-const char *vorlo_refuseInput(const char *)
-{
-    return nullptr;
-}
-
-int vorlo_openFifoReader(t_vorlo *, const char *, AVIOContext **pb)
-{
-    *pb = nullptr;
-    return 0;
-}
-
-void vorlo_freeFifoReader(AVIOContext **pb)
-{
-    if (*pb)
-        avio_context_free(pb);
-}
-
-#endif
 
 void vorlo_closeInput(t_vorlo *x)
 {
