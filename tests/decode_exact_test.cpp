@@ -203,6 +203,7 @@ const SeamCase kSeams[] = {
     {"oggenc.ogg", 1.6, 0},      {"oggenc.ogg", 0.8, 0.4},      {"sox.ogg", 1.25, 0.5},
     {"sndfile.ogg", 1.1, 0},     {"sndfile.ogg", 1.2, 0.3},     {"sndfile.ogg", 2.4, 0.5},
     {"sndfile.ogg", 0.6, 0.5},   {"aac_bursts.m4a", 0.99, 0},   {"aac_bursts.m4a", 1.52, 0.4},
+    {"aac_pns.m4a", 1.3, 0},     {"aac_pns.m4a", 0.7, 4.5},
     {"start.ts", 1, 0},          {"start.ts", 0.6, 0.9},        {"mp2.ts", 2.5, 0},
     {"mp2.ts", 3.3, 1},
 };

@@ -543,15 +543,26 @@ static bool vorlo_seekFirstRun(t_vorlo *x, t_vorlo_load *load)
 // The measuring has read the input to its end, and a demuxer keeps state from that (Ogg's
 // end-of-stream handling among it) that can make a seek land on packets cut at other
 // places: a first run that starts in the middle seeks in the input opened afresh.
+// The AAC decoder fills the bands coded as noise from a random generator that runs on from
+// the stream's first frame: after a seek those bands never agree with the plain decoding.
+static bool vorlo_seekSettles(const AVCodecContext *codecCtx)
+{
+    return codecCtx->codec_id != AV_CODEC_ID_AAC && codecCtx->codec_id != AV_CODEC_ID_AAC_LATM;
+}
+
 bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
 {
     if (!vorlo_inputRereadable(x))
         return true;
     // Time stamps that do not count samples cannot tell where a frame met after a seek
-    // belongs: such a stream is decoded from its beginning.
+    // belongs: such a stream is decoded from its beginning, as is one whose decoder never
+    // settles after a seek.
+    bool seeks = load->timedExactly && vorlo_seekSettles(x->codecCtx);
     if (load->seektime > 0 && !load->timedExactly && x->attrs.debug)
         object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
-    if (load->seektime > 0 && load->timedExactly) {
+    if (load->seektime > 0 && load->timedExactly && !seeks && x->attrs.debug)
+        object_post(&x->ob, "a decoder that does not settle after a seek: decoding from the beginning");
+    if (load->seektime > 0 && seeks) {
         vorlo_dropKeptFrames(x);
         av_packet_unref(&x->packet);
         load->pendingPacket = 0;

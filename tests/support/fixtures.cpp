@@ -66,6 +66,7 @@ const Recipe kRecipes[] = {
     {"aac.m4a", 2, 44100, "-c:a aac -aac_pns 0 -b:a 192k"},
     {"aac_pink.m4a", 2, 44100, "-c:a aac -aac_pns 0 -b:a 160k", 3, "pink"},
     {"aac_bursts.m4a", 2, 44100, "-c:a aac -aac_pns 0 -b:a 128k", 3, "bursts"},
+    {"aac_pns.m4a", 2, 44100, "-c:a aac -b:a 64k", 6, "pink"},
     {"adts.aac", 2, 44100, "-c:a aac -aac_pns 0 -b:a 128k", 3},
     {"aac6.m4a", 6, 48000, "-c:a aac -aac_pns 0 -b:a 384k"},
     {"opus.ogg", 2, 48000, "-c:a libopus -b:a 128k"},

@@ -16,8 +16,8 @@
 // - ffmpeg, lossy files for lengths and seams, pink where the name says so: "lame4.mp3"
 //   (4 s, with the LAME header) "cbr3.mp3" (3 s) "vbr_pink.mp3" (3 s) "vbr_noxing.mp3" (4 s,
 //   VBR without a Xing header) "r22050.mp3" (mono) "r48000.mp3" "aac_pink.m4a" (3 s)
-//   "adts.aac" (3 s) "aac_bursts.m4a" (3 s of noise in bursts) "aac6.m4a" (6 channels,
-//   48 kHz) "opus_pink.opus" (3 s) "opus6.opus" (6 channels) "vorbis_pink.ogg" (3 s);
+//   "adts.aac" (3 s) "aac_bursts.m4a" (3 s of noise in bursts) "aac_pns.m4a" (6 s at
+//   64 kb/s, noise bands coded as noise) "aac6.m4a" (6 channels, 48 kHz) "opus_pink.opus" (3 s) "opus6.opus" (6 channels) "vorbis_pink.ogg" (3 s);
 // - containers: "start.ts" (MP2 from 1.4 s) "mp2.ts" (MP2, 5 s) "video.mkv" "videoonly.mkv"
 //   "twostreams.mkv" (stereo and mono, 2 s each) "twolengths.mkv" (stereo 2 s, mono 3 s);
 // - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" and "pipe.mp3"
