@@ -13,10 +13,20 @@ static void vorlo_setResizeDone(t_vorlo *x, int32_t done)
     systhread_mutex_unlock(x->mutex);
 }
 
+// A snapshot that is not a number differs from every rate.
+static bool vorlo_rateFits(const t_vorlo *x)
+{
+    return x->targetSr == (double)x->resultSampleRate;
+}
+
+static bool vorlo_sizeFits(const t_vorlo *x)
+{
+    return x->targetFrames == x->indexLimit / x->resultChannels && x->targetChannels == x->resultChannels;
+}
+
 static void vorlo_setTargetRate(t_vorlo *x)
 {
-    // A snapshot that is not a number differs from every rate.
-    if (x->targetSr == (double)x->resultSampleRate) {
+    if (vorlo_rateFits(x)) {
         if (x->attrs.debug)
             object_post(&x->ob, "buffer already has the correct sr (%i)", (int)x->targetSr);
         return;
@@ -31,7 +41,7 @@ static void vorlo_setTargetRate(t_vorlo *x)
 static void vorlo_setTargetSize(t_vorlo *x)
 {
     vorlo_count frames = x->indexLimit / x->resultChannels;
-    if (x->targetFrames == frames && x->targetChannels == x->resultChannels) {
+    if (vorlo_sizeFits(x)) {
         if (x->attrs.debug)
             object_post(&x->ob, "buffer already has the correct size (frames: %lld ch: %i)",
                         (long long)x->targetFrames, x->resultChannels);
@@ -65,8 +75,7 @@ void vorlo_loadExitNotify(t_vorlo *x)
 static bool vorlo_targetFits(const t_vorlo *x)
 {
     t_buffer_obj *b = x->buffer_obj;
-    return x->targetSr == (double)x->resultSampleRate && x->targetChannels == x->resultChannels &&
-           x->targetFrames == x->indexLimit / x->resultChannels && buffer_getsamplerate(b) == x->targetSr &&
+    return vorlo_rateFits(x) && vorlo_sizeFits(x) && buffer_getsamplerate(b) == x->targetSr &&
            buffer_getchannelcount(b) == x->targetChannels && buffer_getframecount(b) == x->targetFrames;
 }
 
