@@ -220,6 +220,23 @@ static void vorlo_importRows(t_vorlo *x, const vorlo_frameView *v, const vorlo_s
     x->index = index;
 }
 
+// A buffer~ made just before the import has pages that the system has not given yet. Mixing
+// reads before it writes, and a read of such a page maps it once as shared zeros and the
+// write then faults it in a second time; an atomic OR of zero into the page's first sample
+// of the run is a write that changes nothing, and the page is faulted in once.
+static inline void vorlo_touchForWriting(float *target, int count)
+{
+#if defined(__GNUC__)
+    const uintptr_t page = 4096;
+    for (uintptr_t at = (uintptr_t)target, end = (uintptr_t)(target + count); at < end;
+         at = (at | (page - 1)) + 1)
+        __atomic_fetch_or((uint32_t *)at, 0u, __ATOMIC_SEQ_CST);
+#else
+    (void)target;
+    (void)count;
+#endif
+}
+
 // Import mode, whole rows outside both fades: a fade factor of 1 leaves the product as it
 // is, so the gain alone shapes these samples.
 template <typename T>
@@ -234,12 +251,14 @@ static void vorlo_importPlainRows(t_vorlo *x, const vorlo_frameView *v, const vo
         int count = rows * channels;
         float *__restrict target = x->targetSamples + x->writeOffset + x->index;
         vorlo_convertRows<T>(v, s, s + rows, converted);
-        if (sh->mix)
+        if (sh->mix) {
+            vorlo_touchForWriting(target, count);
             for (int i = 0; i < count; i++)
                 target[i] += converted[i] * gain;
-        else
+        } else {
             for (int i = 0; i < count; i++)
                 target[i] = converted[i] * gain;
+        }
         x->index += count;
     }
     if (sh->fadeout && end > first)
