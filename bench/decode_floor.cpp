@@ -1,9 +1,12 @@
 // The floor that a load is measured against: FFmpeg's decoder alone, in a process of its
 // own, with nothing of vorlo~ in it.
 //   decode_floor decode FILE                 decode every frame, store nothing
-//   decode_floor memory FILE [RATE [LOADS]]  decode into one float array of the whole output
+//   decode_floor memory FILE [RATE [LOADS [thread]]]
+//                                            decode into one float array of the whole output
 //                                            (resampled to RATE when given and not 0), LOADS
-//                                            times over, the array allocated once
+//                                            times over, the array allocated once; with
+//                                            "thread", each load on a thread of its own, as
+//                                            vorlo~ loads
 // Integer samples are converted by the same exact quotients as the frame writer's.
 #include "ffmpeg_compat.h"
 
@@ -12,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -171,14 +175,20 @@ size_t decode_file(const char *path, int rate, std::vector<float> *out)
 int main(int argc, char **argv)
 {
     if (argc < 3 || (strcmp(argv[1], "decode") != 0 && strcmp(argv[1], "memory") != 0))
-        fail("usage: decode_floor decode|memory FILE [RATE [LOADS]]");
+        fail("usage: decode_floor decode|memory FILE [RATE [LOADS [thread]]]");
     bool memory = strcmp(argv[1], "memory") == 0;
     int rate = argc > 3 ? atoi(argv[3]) : 0;
     int loads = argc > 4 ? atoi(argv[4]) : 1;
+    bool threads = argc > 5 && strcmp(argv[5], "thread") == 0;
     std::vector<float> samples;
     size_t written = 0;
-    for (int k = 0; k < loads; k++)
-        written = decode_file(argv[2], rate, memory ? &samples : nullptr);
+    for (int k = 0; k < loads; k++) {
+        auto load = [&] { written = decode_file(argv[2], rate, memory ? &samples : nullptr); };
+        if (threads)
+            std::thread(load).join();
+        else
+            load();
+    }
     // What was stored is used, so that no compiler can leave the storing out.
     double sum = 0;
     for (size_t i = 0; i < written; i += 4096)

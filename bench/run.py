@@ -15,7 +15,8 @@ of the rounds, as a share of the median):
 and the ratios a/b2, a/c, a/d with the peak memory of (a) beside the buffer's size. Then
 import with gain, fades and mixing, and replace resampled to 44.1 kHz, against b2 (b2
 resampling to the same rate for the latter), and the time per load of 200 loads of a
-1-second file in one process against b2 doing the same.
+1-second file in one process against b2 doing the same, in one thread and with each load
+on a thread of its own, as vorlo~ loads.
 """
 import os
 import statistics
@@ -155,7 +156,8 @@ def main():
         loads = ["buffer~ snd", "new v vorlo~ snd"] + ["v replace " + short, "wait 60"] * SHORT_LOADS
         print("timing {} loads of a 1-second file".format(SHORT_LOADS), flush=True)
         timer.run_group([("a short", [host, host_script(work, "short", loads)], "v 1: bang"),
-                         ("b2 short", [floor, "memory", short, "0", str(SHORT_LOADS)], None)])
+                         ("b2 short", [floor, "memory", short, "0", str(SHORT_LOADS)], None),
+                         ("b2t short", [floor, "memory", short, "0", str(SHORT_LOADS), "thread"], None)])
 
     buffer_mib = frames * 2 * 4 / 2**20
     print()
@@ -180,9 +182,11 @@ def main():
         print("| {} | {} |".format(name, " | ".join(cells)))
     print()
     per_load = 1000.0 / SHORT_LOADS
-    print("{} loads of a 1-second FLAC file in one process, ms per load: vorlo-host {}, b2 {}, ratio {}".format(
-        SHORT_LOADS, timer.cell("a short", per_load), timer.cell("b2 short", per_load),
-        timer.ratio("a short", "b2 short")))
+    print("{} loads of a 1-second FLAC file in one process, ms per load: vorlo-host {}, b2 {}, ratio {}; "
+          "b2 with each load on a thread of its own {}, ratio {}".format(
+              SHORT_LOADS, timer.cell("a short", per_load), timer.cell("b2 short", per_load),
+              timer.ratio("a short", "b2 short"), timer.cell("b2t short", per_load),
+              timer.ratio("a short", "b2t short")))
 
 
 if __name__ == "__main__":
