@@ -3,14 +3,45 @@
 // has it; then it holds the samples locked for the whole of the decoding.
 #include "object_record.h"
 
-static const long VORLO_RESIZE_POLL_MS = 2;
-static const long VORLO_RESIZE_TIMEOUT_MS = 30000;
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+
+static const std::chrono::milliseconds VORLO_RESIZE_TIMEOUT(30000);
+
+// The loader sleeps until the main thread has resized the buffer~ or the load is stopped.
+struct _vorlo_resizeWakeup {
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+bool vorlo_makeResizeWakeup(t_vorlo *x)
+{
+    x->resizeWakeup = new (std::nothrow) _vorlo_resizeWakeup;
+    return x->resizeWakeup != nullptr;
+}
+
+void vorlo_freeResizeWakeup(t_vorlo *x)
+{
+    delete x->resizeWakeup;
+    x->resizeWakeup = nullptr;
+}
+
+// Taking the mutex after the change orders it before the loader's test or after its
+// sleep began, so that the notification is never lost between the two.
+void vorlo_wakeResizeWait(t_vorlo *x)
+{
+    if (!x->resizeWakeup)
+        return;
+    { std::lock_guard<std::mutex> lock(x->resizeWakeup->mutex); }
+    x->resizeWakeup->changed.notify_all();
+}
 
 static void vorlo_setResizeDone(t_vorlo *x, int32_t done)
 {
-    systhread_mutex_lock(x->mutex);
     x->resize_done = done;
-    systhread_mutex_unlock(x->mutex);
+    vorlo_wakeResizeWait(x);
 }
 
 // A snapshot that is not a number differs from every rate.
@@ -79,8 +110,8 @@ static bool vorlo_targetFits(const t_vorlo *x)
            buffer_getchannelcount(b) == x->targetChannels && buffer_getframecount(b) == x->targetFrames;
 }
 
-// The waited time counts the sleeps, not the clock. A buffer~ that fits is sent nothing,
-// so the loader settles it itself rather than wait for the main thread's next turn.
+// A buffer~ that fits is sent nothing, so the loader settles it itself rather than wait
+// for the main thread's next turn.
 int vorlo_resizeTarget(t_vorlo *x)
 {
     // Cleared before the request goes out, so that a flag left by an earlier load cannot
@@ -90,21 +121,26 @@ int vorlo_resizeTarget(t_vorlo *x)
         vorlo_applyTargetFormat(x);
     else
         vorlo_raise(x, VORLO_NOTE_LOADEXIT);
-    for (long waited = 0;;) {
-        if (x->resize_done == 1 && x->abort_request == 0) {
-            if (x->attrs.debug)
-                object_post(&x->ob, "buffer resize done in %i ms", (int)waited);
-            return VORLO_RESIZE_DONE;
-        }
-        if (x->abort_request != 0)
-            return VORLO_RESIZE_ABORTED;
-        systhread_sleep(VORLO_RESIZE_POLL_MS);
-        waited += VORLO_RESIZE_POLL_MS;
-        if (waited > VORLO_RESIZE_TIMEOUT_MS) {
-            object_error(&x->ob, "FATAL ERROR: the resize function timed out (>30sec)");
-            return VORLO_RESIZE_TIMEDOUT;
-        }
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    bool settled;
+    {
+        std::unique_lock<std::mutex> lock(x->resizeWakeup->mutex);
+        settled = x->resizeWakeup->changed.wait_until(lock, start + VORLO_RESIZE_TIMEOUT, [x] {
+            return x->resize_done == 1 || x->abort_request != 0;
+        });
     }
+    if (x->abort_request != 0)
+        return VORLO_RESIZE_ABORTED;
+    if (!settled) {
+        object_error(&x->ob, "FATAL ERROR: the resize function timed out (>30sec)");
+        return VORLO_RESIZE_TIMEDOUT;
+    }
+    if (x->attrs.debug) {
+        std::chrono::steady_clock::duration waited = std::chrono::steady_clock::now() - start;
+        object_post(&x->ob, "buffer resize done in %i ms",
+                    (int)std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
+    }
+    return VORLO_RESIZE_DONE;
 }
 
 // The host may not have honoured the resize: the buffer as it is decides how far the

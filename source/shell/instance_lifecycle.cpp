@@ -19,7 +19,7 @@ static void vorlo_makeOutlets(t_vorlo *x)
     x->out_props = listout(x);
 }
 
-// A load refuses to start without its frames (see vorlo_doReplace), so a failure here is
+// A load refuses to start without its frames and wake-up (see vorlo_doReplace), so a failure here is
 // reported and the instance lives on.
 static void vorlo_makeFrames(t_vorlo *x)
 {
@@ -30,6 +30,8 @@ static void vorlo_makeFrames(t_vorlo *x)
     x->resampledFrame = av_frame_alloc();
     if (!x->resampledFrame)
         object_error(&x->ob, "Could not allocate memory for resampledFrame.\n");
+    if (!vorlo_makeResizeWakeup(x))
+        object_error(&x->ob, "Could not allocate memory for the resize wake-up.\n");
     x->keptSamples = -1;
     x->heldFrame = av_frame_alloc();
     if (!x->heldFrame)
@@ -98,6 +100,8 @@ void vorlo_free(t_vorlo *x)
     av_frame_free(&x->frame);
     av_frame_free(&x->resampledFrame);
     av_frame_free(&x->heldFrame);
+    av_freep(&x->keptStore);
+    vorlo_freeResizeWakeup(x);
     av_packet_unref(&x->packet);
     swr_free(&x->swrCtx);
     vorlo_releaseTarget(x);

@@ -41,6 +41,7 @@ int32_t vorlo_joinLoader(t_vorlo *x)
     vorlo_withdrawNotes(x);
     x->raised = 0;
     x->abort_request = 1;
+    vorlo_wakeResizeWait(x);
     systhread_join(x->loader_thread, nullptr);
     x->loader_thread = nullptr;
     // What the ending loader raised during the join must not run once a next load has

@@ -69,7 +69,8 @@ typedef struct _vorlo {
     float *targetSamples;            // locked target samples
     float *sourceSamples;            // locked source samples
     t_systhread loader_thread;
-    t_systhread_mutex mutex;         // guards resize_done and buffer_ref
+    t_systhread_mutex mutex;         // guards buffer_ref
+    struct _vorlo_resizeWakeup *resizeWakeup; // the loader waits on it for the main thread's resize
     t_qelem *qelem_err;
     t_qelem *qelem_startread;
     t_qelem *qelem_loadexit;
@@ -105,6 +106,10 @@ typedef struct _vorlo {
     int keptCount;
     int keptRoom;
     int64_t keptSamples;       // samples of all channels kept; -1: not keeping
+    // Where kept frames hold their samples, kept from load to load so that a short stream
+    // loaded again and again finds its memory already in place.
+    uint8_t *keptStore;
+    size_t keptStoreUsed;
     AVPacket packet;
     AVFormatContext *formatCtx;
     AVCodecContext *codecCtx;
@@ -222,6 +227,9 @@ void *vorlo_threadproc_load(t_vorlo *x);
 void vorlo_loadExitNotify(t_vorlo *x);
 enum { VORLO_RESIZE_DONE = 0, VORLO_RESIZE_ABORTED = 1, VORLO_RESIZE_TIMEDOUT = 2 };
 int vorlo_resizeTarget(t_vorlo *x);                   // the loader's side of the resize hand-off
+bool vorlo_makeResizeWakeup(t_vorlo *x);
+void vorlo_freeResizeWakeup(t_vorlo *x);
+void vorlo_wakeResizeWait(t_vorlo *x);                // after resize_done or abort_request has changed
 int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame); // places and writes what the decoder has ready
 bool vorlo_lockTarget(t_vorlo *x);                    // locks the target's samples for the decoding
 void vorlo_unlockTarget(t_vorlo *x);
