@@ -19,8 +19,8 @@ static void vorlo_makeOutlets(t_vorlo *x)
     x->out_props = listout(x);
 }
 
-// A load refuses to start without its frames and wake-up (see vorlo_doReplace), so a failure here is
-// reported and the instance lives on.
+// A load refuses to start without its frames and its wake-up (see vorlo_doReplace), so a
+// failure here is reported and the instance lives on.
 static void vorlo_makeFrames(t_vorlo *x)
 {
     vorlo_ff_init_packet(&x->packet);
