@@ -13,7 +13,7 @@
 static const double VORLO_AGREEMENT_SECONDS = 0.05;
 static const float VORLO_AGREEMENT_TOLERANCE = 1e-4f;
 
-enum { VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED };
+enum { VORLO_RUN_GOING = -1, VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED };
 
 // Where a run ends besides the input's end: past `stop`, and for a run that settles a seam
 // only once the samples it writes agree with those it overwrites.
@@ -405,6 +405,17 @@ static bool vorlo_runEnded(const t_vorlo *x, const t_vorlo_runEnd *end)
     return end->agreement == 0 || x->index - x->seamAgreedFrom >= end->agreement;
 }
 
+// After each frame or packet of a run: whether the run goes on, and if not, how it ended.
+static int vorlo_runGoesOn(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
+{
+    if (!vorlo_going(x))
+        return VORLO_RUN_ABORTED;
+    if (x->writeFailed)
+        return VORLO_RUN_FAILED;
+    vorlo_announceStart(x, load);
+    return vorlo_runEnded(x, end) ? VORLO_RUN_STOPPED : VORLO_RUN_GOING;
+}
+
 // Feeds packets to the decoder and decoded frames to the writer until the input ends, the
 // run's end is reached, a stop is asked for or something fails.
 static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
@@ -427,13 +438,9 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
         load->lastPacketBad = 0;
         if (ret != AVERROR(EAGAIN))
             vorlo_dropPacket(x, load, ret);
-        if (!vorlo_going(x))
-            return VORLO_RUN_ABORTED;
-        if (x->writeFailed)
-            return VORLO_RUN_FAILED;
-        vorlo_announceStart(x, load);
-        if (vorlo_runEnded(x, end))
-            return VORLO_RUN_STOPPED;
+        int state = vorlo_runGoesOn(x, load, end);
+        if (state != VORLO_RUN_GOING)
+            return state;
     }
 }
 
@@ -443,13 +450,9 @@ static int vorlo_runKept(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *e
     for (int i = 0; i < x->keptCount; i++) {
         vorlo_placeFrame(x, x->codecCtx, x->keptFrames[i]);
         av_frame_free(&x->keptFrames[i]);
-        if (!vorlo_going(x))
-            return VORLO_RUN_ABORTED;
-        if (x->writeFailed)
-            return VORLO_RUN_FAILED;
-        vorlo_announceStart(x, load);
-        if (vorlo_runEnded(x, end))
-            return VORLO_RUN_STOPPED;
+        int state = vorlo_runGoesOn(x, load, end);
+        if (state != VORLO_RUN_GOING)
+            return state;
     }
     return VORLO_RUN_EOF;
 }
