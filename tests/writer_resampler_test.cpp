@@ -6,6 +6,7 @@
 
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -83,6 +84,98 @@ TEST(ChannelMatrix, ModesAndCoefficients)
         }
         av_free(matrix);
     }
+}
+
+struct IdentityCase {
+    const char *name;
+    Pairs route;
+    int resultChannels, inChannels;
+    bool identity;
+};
+
+const IdentityCase kIdentities[] = {
+    {"each channel to itself", identity(2), 2, 2, true},
+    {"six channels to themselves", identity(6), 6, 6, true},
+    {"listed in another order", {{1, 1}, {0, 0}}, 2, 2, true},
+    {"into a wider result", identity(2), 4, 2, false},
+    {"a channel left out", {{0, 0}}, 2, 2, false},
+    {"a source channel dropped", identity(2), 2, 3, false},
+    {"channels swapped", {{0, 1}, {1, 0}}, 2, 2, false},
+    {"a pair given twice", {{0, 0}, {0, 0}, {1, 1}}, 2, 2, false},
+    {"a silent output", {{0, 0}, {-1, 1}}, 2, 2, false},
+    {"an input also sent elsewhere", {{0, 0}, {1, 1}, {0, 1}}, 2, 2, false},
+    {"no route", {}, 2, 2, false},
+};
+
+TEST(ChannelMatrix, OnlyARouteOfEveryChannelToItselfIsAnIdentity)
+{
+    for (const IdentityCase &c : kIdentities) {
+        SCOPED_TRACE(c.name);
+        WriterRecord w;
+        if (!c.route.empty())
+            w.route(c.route);
+        w.x->resultChannels = c.resultChannels;
+        EXPECT_EQ(vorlo_routeIsIdentity(w.x, c.inChannels), c.identity);
+    }
+}
+
+// Raw samples of every kind a format holds: its extremes, zero, and a spread of others
+// (for floats also signed zero, subnormals, infinities and values beyond 1).
+std::vector<double> raw_samples(AVSampleFormat format, size_t count)
+{
+    std::vector<double> edges;
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_U8: edges = {0, 1, 127, 128, 255}; break;
+    case AV_SAMPLE_FMT_S16: edges = {-32768, -32767, -1, 0, 1, 32767}; break;
+    case AV_SAMPLE_FMT_S32: edges = {-2147483648.0, -2147483647.0, -1, 0, 1, 16777217, 2147483647.0}; break;
+    default: edges = {0.0, -0.0, 1e-40, -1e-45, 1.0, -1.0, 3.5, INFINITY, -INFINITY, 1e30}; break;
+    }
+    std::vector<double> raw(edges);
+    uint64_t state = 0x9e3779b97f4a7c15ull;
+    while (raw.size() < count) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        uint32_t bits = (uint32_t)(state >> 32);
+        switch (av_get_packed_sample_fmt(format)) {
+        case AV_SAMPLE_FMT_U8: raw.push_back(bits & 0xff); break;
+        case AV_SAMPLE_FMT_S16: raw.push_back((int16_t)bits); break;
+        case AV_SAMPLE_FMT_S32: raw.push_back((int32_t)bits); break;
+        default: raw.push_back(((double)bits / 4294967296.0 - 0.5) * 4.0); break;
+        }
+    }
+    raw.resize(count);
+    return raw;
+}
+
+// What lets the loader leave the resampler out: a route that sends every channel to itself
+// at an unchanged rate writes exactly what the frame holds, in every sample format.
+TEST(Resampler, AnIdentityRouteChangesNoSample)
+{
+    const AVSampleFormat formats[] = {AV_SAMPLE_FMT_U8,  AV_SAMPLE_FMT_S16,  AV_SAMPLE_FMT_S32,  AV_SAMPLE_FMT_FLT,
+                                      AV_SAMPLE_FMT_DBL, AV_SAMPLE_FMT_U8P,  AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_S32P,
+                                      AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_DBLP};
+    const int rows = 1000;
+    for (AVSampleFormat format : formats)
+        for (int channels : {1, 2, 3, 6}) {
+            SCOPED_TRACE(std::string(av_get_sample_fmt_name(format)) + " " + std::to_string(channels));
+            std::vector<double> raw = raw_samples(format, (size_t)rows * channels);
+            WriterRecord routed(raw.size(), 9.0f), direct(raw.size(), 9.0f);
+            routed.route(identity(channels));
+            for (WriterRecord *w : {&routed, &direct}) {
+                w->context(format, channels);
+                w->x->resultSampleRate = 44100;
+                w->x->resultChannels = channels;
+                AVFrame *frame = make_frame(format, channels, raw);
+                if (w == &routed)
+                    vorlo_handleFrame_resample(w->x, w->ctx, frame);
+                else
+                    vorlo_handleFrame(w->x, w->ctx, frame);
+                av_frame_free(&frame);
+                vorlo_flushResampler(w->x, w->ctx);
+            }
+            ASSERT_EQ(routed.x->index, (vorlo_count)raw.size());
+            EXPECT_EQ(memcmp(routed.target.data(), direct.target.data(), raw.size() * sizeof(float)), 0);
+            EXPECT_TRUE(take_console().empty());
+        }
 }
 
 struct PathCase {

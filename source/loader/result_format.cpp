@@ -103,6 +103,7 @@ bool vorlo_decideResultFormat(t_vorlo *x)
     if (x->isImport && !vorlo_checkImportChannels(x))
         return false;
     vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
+    x->routePassesThrough = vorlo_routeIsIdentity(x, vorlo_ff_channels(x->codecCtx));
     return vorlo_checkConversion(x);
 }
 

@@ -94,6 +94,7 @@ typedef struct _vorlo {
     double routeList[VORLO_ROUTE_PAIRS][2];        // [in_channel, out_channel], -10 = empty
     int32_t import_output_channel_list[VORLO_ROUTE_PAIRS];
     char routeIsUsed;
+    char routePassesThrough;   // the route sends every source channel to itself and nothing else
     int32_t startTrack;
     char twoChan;
 
@@ -245,6 +246,7 @@ void vorlo_resetResampler(t_vorlo *x);                // drops the resampler's s
 int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate); // what the resampler makes of a whole stream
 bool vorlo_resamplerHolds(const t_vorlo *x);          // input waits in the resampler for more
 int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx); // 1: a frame of this context goes through the resampler
+bool vorlo_routeIsIdentity(const t_vorlo *x, int inChannels); // its matrix would copy every input to itself
 static const vorlo_count VORLO_NO_SEAM = INT64_MAX;
 void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance); // compare overwritten samples from here on
 const char *vorlo_errtext(int code);

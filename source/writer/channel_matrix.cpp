@@ -103,3 +103,20 @@ int vorlo_mixMatrix(const t_vorlo *x, vorlo_swrMode mode, int inChannels, int ou
         vorlo_fillStereoMatrix(*matrix, inChannels);
     return 1;
 }
+
+// The resampler copies a channel whose matrix row holds a single 1 and changes nothing else
+// at an unchanged rate and format, so such a route may leave the resampler out.
+bool vorlo_routeIsIdentity(const t_vorlo *x, int inChannels)
+{
+    if (!x->routeIsUsed || x->resultChannels != inChannels)
+        return false;
+    double *matrix = nullptr;
+    if (vorlo_mixMatrix(x, VORLO_SWR_ROUTE, inChannels, inChannels, &matrix) != 1)
+        return false;
+    bool identity = true;
+    for (int o = 0; o < inChannels && identity; o++)
+        for (int i = 0; i < inChannels && identity; i++)
+            identity = matrix[(size_t)o * inChannels + i] == (o == i ? 1.0 : 0.0);
+    av_free(matrix);
+    return identity;
+}

@@ -4,7 +4,7 @@
 
 int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx)
 {
-    if (x->routeIsUsed)
+    if (x->routeIsUsed && !x->routePassesThrough)
         return 1;
     if (!vorlo_resultRateIndex(x) && !x->requestedChannels && !x->isImport)
         return 0;
