@@ -7,6 +7,12 @@
 //                                            times over, the array allocated once; with
 //                                            "thread", each load on a thread of its own, as
 //                                            vorlo~ loads
+//   decode_floor segments FILE SEGMENTS [check]
+//                                            decode into one float array in SEGMENTS pieces
+//                                            of the stream at once, each on a thread of its
+//                                            own from a seek to its first frame, placed by
+//                                            time stamps; with "check", compared with the
+//                                            stream decoded in one piece
 // Integer samples are converted by the same exact quotients as the frame writer's.
 #include "ffmpeg_compat.h"
 
@@ -15,6 +21,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -170,12 +178,94 @@ size_t decode_file(const char *path, int rate, std::vector<float> *out)
     return written;
 }
 
+// The stream's length in frames, as its header gives it (exact for FLAC and WAV).
+int64_t stream_frames(const Decoding *d)
+{
+    const AVStream *st = d->format->streams[d->stream];
+    if (st->duration <= 0)
+        fail("the stream's length is not known");
+    return av_rescale_q(st->duration, st->time_base, AVRational{1, d->codec->sample_rate});
+}
+
+// Frames [from, to) of the stream into `out` (which holds frame `from` first), decoded from
+// a seek to `from` and placed by the frames' time stamps.
+void decode_segment(const char *path, int64_t from, int64_t to, float *out)
+{
+    Decoding d;
+    open_decoding(&d, path);
+    AVRational perFrame{1, d.codec->sample_rate};
+    AVRational base = d.format->streams[d.stream]->time_base;
+    int channels = vorlo_ff_channels(d.codec);
+    if (from > 0 && av_seek_frame(d.format, d.stream, av_rescale_q(from, perFrame, base), AVSEEK_FLAG_BACKWARD) < 0)
+        fail("cannot seek");
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    std::vector<float> rows;
+    bool more = true;
+    for (int64_t at = from; more && at < to;) {
+        more = av_read_frame(d.format, packet) >= 0;
+        if (more && packet->stream_index != d.stream) {
+            av_packet_unref(packet);
+            continue;
+        }
+        avcodec_send_packet(d.codec, more ? packet : nullptr);
+        av_packet_unref(packet);
+        while (avcodec_receive_frame(d.codec, frame) == 0) {
+            int64_t first = av_rescale_q(frame->best_effort_timestamp, base, perFrame);
+            int64_t begin = std::max(first, from), end = std::min(first + frame->nb_samples, to);
+            if (begin < end) {
+                rows.resize((size_t)frame->nb_samples * channels);
+                store_frame(frame, rows.data());
+                std::copy(rows.begin() + (begin - first) * channels, rows.begin() + (end - first) * channels,
+                          out + (begin - from) * channels);
+                at = end;
+            }
+            av_frame_unref(frame);
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    close_decoding(&d);
+}
+
+// The whole stream in `segments` pieces decoded at once into a buffer left unwritten until
+// then (as a new buffer~ is), its pages faulted in by the thread that writes them.
+std::unique_ptr<float[]> decode_segments(const char *path, int segments, int64_t frames, int channels)
+{
+    std::unique_ptr<float[]> out(new float[(size_t)frames * channels]);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < segments; k++) {
+        int64_t from = frames * k / segments, to = frames * (k + 1) / segments;
+        threads.emplace_back(decode_segment, path, from, to, out.get() + from * channels);
+    }
+    for (std::thread &t : threads)
+        t.join();
+    return out;
+}
+
+int segments_main(const char *path, int segments, bool check)
+{
+    Decoding d;
+    open_decoding(&d, path);
+    int64_t frames = stream_frames(&d);
+    int channels = vorlo_ff_channels(d.codec);
+    close_decoding(&d);
+    size_t samples = (size_t)frames * channels;
+    std::unique_ptr<float[]> pieces = decode_segments(path, segments, frames, channels);
+    if (check && memcmp(pieces.get(), decode_segments(path, 1, frames, channels).get(), samples * sizeof(float)))
+        fail("the pieces differ from the stream decoded in one piece");
+    printf("%zu samples in %d pieces%s\n", samples, segments, check ? ", identical to one piece" : "");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if ((argc == 4 || argc == 5) && strcmp(argv[1], "segments") == 0)
+        return segments_main(argv[2], atoi(argv[3]), argc == 5 && strcmp(argv[4], "check") == 0);
     if (argc < 3 || (strcmp(argv[1], "decode") != 0 && strcmp(argv[1], "memory") != 0))
-        fail("usage: decode_floor decode|memory FILE [RATE [LOADS [thread]]]");
+        fail("usage: decode_floor decode|memory FILE [RATE [LOADS [thread]]] | segments FILE SEGMENTS [check]");
     bool memory = strcmp(argv[1], "memory") == 0;
     int rate = argc > 3 ? atoi(argv[3]) : 0;
     int loads = argc > 4 ? atoi(argv[4]) : 1;

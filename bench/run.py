@@ -16,7 +16,8 @@ and the ratios a/b2, a/c, a/d with the peak memory of (a) beside the buffer's si
 import with gain, fades and mixing, and replace resampled to 44.1 kHz, against b2 (b2
 resampling to the same rate for the latter), and the time per load of 200 loads of a
 1-second file in one process against b2 doing the same, in one thread and with each load
-on a thread of its own, as vorlo~ loads.
+on a thread of its own, as vorlo~ loads. For WAV and FLAC also b2 decoding the stream in as
+many pieces as there are cores at once, against b2 and libsndfile.
 """
 import os
 import statistics
@@ -35,6 +36,7 @@ FORMATS = [  # name, file extension, encoder options
     ("Vorbis q5", "ogg", ["-c:a", "libvorbis", "-q:a", "5"]),
 ]
 SHORT_LOADS = 200
+SEGMENTED = ("wav", "flac")  # formats whose frames decode alike from any seek
 
 
 def make_input(path, seconds, options):
@@ -146,6 +148,8 @@ def main():
                                  "/dev/null"], None)]
             if sndfile_reads(build, path):
                 group.append((("d", i), [sndfile, path], None))
+            if FORMATS[i][1] in SEGMENTED:
+                group.append((("pieces", i), [floor, "segments", path, str(os.cpu_count())], None))
             group += [(("import", i), [host, imported], "v 1: bang"),
                       (("resample", i), [host, resampled], "v 1: bang"),
                       (("b2 44.1k", i), [floor, "memory", path, "44100"], None)]
@@ -180,6 +184,17 @@ def main():
                  timer.cell(("resample", i)), timer.cell(("b2 44.1k", i)),
                  timer.ratio(("resample", i), ("b2 44.1k", i))]
         print("| {} | {} |".format(name, " | ".join(cells)))
+    print()
+    print("What decoding on every core could give: b2 in {} pieces of the stream at once, each from a seek "
+          "(bench/decode_floor segments), against b2 and libsndfile:".format(os.cpu_count()))
+    print()
+    print("| format | b2 in pieces | b2 | d: libsndfile | pieces/b2 | pieces/d |")
+    print("|---|---|---|---|---|---|")
+    for i, (name, ext, _) in enumerate(FORMATS):
+        if ext in SEGMENTED:
+            cells = [timer.cell(("pieces", i)), timer.cell(("b2", i)), timer.cell(("d", i)),
+                     timer.ratio(("pieces", i), ("b2", i)), timer.ratio(("pieces", i), ("d", i))]
+            print("| {} | {} |".format(name, " | ".join(cells)))
     print()
     per_load = 1000.0 / SHORT_LOADS
     print("{} loads of a 1-second FLAC file in one process, ms per load: vorlo-host {}, b2 {}, ratio {}; "
