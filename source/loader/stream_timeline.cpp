@@ -24,9 +24,6 @@ static const int64_t VORLO_UNMEASURED_SAMPLES = (int64_t)1 << 27;
 // The most samples (frames times channels) of a stream kept decoded by its measuring: 10 s of
 // stereo at 48 kHz, at most 8 MiB however the decoder stores them.
 static const int64_t VORLO_KEPT_SAMPLES = (int64_t)1 << 20;
-// The store of kept samples: 2.7 s of 48 kHz stereo as floats; frames beyond it are kept
-// in the decoder's buffers.
-static const size_t VORLO_KEPT_STORE_BYTES = (size_t)1 << 20;
 // A frame count not known yet.
 static const int64_t VORLO_UNKNOWN = INT64_MIN;
 
@@ -294,43 +291,6 @@ void vorlo_dropKeptFrames(t_vorlo *x)
     x->keptCount = 0;
     x->keptRoom = 0;
     x->keptSamples = -1;
-    x->keptStoreUsed = 0;
-}
-
-// A frame's samples copied into the store, or null when they do not fit in what is left of
-// it. The decoder's own buffers would be freed at the load's end all at once, and the
-// allocator hands such a heap back to the system, so the next load would fault every page
-// of it in again; the store's pages stay.
-static AVFrame *vorlo_storedCopy(t_vorlo *x, const AVFrame *frame)
-{
-    enum AVSampleFormat format = (enum AVSampleFormat)frame->format;
-    int channels = vorlo_ff_frame_channels(frame);
-    int size = av_samples_get_buffer_size(nullptr, channels, frame->nb_samples, format, 0);
-    if (size < 0 || (size_t)size > VORLO_KEPT_STORE_BYTES - x->keptStoreUsed)
-        return nullptr;
-    if (!x->keptStore && !(x->keptStore = (uint8_t *)av_malloc(VORLO_KEPT_STORE_BYTES)))
-        return nullptr;
-    AVFrame *kept = av_frame_alloc();
-    if (!kept)
-        return nullptr;
-    if (channels > AV_NUM_DATA_POINTERS && av_sample_fmt_is_planar(format) &&
-        !(kept->extended_data = (uint8_t **)av_calloc((size_t)channels, sizeof *kept->extended_data))) {
-        kept->extended_data = kept->data;
-        av_frame_free(&kept);
-        return nullptr;
-    }
-    kept->format = frame->format;
-    kept->nb_samples = frame->nb_samples;
-    kept->sample_rate = frame->sample_rate;
-    vorlo_ff_set_frame_layout(kept, vorlo_ff_frame_layout(frame), channels);
-    av_frame_copy_props(kept, frame);
-    av_samples_fill_arrays(kept->extended_data, kept->linesize, x->keptStore + x->keptStoreUsed, channels,
-                           frame->nb_samples, format, 0);
-    if (kept->extended_data != kept->data)
-        memcpy(kept->data, kept->extended_data, sizeof kept->data);
-    av_samples_copy(kept->extended_data, frame->extended_data, 0, 0, frame->nb_samples, channels, format);
-    x->keptStoreUsed += (size_t)size;
-    return kept;
 }
 
 // Takes the frame's data while the stream decoded so far is short enough, else gives it up.
@@ -353,13 +313,12 @@ static void vorlo_keepFrame(t_vorlo *x, AVFrame *frame)
         x->keptFrames = frames;
         x->keptRoom = room;
     }
-    AVFrame *kept = vorlo_storedCopy(x, frame);
-    if (!kept && (kept = av_frame_alloc()))
-        av_frame_move_ref(kept, frame);
+    AVFrame *kept = av_frame_alloc();
     if (!kept) {
         vorlo_dropKeptFrames(x);
         return;
     }
+    av_frame_move_ref(kept, frame);
     x->keptFrames[x->keptCount++] = kept;
 }
 

@@ -100,7 +100,6 @@ void vorlo_free(t_vorlo *x)
     av_frame_free(&x->frame);
     av_frame_free(&x->resampledFrame);
     av_frame_free(&x->heldFrame);
-    av_freep(&x->keptStore);
     vorlo_freeResizeWakeup(x);
     av_packet_unref(&x->packet);
     swr_free(&x->swrCtx);

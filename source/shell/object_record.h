@@ -107,10 +107,6 @@ typedef struct _vorlo {
     int keptCount;
     int keptRoom;
     int64_t keptSamples;       // samples of all channels kept; -1: not keeping
-    // Where kept frames hold their samples, kept from load to load so that a short stream
-    // loaded again and again finds its memory already in place.
-    uint8_t *keptStore;
-    size_t keptStoreUsed;
     AVPacket packet;
     AVFormatContext *formatCtx;
     AVCodecContext *codecCtx;
