@@ -145,6 +145,31 @@ void take_frame(Decoding *d, const AVFrame *f, std::vector<float> *out, size_t *
     *written += (size_t)f->nb_samples * channels;
 }
 
+// Hands every decoded frame of the stream to `take` until the stream ends or `take` returns
+// false.
+template <typename Take>
+void for_each_frame(Decoding *d, Take take)
+{
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    bool more = true, going = true;
+    while (more && going) {
+        more = av_read_frame(d->format, packet) >= 0;
+        if (more && packet->stream_index != d->stream) {
+            av_packet_unref(packet);
+            continue;
+        }
+        avcodec_send_packet(d->codec, more ? packet : nullptr);
+        av_packet_unref(packet);
+        while (avcodec_receive_frame(d->codec, frame) == 0) {
+            going = going && take(frame);
+            av_frame_unref(frame);
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+}
+
 size_t decode_file(const char *path, int rate, std::vector<float> *out)
 {
     Decoding d;
@@ -153,27 +178,13 @@ size_t decode_file(const char *path, int rate, std::vector<float> *out)
         out->resize(output_samples(&d, rate ? rate : d.codec->sample_rate));
     if (out && rate && rate != d.codec->sample_rate)
         make_resampler(&d, rate);
-    AVPacket *packet = av_packet_alloc();
-    AVFrame *frame = av_frame_alloc();
     size_t written = 0;
-    bool more = true;
-    while (more) {
-        more = av_read_frame(d.format, packet) >= 0;
-        if (more && packet->stream_index != d.stream) {
-            av_packet_unref(packet);
-            continue;
-        }
-        avcodec_send_packet(d.codec, more ? packet : nullptr);
-        av_packet_unref(packet);
-        while (avcodec_receive_frame(d.codec, frame) == 0) {
-            take_frame(&d, frame, out, &written);
-            av_frame_unref(frame);
-        }
-    }
+    for_each_frame(&d, [&](const AVFrame *frame) {
+        take_frame(&d, frame, out, &written);
+        return true;
+    });
     if (d.swr)
         take_frame(&d, nullptr, out, &written);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
     close_decoding(&d);
     return written;
 }
@@ -198,33 +209,18 @@ void decode_segment(const char *path, int64_t from, int64_t to, float *out)
     int channels = vorlo_ff_channels(d.codec);
     if (from > 0 && av_seek_frame(d.format, d.stream, av_rescale_q(from, perFrame, base), AVSEEK_FLAG_BACKWARD) < 0)
         fail("cannot seek");
-    AVPacket *packet = av_packet_alloc();
-    AVFrame *frame = av_frame_alloc();
     std::vector<float> rows;
-    bool more = true;
-    for (int64_t at = from; more && at < to;) {
-        more = av_read_frame(d.format, packet) >= 0;
-        if (more && packet->stream_index != d.stream) {
-            av_packet_unref(packet);
-            continue;
+    for_each_frame(&d, [&](const AVFrame *frame) {
+        int64_t first = av_rescale_q(frame->best_effort_timestamp, base, perFrame);
+        int64_t begin = std::max(first, from), end = std::min(first + frame->nb_samples, to);
+        if (begin < end) {
+            rows.resize((size_t)frame->nb_samples * channels);
+            store_frame(frame, rows.data());
+            std::copy(rows.begin() + (begin - first) * channels, rows.begin() + (end - first) * channels,
+                      out + (begin - from) * channels);
         }
-        avcodec_send_packet(d.codec, more ? packet : nullptr);
-        av_packet_unref(packet);
-        while (avcodec_receive_frame(d.codec, frame) == 0) {
-            int64_t first = av_rescale_q(frame->best_effort_timestamp, base, perFrame);
-            int64_t begin = std::max(first, from), end = std::min(first + frame->nb_samples, to);
-            if (begin < end) {
-                rows.resize((size_t)frame->nb_samples * channels);
-                store_frame(frame, rows.data());
-                std::copy(rows.begin() + (begin - first) * channels, rows.begin() + (end - first) * channels,
-                          out + (begin - from) * channels);
-                at = end;
-            }
-            av_frame_unref(frame);
-        }
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
+        return first + frame->nb_samples < to;
+    });
     close_decoding(&d);
 }
 
