@@ -142,4 +142,58 @@ TEST(Tail, OldContentPastTheStreamIsSilenced)
     expect_whole(r.buffer, reference_decode(path), kExact);
 }
 
+struct LongCase {
+    const char *attributes;
+    const char *message;  // after the path
+    int rate;             // of the reference; 0: the file's
+    long fromFrame;       // the buffer holds the reference from this frame on
+    float tolerance;
+};
+
+// Results long enough that a thread faults the buffer's pages in ahead of the writer: from
+// the beginning, from the middle (two runs, the second into pages already faulted in), a
+// section, and resampled.
+const LongCase kLongs[] = {
+    {"", "", 0, 0, kExact},
+    {"", " 30 sec", 0, 0, kExact},
+    {"", " 1 sec", 0, 44100, kExact},
+    {"@resample 7", "", 48000, 0, kRounding},
+};
+
+TEST(LongResults, EverySampleInItsPlace)
+{
+    std::string path = fixture("long_stereo.flac");
+    for (const LongCase &c : kLongs) {
+        SCOPED_TRACE(std::string(c.attributes) + c.message);
+        Decoded reference = reference_decode(path, 0, c.rate);
+        reference.samples.erase(reference.samples.begin(), reference.samples.begin() + c.fromFrame * 2);
+        HostSession s(c.attributes);
+        HostSession::Result r = s.run((c.fromFrame ? "importreplace " : "replace ") + path + c.message);
+        expect_done(s, r);
+        expect_whole(r.buffer, reference, c.tolerance);
+    }
+}
+
+// A break as soon as writing begins stops the faulting thread with the loader: the done
+// bang, the samples written in their places and silence after them.
+TEST(LongResults, BreakFromTheListStopsTheFaulting)
+{
+    std::string path = fixture("long_stereo.flac");
+    Decoded reference = reference_decode(path);
+    {
+        HostSession s;
+        ASSERT_EQ(host_run_line("once " + s.id + " 0 " + s.id + " break"), 0);
+        HostSession::Result r = s.run("replace " + path);
+        EXPECT_TRUE(has_line(r.outlets, s.id + " 1: bang")) << joined(r.outlets) << joined(r.console);
+        const std::vector<float> &got = r.buffer.samples;
+        ASSERT_EQ(got.size(), reference.samples.size());
+        size_t written = 0;
+        while (written < got.size() && got[written] == reference.samples[written])
+            written++;
+        ASSERT_LT(written, got.size()) << "the load ended before the break";
+        EXPECT_EQ(first_difference(got, std::vector<float>(got.size() - written, 0.0f), (long)written, 0), "");
+    }
+    EXPECT_EQ(host_alive_count(), 0);
+}
+
 } // namespace

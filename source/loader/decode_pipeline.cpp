@@ -480,7 +480,7 @@ static void vorlo_silenceTail(t_vorlo *x)
         x->targetSamples[i] = 0.0f;
 }
 
-static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
 {
     t_vorlo_runEnd end = {x->indexLimit, 0};
     vorlo_beginRun(x, load, true);
@@ -488,7 +488,7 @@ static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
     bool kept = x->keptCount > 0;
     int result = kept ? vorlo_runKept(x, load, &end) : vorlo_run(x, load, &end);
     if (!vorlo_going(x))
-        return;
+        return VORLO_RUN_ABORTED;
     if (result == VORLO_RUN_STOPPED && x->attrs.debug)
         object_post(&x->ob, "Decoding done! (first run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
@@ -498,6 +498,25 @@ static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
     vorlo_flushResampler(x, x->codecCtx);
     // What the decoder held back may be the first that reached the section.
     vorlo_announceStart(x, load);
+    return result;
+}
+
+// Where a replace's first run begins to write; it may write a little before.
+static vorlo_count vorlo_firstRunFrom(const t_vorlo *x, const t_vorlo_load *load)
+{
+    if (vorlo_takesSection(x))
+        return 0;
+    double from = floor(load->start * x->resultSampleRate) * x->resultChannels;
+    return from < (double)x->indexLimit ? (vorlo_count)from : x->indexLimit;
+}
+
+static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
+{
+    // An import mixes into what the buffer~ holds, and its pages are there already.
+    if (!x->isImport)
+        vorlo_startPrefault(x, vorlo_firstRunFrom(x, load));
+    int result = vorlo_decodeFirstRun(x, load);
+    vorlo_stopPrefault(x);
     // An import leaves what it did not reach as it was.
     if (result == VORLO_RUN_EOF && !x->writeFailed && !x->isImport)
         vorlo_silenceTail(x);

@@ -72,6 +72,7 @@ void *vorlo_new(t_symbol *s, long argc, t_atom *argv)
     x->buffer_name = vorlo_boxBufferName(count, argv);
     x->buffer_ref = nullptr;
     x->loader_thread = nullptr;
+    x->prefault = nullptr;
     x->abort_request = 0;
     x->source_buffer_ref = nullptr;
     x->source_buffer_obj = nullptr;

@@ -71,6 +71,7 @@ typedef struct _vorlo {
     t_systhread loader_thread;
     t_systhread_mutex mutex;         // guards buffer_ref
     struct _vorlo_resizeWakeup *resizeWakeup; // the loader waits on it for the main thread's resize
+    struct _vorlo_prefault *prefault;         // faults the target's pages in ahead of the writer; null: none
     t_qelem *qelem_err;
     t_qelem *qelem_startread;
     t_qelem *qelem_loadexit;
@@ -230,6 +231,9 @@ void vorlo_wakeResizeWait(t_vorlo *x);                // after resize_done or ab
 int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame); // places and writes what the decoder has ready
 bool vorlo_lockTarget(t_vorlo *x);                    // locks the target's samples for the decoding
 void vorlo_unlockTarget(t_vorlo *x);
+void vorlo_startPrefault(t_vorlo *x, vorlo_count from); // on the locked target, from `from` to the result's end
+void vorlo_awaitPrefault(const t_vorlo *x, vorlo_count end); // before the writer writes below `end`
+void vorlo_stopPrefault(t_vorlo *x);
 
 // writer
 void vorlo_validateRouting(t_vorlo *x);
@@ -245,6 +249,10 @@ int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx); // 1
 bool vorlo_routeIsIdentity(const t_vorlo *x, int inChannels); // its matrix would copy every input to itself
 static const vorlo_count VORLO_NO_SEAM = INT64_MAX;
 void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance); // compare overwritten samples from here on
+// Writes to the first sample of every page of [target, target + count) without changing it,
+// so that each page is faulted in once, for writing; does nothing where vorlo_touchWrites is false.
+void vorlo_touchForWriting(float *target, int count);
+extern const bool vorlo_touchWrites;
 const char *vorlo_errtext(int code);
 
 #endif

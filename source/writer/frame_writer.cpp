@@ -156,6 +156,7 @@ template <typename T>
 static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
 {
     vorlo_count channels = v->channels;
+    vorlo_awaitPrefault(x, x->index + v->nbSamples * channels);
     if (x->index + v->nbSamples * channels > x->seamStart) {
         vorlo_replaceRows<T, true>(x, v, 0, v->nbSamples);
         return;
@@ -220,22 +221,24 @@ static void vorlo_importRows(t_vorlo *x, const vorlo_frameView *v, const vorlo_s
     x->index = index;
 }
 
-// A buffer~ made just before the import has pages that the system has not given yet. Mixing
-// reads before it writes, and a read of such a page maps it once as shared zeros and the
-// write then faults it in a second time; an atomic OR of zero into the page's first sample
-// of the run is a write that changes nothing, and the page is faulted in once.
-static inline void vorlo_touchForWriting(float *target, int count)
-{
+// A page of a buffer~ that was never written is faulted in by its first access; a read
+// maps it as shared zeros and a later write faults it in a second time. An atomic OR of
+// zero is a write that changes nothing.
 #if defined(__GNUC__)
+const bool vorlo_touchWrites = true;
+
+void vorlo_touchForWriting(float *target, int count)
+{
     const uintptr_t page = 4096;
     for (uintptr_t at = (uintptr_t)target, end = (uintptr_t)(target + count); at < end;
          at = (at | (page - 1)) + 1)
         __atomic_fetch_or((uint32_t *)at, 0u, __ATOMIC_SEQ_CST);
-#else
-    (void)target;
-    (void)count;
-#endif
 }
+#else
+const bool vorlo_touchWrites = false;
+
+void vorlo_touchForWriting(float *, int) {}
+#endif
 
 // Import mode, whole rows outside both fades: a fade factor of 1 leaves the product as it
 // is, so the gain alone shapes these samples.
@@ -252,6 +255,8 @@ static void vorlo_importPlainRows(t_vorlo *x, const vorlo_frameView *v, const vo
         float *__restrict target = x->targetSamples + x->writeOffset + x->index;
         vorlo_convertRows<T>(v, s, s + rows, converted);
         if (sh->mix) {
+            // Mixing reads before it writes: a buffer~ made just before the import is
+            // faulted in once.
             vorlo_touchForWriting(target, count);
             for (int i = 0; i < count; i++)
                 target[i] += converted[i] * gain;

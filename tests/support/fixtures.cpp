@@ -51,6 +51,7 @@ const Recipe kRecipes[] = {
     {"s16.aiff", 2, 44100, "-c:a pcm_s16be"},
     {"s16.flac", 2, 44100, "-c:a flac"},
     {"long.flac", 1, 44100, "-c:a flac", 20},
+    {"long_stereo.flac", 2, 44100, "-c:a flac", 50},
     {"s24.flac", 2, 48000, "-c:a flac -sample_fmt s32"},
     {"r22050.flac", 2, 22050, "-c:a flac"},
     {"flac.oga", 2, 44100, "-c:a flac"},

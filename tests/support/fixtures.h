@@ -10,7 +10,8 @@
 // when it cannot be made). Every channel carries noise of its own, so that every sample
 // tells where it belongs; two seconds at 44.1 kHz unless the name says otherwise.
 // - ffmpeg, one format each: "u8.wav" "s16.wav" "s24.wav" "s32.wav" "f32.wav" "f64.wav"
-//   "s16.aiff" "s16.flac" "long.flac" (20 s, mono) "s24.flac" (48 kHz) "r22050.flac"
+//   "s16.aiff" "s16.flac" "long.flac" (20 s, mono)
+//   "long_stereo.flac" (50 s: more samples than a load faults in ahead of the writer on its own) "s24.flac" (48 kHz) "r22050.flac"
 //   "flac.oga" "alac.m4a" "wavpack.wv" "mp3.mp3" "aac.m4a" "opus.ogg" "vorbis.ogg",
 //   "ch1.wav" to "ch8.wav" (that many channels);
 // - ffmpeg, lossy files for lengths and seams, pink where the name says so: "lame4.mp3"

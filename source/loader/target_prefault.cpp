@@ -1,0 +1,70 @@
+// A buffer~ just resized has pages that the system gives only when they are first written,
+// and giving them (clearing each) costs a replace of a long file a good part of its time.
+// A thread of the loader's own faults them in ahead of the writer, on another core: it
+// writes to each page in order without changing a sample and publishes how far it has
+// come; the writer waits, should it ever catch up, before writing past that point.
+#include "object_record.h"
+
+#include <atomic>
+#include <new>
+#include <thread>
+
+// Shorter results are not worth a thread.
+static const vorlo_count VORLO_PREFAULT_MIN_SAMPLES = (vorlo_count)1 << 22;
+// The step by which the thread publishes its progress: 64 pages of 4 KiB.
+static const vorlo_count VORLO_PREFAULT_STEP = 65536;
+
+struct _vorlo_prefault {
+    std::thread thread;
+    std::atomic<vorlo_count> touched;  // every page below this index has been written to
+    std::atomic<bool> stop;
+    vorlo_count end;
+};
+
+static void vorlo_prefaultThread(float *samples, _vorlo_prefault *p)
+{
+    for (vorlo_count at = p->touched.load(std::memory_order_relaxed); at < p->end;) {
+        if (p->stop.load(std::memory_order_relaxed))
+            return;
+        vorlo_count next = at + VORLO_PREFAULT_STEP < p->end ? at + VORLO_PREFAULT_STEP : p->end;
+        vorlo_touchForWriting(samples + at, (int)(next - at));
+        p->touched.store(next, std::memory_order_release);
+        at = next;
+    }
+}
+
+void vorlo_startPrefault(t_vorlo *x, vorlo_count from)
+{
+    vorlo_count end = x->indexLimit + x->writeOffset;
+    if (!vorlo_touchWrites || from < 0 || end - from < VORLO_PREFAULT_MIN_SAMPLES)
+        return;
+    _vorlo_prefault *p = new (std::nothrow) _vorlo_prefault;
+    if (!p)
+        return;
+    p->touched.store(from, std::memory_order_relaxed);
+    p->stop.store(false, std::memory_order_relaxed);
+    p->end = end;
+    p->thread = std::thread(vorlo_prefaultThread, x->targetSamples, p);
+    x->prefault = p;
+}
+
+void vorlo_awaitPrefault(const t_vorlo *x, vorlo_count end)
+{
+    const _vorlo_prefault *p = x->prefault;
+    if (!p)
+        return;
+    vorlo_count needed = end < p->end ? end : p->end;
+    while (p->touched.load(std::memory_order_acquire) < needed)
+        std::this_thread::yield();
+}
+
+void vorlo_stopPrefault(t_vorlo *x)
+{
+    _vorlo_prefault *p = x->prefault;
+    if (!p)
+        return;
+    p->stop.store(true, std::memory_order_relaxed);
+    p->thread.join();
+    delete p;
+    x->prefault = nullptr;
+}
