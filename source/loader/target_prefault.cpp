@@ -35,7 +35,7 @@ static void vorlo_prefaultThread(float *samples, _vorlo_prefault *p)
 
 void vorlo_startPrefault(t_vorlo *x, vorlo_count from)
 {
-    vorlo_count end = x->indexLimit + x->writeOffset;
+    vorlo_count end = x->indexLimit;
     if (!vorlo_touchWrites || from < 0 || end - from < VORLO_PREFAULT_MIN_SAMPLES)
         return;
     _vorlo_prefault *p = new (std::nothrow) _vorlo_prefault;
