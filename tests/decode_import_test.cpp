@@ -147,6 +147,11 @@ const ImportCase kImports[] = {
     // A file at another rate is resampled to the target's.
     {"other_rate", "r22050.flac", "0 sec 1 sec 0.1 sec", {66150, 2}, 0, 1, 0.1, {{{0, 0}, {1, 1}}}, {},
      kRounding},
+
+    // Long enough that a thread of the loader faults the target's pages in ahead of the
+    // writer: what the buffer held is still there to be mixed with.
+    {"long_mixed_and_faded", "long_stereo.flac", "1 sec 0 sec 0.5 sec", {2205000, 2}, 1, 49, 0.5,
+     {{{0, 0}, {1, 1}}}, {true, -6, 1000, 2, 2000, 0.5f}, kExact},
 };
 
 void PrintTo(const ImportCase &c, std::ostream *out)

@@ -501,7 +501,8 @@ static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
     return result;
 }
 
-// Where a replace's first run begins to write; it may write a little before.
+// Where the first run begins to write: a section from the result's beginning, a replace
+// from its start, or a little before.
 static vorlo_count vorlo_firstRunFrom(const t_vorlo *x, const t_vorlo_load *load)
 {
     if (vorlo_takesSection(x))
@@ -512,9 +513,7 @@ static vorlo_count vorlo_firstRunFrom(const t_vorlo *x, const t_vorlo_load *load
 
 static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
 {
-    // An import mixes into what the buffer~ holds, and its pages are there already.
-    if (!x->isImport)
-        vorlo_startPrefault(x, vorlo_firstRunFrom(x, load));
+    vorlo_startPrefault(x, vorlo_firstRunFrom(x, load));
     int result = vorlo_decodeFirstRun(x, load);
     vorlo_stopPrefault(x);
     // An import leaves what it did not reach as it was.

@@ -1,8 +1,10 @@
-// A buffer~ just resized has pages that the system gives only when they are first written,
-// and giving them (clearing each) costs a replace of a long file a good part of its time.
-// A thread of the loader's own faults them in ahead of the writer, on another core: it
+// A buffer~ just made or resized has pages that the system gives only when they are first
+// written, and giving them (clearing each) costs a load of a long file a good part of its
+// time: a replace, and as much an import into a buffer~ that nothing has written yet. A
+// thread of the loader's own faults them in ahead of the writer, on another core: it
 // writes to each page in order without changing a sample and publishes how far it has
-// come; the writer waits, should it ever catch up, before writing past that point.
+// come; the writer waits, should it ever catch up, before writing past that point. Pages
+// that are there already cost it a write each.
 #include "object_record.h"
 
 #include <atomic>
@@ -44,7 +46,7 @@ void vorlo_startPrefault(t_vorlo *x, vorlo_count from)
     p->touched.store(from, std::memory_order_relaxed);
     p->stop.store(false, std::memory_order_relaxed);
     p->end = end;
-    p->thread = std::thread(vorlo_prefaultThread, x->targetSamples, p);
+    p->thread = std::thread(vorlo_prefaultThread, x->targetSamples + x->writeOffset, p);
     x->prefault = p;
 }
 

@@ -231,7 +231,7 @@ void vorlo_wakeResizeWait(t_vorlo *x);                // after resize_done or ab
 int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame); // places and writes what the decoder has ready
 bool vorlo_lockTarget(t_vorlo *x);                    // locks the target's samples for the decoding
 void vorlo_unlockTarget(t_vorlo *x);
-void vorlo_startPrefault(t_vorlo *x, vorlo_count from); // on the locked target, from `from` to the result's end
+void vorlo_startPrefault(t_vorlo *x, vorlo_count from); // on the locked target, from index `from` to the result's end
 void vorlo_awaitPrefault(const t_vorlo *x, vorlo_count end); // before the writer writes below `end`
 void vorlo_stopPrefault(t_vorlo *x);
 

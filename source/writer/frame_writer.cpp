@@ -288,6 +288,8 @@ template <typename T>
 static void vorlo_importFrame(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh)
 {
     vorlo_count channels = v->channels;
+    // Each row of the frame fills one row of the target.
+    vorlo_awaitPrefault(x, x->index + v->nbSamples * x->resultChannels);
     int first = 0, end = 0;
     if (vorlo_importIsPlain(sh, v->channels)) {
         vorlo_count low = sh->fadeinEnd > 0 ? sh->fadeinEnd : 0;
