@@ -156,7 +156,6 @@ template <typename T>
 static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
 {
     vorlo_count channels = v->channels;
-    vorlo_awaitPrefault(x, x->index + v->nbSamples * channels);
     if (x->index + v->nbSamples * channels > x->seamStart) {
         vorlo_replaceRows<T, true>(x, v, 0, v->nbSamples);
         return;
@@ -288,8 +287,6 @@ template <typename T>
 static void vorlo_importFrame(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh)
 {
     vorlo_count channels = v->channels;
-    // Each row of the frame fills one row of the target.
-    vorlo_awaitPrefault(x, x->index + v->nbSamples * x->resultChannels);
     int first = 0, end = 0;
     if (vorlo_importIsPlain(sh, v->channels)) {
         vorlo_count low = sh->fadeinEnd > 0 ? sh->fadeinEnd : 0;
@@ -401,6 +398,9 @@ void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame
             x->fadeoutPos = x->index - x->fadeoutStart;
         return;
     }
+    // A row of the frame fills no more than a row of the frame or of the target, whichever
+    // is wider.
+    vorlo_awaitPrefault(x, x->index + (vorlo_count)v.nbSamples * FFMAX(v.channels, x->resultChannels));
     switch (v.bytes ? av_get_packed_sample_fmt(v.format) : AV_SAMPLE_FMT_NONE) {
     case AV_SAMPLE_FMT_U8:
         vorlo_writeFrame<uint8_t>(x, &v);
