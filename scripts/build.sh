@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one configuration: scripts/build.sh DIR [SANITIZERS]
-# The Max SDK is ../shared/max-sdk-base beside the repository, or $MAX_SDK_DIR.
+# The Max SDK is the repository's third_party/max-sdk-base, or $MAX_SDK_DIR.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1
