@@ -1,6 +1,7 @@
 // The target buffer~ on both sides of the resize hand-off, called directly on a record whose
-// last load left it pointing at its buffer~: the main thread's resize, the loader's wait
-// when a stop comes, and the lock that refuses what the buffer~ cannot hold.
+// last load was on its buffer~: the main thread's resize, the loader's wait when a stop
+// comes, the lock that refuses what the buffer~ cannot hold, and the writer's claim that a
+// resize by the patch refuses.
 #include "fixtures.h"
 #include "headless_host.h"
 #include "object_record.h"
@@ -20,6 +21,8 @@ protected:
         take_outlets();
         take_console();
         x = (t_vorlo *)host_instance(session.id);
+        // A load lets go of its buffer~ at its end; these steps run as inside the next one.
+        x->buffer_obj = host_buffer_find(session.buffer.c_str());
         ASSERT_NE(x->buffer_obj, nullptr);
     }
     void TearDown() override
@@ -125,34 +128,52 @@ struct LockCase {
     long indexLimit;
     bool locked;
     long limitAfter;
+    long resizedTo;         // frames the patch gives the buffer~ after the lock; 0: none
+    bool claimed;           // the writer may then claim the samples
     const char *console;
 };
 
 const LockCase kLocks[] = {
-    {"fits", 100, 2, 2, 200, true, 200, nullptr},
-    {"larger_than_needed", 300, 2, 2, 200, true, 200, nullptr},
-    {"shorter_than_needed", 60, 2, 2, 200, true, 120,
+    {"fits", 100, 2, 2, 200, true, 200, 0, true, nullptr},
+    {"larger_than_needed", 300, 2, 2, 200, true, 200, 0, true, nullptr},
+    {"shorter_than_needed", 60, 2, 2, 200, true, 120, 0, true,
      "vorlo~: warning: the target buffer~ holds only 60 frames of 100: the rest is not written"},
-    {"other_channel_count", 100, 1, 2, 200, false, 200,
+    {"other_channel_count", 100, 1, 2, 200, false, 200, 0, false,
      "vorlo~: error: the target buffer~ has 1 channels instead of 2: nothing was written"},
+    // A resize by the patch between two frames: the next claim refuses to write.
+    {"resized_by_the_patch", 100, 2, 2, 200, true, 200, 50, false,
+     "vorlo~: error: the target buffer~ BUFFER was resized during the load: the load stopped"},
+    {"same_size_again", 100, 2, 2, 200, true, 200, 100, true, nullptr},
 };
 
 class Lock : public Target, public ::testing::WithParamInterface<LockCase> {};
 
-// The writer never goes past what the locked buffer~ really holds.
+// The writer never goes past what the buffer~ really holds, and claims the samples only
+// while they keep the size it was locked with.
 TEST_P(Lock, LockHoldsTheWriterToTheBuffer)
 {
     const LockCase &c = GetParam();
     host_buffer(session.buffer, c.frames, c.channels, 44100);
     x->resultChannels = c.resultChannels;
     x->indexLimit = c.indexLimit;
+    x->writeFailed = 0;
+    x->abort_request = 0;
     EXPECT_EQ(vorlo_lockTarget(x), c.locked);
     EXPECT_EQ(x->indexLimit, c.limitAfter);
-    EXPECT_EQ(x->targetSamples != nullptr, c.locked);
+    EXPECT_EQ(x->targetSamples, nullptr);
+    if (c.resizedTo)
+        host_buffer(session.buffer, c.resizedTo, c.channels, 44100);
+    if (c.locked) {
+        EXPECT_EQ(vorlo_claimTarget(x), c.claimed);
+        EXPECT_EQ(x->writeFailed, !c.claimed);
+    }
     vorlo_unlockTarget(x);
     std::vector<std::string> console = take_console();
+    std::string wanted = c.console ? c.console : "";
+    if (wanted.find("BUFFER") != std::string::npos)
+        wanted.replace(wanted.find("BUFFER"), 6, session.buffer);
     if (c.console)
-        EXPECT_EQ(console, std::vector<std::string>{c.console});
+        EXPECT_EQ(console, std::vector<std::string>{wanted});
     else
         EXPECT_TRUE(console.empty()) << joined(console);
 }

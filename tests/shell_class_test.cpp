@@ -160,16 +160,17 @@ TEST_F(Shell, MetadatadictSetter)
     atom_setlong(&number, 5);
     t_atom word;
     atom_setsym(&word, gensym("meta"));
+    auto set = [x](long argc, t_atom *argv) { return object_attr_setvalueof(x, gensym("metadatadict"), argc, argv); };
 
-    EXPECT_EQ(vorlo_setattr_metadatadict(x, nullptr, 1, &word), MAX_ERR_NONE);
+    EXPECT_EQ(set(1, &word), MAX_ERR_NONE);
     EXPECT_EQ(atom_getsym(&x->metadatadict), gensym("meta"));
-    EXPECT_EQ(vorlo_setattr_metadatadict(x, nullptr, 0, &word), MAX_ERR_NONE);
+    EXPECT_EQ(set(0, &word), MAX_ERR_NONE);
     EXPECT_EQ(atom_getsym(&x->metadatadict), gensym(""));
-    vorlo_setattr_metadatadict(x, nullptr, 1, &word);
-    EXPECT_EQ(vorlo_setattr_metadatadict(x, nullptr, 1, nullptr), MAX_ERR_NONE);
+    set(1, &word);
+    EXPECT_EQ(set(1, nullptr), MAX_ERR_NONE);
     EXPECT_EQ(atom_getsym(&x->metadatadict), gensym(""));
     // A number in its place stores the symbol the host gives for it.
-    EXPECT_EQ(vorlo_setattr_metadatadict(x, nullptr, 1, &number), MAX_ERR_NONE);
+    EXPECT_EQ(set(1, &number), MAX_ERR_NONE);
     EXPECT_EQ(atom_gettype(&x->metadatadict), A_SYM);
     EXPECT_EQ(atom_getsym(&x->metadatadict), atom_getsym(&number));
 }

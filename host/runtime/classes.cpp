@@ -58,8 +58,10 @@ t_max_err call_message(t_object *x, const host_method *m, t_symbol *s, long argc
     return MAX_ERR_GENERIC;
 }
 
+// Not while a message from the second thread is delivered to an instance.
 void free_instance(t_object *x)
 {
+    host_hold_instances();
     t_class *c = (t_class *)x->o_messlist;
     // An outlet that fires while the instance tears itself down reaches no cord.
     host_cords_forget(x);
@@ -71,6 +73,7 @@ void free_instance(t_object *x)
     host_instance_forget(x);
     host_object_kill(x);
     free(x);
+    host_release_instances();
 }
 
 } // namespace
@@ -171,6 +174,8 @@ void *object_method_imp(void *x, void *sym, void *p1, void *p2, void *p3, void *
     case HOST_ATTR:
         if (s == gensym("setmethod"))
             host_attr_setmethod((host_attr *)x, (t_symbol *)p1, (method)p2);
+        if (s == gensym("getname"))
+            return ((host_attr *)x)->name;
         return nullptr;
     case HOST_INSTANCE: {
         const host_method *m = find_method((t_class *)((t_object *)x)->o_messlist, s);
@@ -202,6 +207,11 @@ void *typedmess(t_object *op, t_symbol *msg, short argc, t_atom *argp)
 }
 
 } // extern "C"
+
+bool host_has_method(const t_object *x, const t_symbol *s)
+{
+    return find_method((const t_class *)x->o_messlist, s) != nullptr;
+}
 
 t_class *host_find_box_class(const char *name)
 {

@@ -66,6 +66,9 @@ bool host_attr_subattr(const char *classname, const char *attr, const char *suba
 // Makes buffer~ NAME, or gives an existing one this size and rate (main thread only).
 // Its samples start at 0.0.
 t_object *host_buffer(const std::string &name, long frames, long channels, double rate);
+// Frees buffer~ NAME as closing its patcher would: the holders of references to it are
+// notified first; false when there is no such buffer (main thread only).
+bool host_buffer_delete(const std::string &name);
 // The buffer~ object called NAME, or null.
 t_object *host_buffer_find(const char *name);
 // Sets every sample of buffer~ NAME (main thread only); false when there is no such buffer.

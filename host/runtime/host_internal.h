@@ -131,6 +131,7 @@ t_class *host_find_box_class(const char *name);
 // Runs the class's constructor; what it makes belongs to the new instance.
 t_object *host_construct(t_class *c, long argc, t_atom *argv);
 t_max_err host_dispatch(t_object *x, t_symbol *s, long argc, t_atom *argv);
+bool host_has_method(const t_object *x, const t_symbol *s);
 const char *host_externals_dir();
 
 // Attributes.
@@ -145,6 +146,17 @@ void host_buffer_ref_free(t_object *ref);
 
 // Strings.
 void host_string_free(t_object *x);
+
+// The second thread, on which Max delivers timed messages (Overdrive): script lines run
+// there one at a time, in order. Idle when nothing is queued or running there.
+void host_scheduler_line(const std::string &line);
+bool host_scheduler_idle();
+bool host_scheduler_take_failure();   // a line there could not be run since the last call; clears it
+// Sends a message to instance ID unless it has been freed; false when there is none, or no
+// message. An instance is freed only between two such messages.
+bool host_send_to(const std::string &id, const std::vector<t_atom> &message);
+void host_hold_instances();
+void host_release_instances();
 
 // Threads.
 bool host_threads_running();
@@ -163,5 +175,8 @@ void host_rule_queue_on_main_thread(bool running, const char *what);
 void host_rule_instance_objects_released(const t_object *instance);
 void host_rule_join_once(bool live);
 void host_rule_release_matches_retain(const char *dictionary, long retains);
+void host_rule_notify_defined(const t_object *holder, bool defined);
+void host_rule_reference_notified(const t_object *holder, const char *buffer, const char *message, bool told);
+void host_rule_no_claim_at_free(const char *buffer, long claims);
 
 #endif

@@ -85,3 +85,27 @@ void host_rule_release_matches_retain(const char *dictionary, long retains)
         host_rule_broken("release matches retain", "dictionary %s released more often than retained",
                          dictionary);
 }
+
+void host_rule_notify_defined(const t_object *holder, bool defined)
+{
+    if (!defined)
+        host_rule_broken("buffer reference notified",
+                         "%s holds a buffer reference but has no \"notify\" method to pass notifications to it",
+                         host_instance_label(holder).c_str());
+}
+
+void host_rule_reference_notified(const t_object *holder, const char *buffer, const char *message, bool told)
+{
+    if (!told)
+        host_rule_broken("buffer reference notified",
+                         "%s did not pass \"%s\" of buffer~ %s to its reference with buffer_ref_notify",
+                         host_instance_label(holder).c_str(), message, buffer);
+}
+
+void host_rule_no_claim_at_free(const char *buffer, long claims)
+{
+    if (claims > 0)
+        host_rule_broken("no claim at free",
+                         "buffer~ %s was freed with %ld claim(s) on its samples: a holder did not let go when told",
+                         buffer, claims);
+}

@@ -9,6 +9,8 @@ namespace {
 
 std::mutex instance_mutex;
 std::vector<std::pair<std::string, t_object *>> instances;   // in order of creation
+// Held by a message from the second thread and by the free of an instance.
+std::recursive_mutex delivery_mutex;
 
 auto find_id(const std::string &id)
 {
@@ -85,8 +87,31 @@ t_max_err host_send(t_object *x, const std::vector<t_atom> &message)
     return host_dispatch(x, selector, (long)args.size(), args.empty() ? nullptr : args.data());
 }
 
+bool host_send_to(const std::string &id, const std::vector<t_atom> &message)
+{
+    std::lock_guard<std::recursive_mutex> hold(delivery_mutex);
+    t_object *x = host_instance(id);
+    if (!x || message.empty())
+        return false;
+    host_send(x, message);
+    return true;
+}
+
+void host_hold_instances()
+{
+    delivery_mutex.lock();
+}
+
+void host_release_instances()
+{
+    delivery_mutex.unlock();
+}
+
 void host_free_all()
 {
+    // What the second thread still has to deliver goes first.
+    while (!host_scheduler_idle())
+        host_idle(1);
     for (;;) {
         t_object *x;
         {

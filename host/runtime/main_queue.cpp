@@ -188,7 +188,7 @@ bool host_wait(double seconds)
         // Counted before the check, so that a thread ending after it ends the wait below.
         unsigned long seen = wakeups_so_far();
         // Threads first: what a thread queued before it ended is then in the queue.
-        bool threads_done = !host_threads_running();
+        bool threads_done = host_scheduler_idle() && !host_threads_running();
         {
             std::lock_guard<std::mutex> lock(queue_mutex);
             if (threads_done && queue.empty())

@@ -203,6 +203,23 @@ std::string run_free(const script_line &line)
     return "";
 }
 
+std::string run_delete(const script_line &line)
+{
+    if (line.size() != 2)
+        return "usage: delete NAME";
+    if (!host_buffer_delete(line.words[1]))
+        return "unknown buffer~ " + line.words[1];
+    return "";
+}
+
+std::string run_scheduler(const script_line &line)
+{
+    if (line.size() < 2)
+        return "usage: scheduler LINE...";
+    host_scheduler_line(line.text_from(1));
+    return "";
+}
+
 // A cord's line runs inside an outlet call, where the main thread must not be pumped: the
 // outlet may be firing from a queued function, which would then run others inside it.
 std::string run_cord(const script_line &line, bool once)
@@ -244,7 +261,7 @@ const command commands[] = {
     {"buffer~", run_buffer}, {"fill", run_fill},   {"dict", run_dict},   {"new", run_new},
     {"wait", run_wait},      {"idle", run_idle},   {"write", run_write}, {"print", run_print},
     {"dump", run_dump},      {"get", run_get},     {"free", run_free},   {"on", run_on},
-    {"once", run_once},
+    {"once", run_once},      {"delete", run_delete}, {"scheduler", run_scheduler},
 };
 
 std::string run_message(const script_line &line)
@@ -290,10 +307,12 @@ bool host_take_timeout()
 }
 
 // A cord that failed inside this line's outlet calls, or while the main thread was pumped
-// since the last line, stops the script as this line's own failure would.
+// since the last line, and a line of the second thread that failed since the last line,
+// stop the script as this line's own failure would.
 int host_run_line(const std::string &text)
 {
     bool ran = host_script_line(text);
     bool cords_stopped = host_cords_take_stop();
-    return ran && !cords_stopped ? 0 : 2;
+    bool scheduler_failed = host_scheduler_take_failure();
+    return ran && !cords_stopped && !scheduler_failed ? 0 : 2;
 }

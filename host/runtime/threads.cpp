@@ -10,6 +10,8 @@
 
 namespace {
 
+const size_t HOST_THREAD_STACK = 8 << 20;
+
 struct thread_rec {
     t_object ob;
     pthread_t handle;
@@ -76,8 +78,10 @@ long systhread_create(method entryproc, void *arg, long stacksize, long priority
     t->priority = (int)priority;
     pthread_attr_t attr;
     pthread_attr_init(&attr);
-    if (stacksize > 0)
-        pthread_attr_setstacksize(&attr, std::max((size_t)stacksize, (size_t)PTHREAD_STACK_MIN));
+    // The host's threads get a stack of their own size, whatever the process's stack limit
+    // (which sets the default of every other thread).
+    size_t size = stacksize > 0 ? (size_t)stacksize : HOST_THREAD_STACK;
+    pthread_attr_setstacksize(&attr, std::max(size, (size_t)PTHREAD_STACK_MIN));
     {
         std::lock_guard<std::mutex> lock(thread_mutex);
         live_threads.push_back(t);

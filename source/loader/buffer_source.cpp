@@ -12,22 +12,28 @@ enum { VORLO_BLOCK_FRAMES = 1024 };
 // What the load knows of its source, held by the loader thread.
 typedef struct _vorlo_bufferLoad {
     int64_t frames;   // the source's length in frames
-    double length;    // the same in seconds
+    int channels;
+    double length;    // the source's length in seconds
     double start;     // seconds
 } t_vorlo_bufferLoad;
 
+// The reference and the object are taken together under the mutex, so that the notification
+// of the source's free finds both or neither.
 static bool vorlo_takeSource(t_vorlo *x)
 {
-    x->sourceSym = gensym(x->sourceSym->s_name + strlen("buffer="));
+    t_symbol *name = gensym(x->sourceSym->s_name + strlen("buffer="));
     if (x->attrs.debug)
-        object_post(&x->ob, "import from source buffer: %s", x->sourceSym->s_name);
+        object_post(&x->ob, "import from source buffer: %s", name->s_name);
+    systhread_mutex_lock(x->mutex);
+    x->sourceSym = name;
     object_free(x->source_buffer_ref);
-    x->source_buffer_ref = buffer_ref_new(&x->ob, x->sourceSym);
-    if (!buffer_ref_exists(x->source_buffer_ref)) {
-        object_error(&x->ob, "the source buffer~ does not exist: %s", x->sourceSym->s_name);
+    x->source_buffer_ref = buffer_ref_new(&x->ob, name);
+    x->source_buffer_obj = buffer_ref_getobject(x->source_buffer_ref);
+    systhread_mutex_unlock(x->mutex);
+    if (!x->source_buffer_obj) {
+        object_error(&x->ob, "the source buffer~ does not exist: %s", name->s_name);
         return false;
     }
-    x->source_buffer_obj = buffer_ref_getobject(x->source_buffer_ref);
     // The target is resized before the source is read (importreplace) or written while it
     // is read (import): a buffer~ cannot be its own source.
     if (x->buffer_obj == x->source_buffer_obj) {
@@ -57,6 +63,7 @@ static bool vorlo_measureSource(t_vorlo *x, t_vorlo_bufferLoad *load)
 {
     int rate = x->codecCtx->sample_rate;
     load->frames = buffer_getframecount(x->source_buffer_obj);
+    load->channels = vorlo_ff_channels(x->codecCtx);
     load->length = rate > 0 ? (double)load->frames / rate : 0;
     if (rate <= 0 || !(load->length > 0) || vorlo_ff_channels(x->codecCtx) <= 0) {
         object_error(&x->ob, "Can not calculate length in samples.");
@@ -128,38 +135,55 @@ static bool vorlo_makeBlockFrame(t_vorlo *x)
     return true;
 }
 
-// Both buffers stay locked for the whole copy: the target first, then the source.
-static bool vorlo_lockBoth(t_vorlo *x)
+// The source's samples are claimed for the copy of one block at a time, as the target's
+// are for each write, so that an edit of either waits for one block at most. A source
+// whose size has changed ends the copy with the error bang. False when nothing may be copied.
+static bool vorlo_claimSource(t_vorlo *x, const t_vorlo_bufferLoad *load, float **samples)
 {
-    if (!vorlo_lockTarget(x))
-        return false;
-    x->sourceSamples = buffer_locksamples(x->source_buffer_obj);
-    if (x->sourceSamples)
-        return true;
-    vorlo_unlockTarget(x);
-    object_error(&x->ob, "the samples of the source buffer~ could not be locked: %s", x->sourceSym->s_name);
+    while (vorlo_going(x) && !x->writeFailed) {
+        *samples = buffer_locksamples(x->source_buffer_obj);
+        bool kept = buffer_getframecount(x->source_buffer_obj) == load->frames &&
+                    buffer_getchannelcount(x->source_buffer_obj) == load->channels;
+        if (*samples && kept)
+            return true;
+        if (*samples)
+            buffer_unlocksamples(x->source_buffer_obj);
+        if (!kept) {
+            object_error(&x->ob, "the source buffer~ %s was resized during the load: the load stopped",
+                         x->sourceSym->s_name);
+            x->writeFailed = 1;
+        } else {
+            systhread_sleep(1);
+        }
+    }
     return false;
 }
 
-static void vorlo_unlockBoth(t_vorlo *x)
+// One block from position `from` (interleaved samples) of the source; past its end the
+// block is silence, so that a resampler's delay never leaves the copy short of input.
+static bool vorlo_fillBlock(t_vorlo *x, const t_vorlo_bufferLoad *load, int64_t from)
 {
-    buffer_unlocksamples(x->source_buffer_obj);
-    x->sourceSamples = nullptr;
-    vorlo_unlockTarget(x);
-}
-
-// One block from position `from` (interleaved samples) of a source of `total` samples;
-// past its end the block is silence, so that a resampler's delay never leaves the copy
-// short of input.
-static void vorlo_fillBlock(t_vorlo *x, int64_t from, int64_t total)
-{
+    float *source;
+    if (!vorlo_claimSource(x, load, &source))
+        return false;
     float *block = (float *)x->frame->extended_data[0];
-    int64_t count = (int64_t)VORLO_BLOCK_FRAMES * vorlo_ff_channels(x->codecCtx);
+    int64_t count = (int64_t)VORLO_BLOCK_FRAMES * load->channels;
+    int64_t total = load->frames * load->channels;
     int64_t copied = total - from < 0 ? 0 : total - from < count ? total - from : count;
     if (copied > 0)
-        memcpy(block, x->sourceSamples + from, (size_t)copied * sizeof(float));
+        memcpy(block, source + from, (size_t)copied * sizeof(float));
+    buffer_unlocksamples(x->source_buffer_obj);
     if (copied < count)
         memset(block + copied, 0, (size_t)(count - copied) * sizeof(float));
+    return true;
+}
+
+static void vorlo_writeBlock(t_vorlo *x)
+{
+    if (!vorlo_claimTarget(x))
+        return;
+    vorlo_writeDecodedFrame(x, x->codecCtx, x->frame);
+    vorlo_unlockTarget(x);
 }
 
 // The copy ends when the target's section is written or a stop is asked for; false when a
@@ -168,14 +192,12 @@ static void vorlo_fillBlock(t_vorlo *x, int64_t from, int64_t total)
 // block: that is no failure.)
 static bool vorlo_copyBlocks(t_vorlo *x, const t_vorlo_bufferLoad *load)
 {
-    int64_t channels = vorlo_ff_channels(x->codecCtx);
-    int64_t position = (int64_t)floor(load->start * x->codecCtx->sample_rate + 0.5) * channels;
-    int64_t total = buffer_getframecount(x->source_buffer_obj) * channels;
+    int64_t position = (int64_t)floor(load->start * x->codecCtx->sample_rate + 0.5) * load->channels;
     bool listSent = false;
     while (x->index < x->indexLimit) {
-        vorlo_fillBlock(x, position, total);
-        position += channels * VORLO_BLOCK_FRAMES;
-        vorlo_writeDecodedFrame(x, x->codecCtx, x->frame);
+        if (vorlo_fillBlock(x, load, position))
+            vorlo_writeBlock(x);
+        position += load->channels * VORLO_BLOCK_FRAMES;
         if (!vorlo_going(x) || x->writeFailed)
             return true;
         if (x->index == 0 && !vorlo_resamplerHolds(x)) {
@@ -196,22 +218,18 @@ static bool vorlo_copyBlocks(t_vorlo *x, const t_vorlo_bufferLoad *load)
 static void vorlo_completeCopy(t_vorlo *x)
 {
     av_frame_unref(x->frame);
-    vorlo_unlockBoth(x);
     avcodec_free_context(&x->codecCtx);
     swr_free(&x->swrCtx);
     buffer_setdirty(x->buffer_obj);
     vorlo_releaseTarget(x);
-    object_free(x->source_buffer_ref);
-    x->source_buffer_ref = nullptr;
     bool failed = x->writeFailed && vorlo_going(x);
     vorlo_closeTrace(x, failed ? "load cut short: what was written is kept" : "SUCCESS");
     vorlo_raise(x, failed ? VORLO_NOTE_ERR : VORLO_NOTE_DONE);
-    systhread_exit(0);
 }
 
 void vorlo_loadFromBuffer(t_vorlo *x)
 {
-    t_vorlo_bufferLoad load = {0, 0, 0};
+    t_vorlo_bufferLoad load = {0, 0, 0, 0};
     if (!vorlo_prepareSource(x, &load)) {
         vorlo_errorExit(x);
         return;
@@ -221,14 +239,13 @@ void vorlo_loadFromBuffer(t_vorlo *x)
         vorlo_errorExit(x);
         return;
     }
-    if (!vorlo_lockBoth(x)) {
+    if (!vorlo_lockTarget(x)) {
         av_frame_unref(x->frame);
         vorlo_errorExit(x);
         return;
     }
     if (!vorlo_copyBlocks(x, &load)) {
         av_frame_unref(x->frame);
-        vorlo_unlockBoth(x);
         buffer_setdirty(x->buffer_obj);
         vorlo_errorExit(x);
         return;

@@ -7,6 +7,9 @@
 #include <math.h>
 #include <string.h>
 
+#include <exception>
+#include <new>
+
 // The second run of a replace goes on past the first run's start until the first run's
 // output has settled: it must then have written the same samples, within this tolerance,
 // for this long.
@@ -62,13 +65,11 @@ static void vorlo_normalEnd(t_vorlo *x, const t_vorlo_load *load)
 {
     vorlo_warnDamage(x, load);
     bool failed = (load->failed || x->writeFailed) && vorlo_going(x);
-    vorlo_unlockTarget(x);
     vorlo_releaseLoad(x);
     buffer_setdirty(x->buffer_obj);
     vorlo_releaseTarget(x);
     vorlo_closeTrace(x, failed ? "load cut short: what was written is kept" : "SUCCESS");
     vorlo_raise(x, failed ? VORLO_NOTE_ERR : VORLO_NOTE_DONE);
-    systhread_exit(0);
 }
 
 static void vorlo_infoEnd(t_vorlo *x)
@@ -77,7 +78,6 @@ static void vorlo_infoEnd(t_vorlo *x)
     vorlo_releaseTarget(x);
     vorlo_closeTrace(x, "SUCCESS");
     vorlo_raise(x, VORLO_NOTE_STARTREAD);
-    systhread_exit(0);
 }
 
 // Every failure before the target was locked, and every stop before decoding.
@@ -91,9 +91,6 @@ void vorlo_errorExit(t_vorlo *x)
         vorlo_closeTrace(x, "aborting thread ! reason: -Abort Request-");
     }
     vorlo_releaseTarget(x);
-    object_free(x->source_buffer_ref);
-    x->source_buffer_ref = nullptr;
-    systhread_exit(0);
 }
 
 // --- opening ---------------------------------------------------------------------------
@@ -360,8 +357,10 @@ static void vorlo_placeFrame(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *fram
 
 static void vorlo_writeLastFrame(t_vorlo *x)
 {
-    if (vorlo_anchorLastFrame(x))
+    if (vorlo_anchorLastFrame(x) && vorlo_claimTarget(x)) {
         vorlo_writeHeld(x, x->codecCtx);
+        vorlo_unlockTarget(x);
+    }
 }
 
 int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
@@ -371,6 +370,17 @@ int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
         vorlo_placeFrame(x, codecCtx, frame);
         av_frame_unref(frame);
     }
+    return ret;
+}
+
+// The frames of one packet are written under one claim on the target (see
+// vorlo_claimTarget); without it they wait in the decoder for a run that is ending anyway.
+static int vorlo_receiveClaimed(t_vorlo *x)
+{
+    if (!vorlo_claimTarget(x))
+        return AVERROR(EAGAIN);
+    int ret = vorlo_receiveAndHandle(x, x->codecCtx, x->frame);
+    vorlo_unlockTarget(x);
     return ret;
 }
 
@@ -434,7 +444,7 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
         ret = avcodec_send_packet(x->codecCtx, &x->packet);
         av_packet_unref(&x->packet);
         if (ret == 0)
-            ret = vorlo_receiveAndHandle(x, x->codecCtx, x->frame);
+            ret = vorlo_receiveClaimed(x);
         load->lastPacketBad = 0;
         if (ret != AVERROR(EAGAIN))
             vorlo_dropPacket(x, load, ret);
@@ -448,7 +458,10 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
 static int vorlo_runKept(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
 {
     for (int i = 0; i < x->keptCount; i++) {
-        vorlo_placeFrame(x, x->codecCtx, x->keptFrames[i]);
+        if (vorlo_claimTarget(x)) {
+            vorlo_placeFrame(x, x->codecCtx, x->keptFrames[i]);
+            vorlo_unlockTarget(x);
+        }
         av_frame_free(&x->keptFrames[i]);
         int state = vorlo_runGoesOn(x, load, end);
         if (state != VORLO_RUN_GOING)
@@ -465,7 +478,7 @@ static void vorlo_drain(t_vorlo *x, t_vorlo_load *load)
         load->failed = 1;
         return;
     }
-    int ret = vorlo_receiveAndHandle(x, x->codecCtx, x->frame);
+    int ret = vorlo_receiveClaimed(x);
     if (ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
         object_error(&x->ob, "Receive-error while draining decoder");
         load->failed = 1;
@@ -476,8 +489,19 @@ static void vorlo_drain(t_vorlo *x, t_vorlo_load *load)
 // the buffer silent rather than holding what it held before.
 static void vorlo_silenceTail(t_vorlo *x)
 {
+    if (!vorlo_claimTarget(x))
+        return;
     for (vorlo_count i = x->index > 0 ? x->index : 0; i < x->indexLimit; i++)
         x->targetSamples[i] = 0.0f;
+    vorlo_unlockTarget(x);
+}
+
+static void vorlo_flushClaimed(t_vorlo *x)
+{
+    if (!vorlo_claimTarget(x))
+        return;
+    vorlo_flushResampler(x, x->codecCtx);
+    vorlo_unlockTarget(x);
 }
 
 static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
@@ -495,7 +519,7 @@ static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
     if (!kept)
         vorlo_drain(x, load);
     vorlo_writeLastFrame(x);
-    vorlo_flushResampler(x, x->codecCtx);
+    vorlo_flushClaimed(x);
     // What the decoder held back may be the first that reached the section.
     vorlo_announceStart(x, load);
     return result;
@@ -559,35 +583,50 @@ static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
 }
 
-void *vorlo_threadproc_load(t_vorlo *x)
+static void vorlo_load(t_vorlo *x)
 {
     t_vorlo_load load;
     memset(&load, 0, sizeof load);
     x->writeFailed = 0;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
-    if (!vorlo_going(x)) {
+    if (!vorlo_going(x))
         vorlo_errorExit(x);
-        return nullptr;
-    }
-    if (x->sourceIsBuffer) {
+    else if (x->sourceIsBuffer)
         vorlo_loadFromBuffer(x);
-        return nullptr;
-    }
-    if (!vorlo_prepare(x, &load)) {
+    else if (!vorlo_prepare(x, &load))
         vorlo_errorExit(x);
-        return nullptr;
-    }
-    if (x->isInfo) {
+    else if (x->isInfo)
         vorlo_infoEnd(x);
-        return nullptr;
-    }
-    if (!vorlo_prepareTarget(x, &load)) {
+    else if (!vorlo_prepareTarget(x, &load))
         vorlo_errorExit(x);
-        return nullptr;
+    else {
+        vorlo_firstRun(x, &load);
+        if (vorlo_going(x) && !load.failed && !x->writeFailed && !vorlo_takesSection(x) && load.seeked)
+            vorlo_secondRun(x, &load);
+        vorlo_normalEnd(x, &load);
     }
-    vorlo_firstRun(x, &load);
-    if (vorlo_going(x) && !load.failed && !x->writeFailed && !vorlo_takesSection(x) && load.seeked)
-        vorlo_secondRun(x, &load);
-    vorlo_normalEnd(x, &load);
+}
+
+// What an exception interrupted is let go of as the error exit lets go.
+static void vorlo_exceptionExit(t_vorlo *x, const char *what)
+{
+    vorlo_unlockTarget(x);
+    vorlo_stopPrefault(x);
+    object_error(&x->ob, "the load failed: %s", what);
+    vorlo_errorExit(x);
+}
+
+// The host is C: an exception that left the thread would end it, and the patch with it.
+void *vorlo_threadproc_load(t_vorlo *x)
+{
+    try {
+        vorlo_load(x);
+    } catch (const std::bad_alloc &) {
+        vorlo_exceptionExit(x, "out of memory");
+    } catch (const std::exception &e) {
+        vorlo_exceptionExit(x, e.what());
+    } catch (...) {
+        vorlo_exceptionExit(x, "an unknown failure");
+    }
     return nullptr;
 }

@@ -76,7 +76,7 @@ static bool vorlo_handOver(t_vorlo_fifo *fifo, const uint8_t *chunk, size_t coun
 }
 
 // Opening waits for a writer, reading for its data: both may block for ever.
-static void vorlo_readFifoThread(t_vorlo_fifo *fifo)
+static void vorlo_readFifoFile(t_vorlo_fifo *fifo)
 {
     std::vector<uint8_t> chunk(VORLO_FIFO_CHUNK);
     FILE *file = std::fopen(fifo->path.c_str(), "rb");
@@ -93,13 +93,25 @@ static void vorlo_readFifoThread(t_vorlo_fifo *fifo)
         vorlo_handOver(fifo, nullptr, 0, true, error);
     else
         std::fclose(file);
+}
+
+// A read that runs out of memory ends the input with that error: nothing escapes the thread.
+static void vorlo_readFifoThread(t_vorlo_fifo *fifo)
+{
+    try {
+        vorlo_readFifoFile(fifo);
+    } catch (...) {
+        std::lock_guard<std::mutex> hold(fifo->lock);
+        fifo->ended = true;
+        fifo->error = AVERROR(ENOMEM);
+        fifo->arrived.notify_one();
+    }
     vorlo_letGoOfFifo(fifo);
 }
 
-// FFmpeg's read: what the thread has read, the end, or AVERROR_EXIT as soon as a stop asks.
-static int vorlo_readFifo(void *opaque, uint8_t *buf, int size)
+// What the thread has read, the end, or AVERROR_EXIT as soon as a stop asks.
+static int vorlo_takeFifoData(t_vorlo_fifo *fifo, uint8_t *buf, int size)
 {
-    t_vorlo_fifo *fifo = (t_vorlo_fifo *)opaque;
     std::unique_lock<std::mutex> hold(fifo->lock);
     while (fifo->next == fifo->data.size() && !fifo->ended) {
         if (!vorlo_going(fifo->x))
@@ -121,6 +133,28 @@ static int vorlo_readFifo(void *opaque, uint8_t *buf, int size)
     return (int)count;
 }
 
+// FFmpeg's read. FFmpeg is C: nothing may leave this function but its result.
+static int vorlo_readFifo(void *opaque, uint8_t *buf, int size)
+{
+    try {
+        return vorlo_takeFifoData((t_vorlo_fifo *)opaque, buf, size);
+    } catch (...) {
+        return AVERROR(EIO);
+    }
+}
+
+static bool vorlo_startFifoThread(t_vorlo *x, t_vorlo_fifo *fifo, const char *path)
+{
+    try {
+        fifo->path = path;
+        std::thread(vorlo_readFifoThread, fifo).detach();
+        return true;
+    } catch (const std::exception &e) {
+        object_error(&x->ob, "could not start a thread to read the FIFO: %s", e.what());
+        return false;
+    }
+}
+
 int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
 {
     *pb = nullptr;
@@ -135,10 +169,13 @@ int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
         av_free(buffer);
         return AVERROR(ENOMEM);
     }
-    fifo->path = path;
     fifo->x = x;
-    std::thread(vorlo_readFifoThread, fifo).detach();
-    return 0;
+    if (vorlo_startFifoThread(x, fifo, path))
+        return 0;
+    delete fifo;
+    av_freep(&(*pb)->buffer);
+    avio_context_free(pb);
+    return AVERROR(EAGAIN);
 }
 
 void vorlo_freeFifoReader(AVIOContext **pb)

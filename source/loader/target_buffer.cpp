@@ -1,7 +1,7 @@
 // The target buffer~ before and after writing: a buffer~ may be resized only on the main
 // thread, so the loader asks for the size it needs and waits, unless the buffer~ already
 // has it; then it holds the samples locked for the whole of the decoding.
-#include "object_record.h"
+#include "loader.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -29,12 +29,16 @@ void vorlo_freeResizeWakeup(t_vorlo *x)
 }
 
 // Taking the mutex after the change orders it before the loader's test or after its
-// sleep began, so that the notification is never lost between the two.
+// sleep began, so that the notification is never lost between the two. A mutex that fails
+// (the system's error) leaves the loader to its 30 s wait rather than end the host.
 void vorlo_wakeResizeWait(t_vorlo *x)
 {
     if (!x->resizeWakeup)
         return;
-    { std::lock_guard<std::mutex> lock(x->resizeWakeup->mutex); }
+    try {
+        std::lock_guard<std::mutex> lock(x->resizeWakeup->mutex);
+    } catch (...) {
+    }
     x->resizeWakeup->changed.notify_all();
 }
 
@@ -145,6 +149,7 @@ int vorlo_resizeTarget(t_vorlo *x)
 
 // The host may not have honoured the resize: the buffer as it is decides how far the
 // writer may go, and a buffer with another channel count cannot take the result's rows.
+// The claim is let go at once: the writer claims the samples for each frame it writes.
 bool vorlo_lockTarget(t_vorlo *x)
 {
     x->targetSamples = x->buffer_obj ? buffer_locksamples(x->buffer_obj) : nullptr;
@@ -152,21 +157,52 @@ bool vorlo_lockTarget(t_vorlo *x)
         object_error(&x->ob, "the samples of the target buffer~ could not be locked: nothing was written");
         return false;
     }
-    vorlo_count frames = buffer_getframecount(x->buffer_obj);
-    vorlo_count channels = buffer_getchannelcount(x->buffer_obj);
-    if (channels != x->resultChannels) {
-        vorlo_unlockTarget(x);
+    x->claimFrames = buffer_getframecount(x->buffer_obj);
+    x->claimChannels = buffer_getchannelcount(x->buffer_obj);
+    vorlo_unlockTarget(x);
+    if (x->claimChannels != x->resultChannels) {
         object_error(&x->ob, "the target buffer~ has %lld channels instead of %i: nothing was written",
-                     (long long)channels, x->resultChannels);
+                     (long long)x->claimChannels, x->resultChannels);
         return false;
     }
-    vorlo_count room = frames * channels - x->writeOffset;
+    vorlo_count room = x->claimFrames * x->claimChannels - x->writeOffset;
     if (room < x->indexLimit) {
         object_warn(&x->ob, "the target buffer~ holds only %lld frames of %lld: the rest is not written",
-                    (long long)frames, (long long)((x->writeOffset + x->indexLimit) / x->resultChannels));
+                    (long long)x->claimFrames, (long long)((x->writeOffset + x->indexLimit) / x->resultChannels));
         x->indexLimit = room > 0 ? room : 0;
     }
     return true;
+}
+
+// Whether the target still has the size that the load first claimed. Called holding a claim,
+// or after one was refused: the size may then be changing.
+static bool vorlo_keepsSize(t_vorlo *x)
+{
+    return buffer_getframecount(x->buffer_obj) == x->claimFrames &&
+           buffer_getchannelcount(x->buffer_obj) == x->claimChannels;
+}
+
+// An edit of the buffer~ from the patch (a resize, a read) waits for the claims on its samples
+// to end, so the writer claims them for one frame at a time. A claim refused while an edit
+// runs is tried again after it; a size that has changed ends the load with the error bang,
+// keeping what it wrote, since its rows no longer fit. False when nothing may be written.
+bool vorlo_claimTarget(t_vorlo *x)
+{
+    while (vorlo_going(x) && !x->writeFailed) {
+        x->targetSamples = buffer_locksamples(x->buffer_obj);
+        bool kept = vorlo_keepsSize(x);
+        if (x->targetSamples && kept)
+            return true;
+        vorlo_unlockTarget(x);
+        if (!kept) {
+            object_error(&x->ob, "the target buffer~ %s was resized during the load: the load stopped",
+                         x->viewName ? x->viewName->s_name : "");
+            x->writeFailed = 1;
+        } else {
+            systhread_sleep(1);
+        }
+    }
+    return false;
 }
 
 void vorlo_unlockTarget(t_vorlo *x)

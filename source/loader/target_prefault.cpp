@@ -4,7 +4,8 @@
 // thread of the loader's own faults them in ahead of the writer, on another core: it
 // writes to each page in order without changing a sample and publishes how far it has
 // come; the writer waits, should it ever catch up, before writing past that point. Pages
-// that are there already cost it a write each.
+// that are there already cost it a write each. It claims the samples for each step, as the
+// writer does for each frame, and gives up once they are being edited or have moved.
 #include "object_record.h"
 
 #include <atomic>
@@ -21,17 +22,45 @@ struct _vorlo_prefault {
     std::atomic<vorlo_count> touched;  // every page below this index has been written to
     std::atomic<bool> stop;
     vorlo_count end;
+    t_buffer_obj *buffer;
+    float *samples;                    // where the samples were when the thread started
+    vorlo_count offset;                // of the result in them
 };
 
-static void vorlo_prefaultThread(float *samples, _vorlo_prefault *p)
+// One step under a claim; false when the samples are being edited or have moved.
+static bool vorlo_prefaultStep(_vorlo_prefault *p, vorlo_count at, vorlo_count next)
+{
+    float *samples = buffer_locksamples(p->buffer);
+    bool same = samples == p->samples;
+    if (same)
+        vorlo_touchForWriting(samples + p->offset + at, (int)(next - at));
+    if (samples)
+        buffer_unlocksamples(p->buffer);
+    return same;
+}
+
+// A thread that gives up says it has come to the end, so that the writer waits no longer.
+static void vorlo_prefaultThread(_vorlo_prefault *p)
 {
     for (vorlo_count at = p->touched.load(std::memory_order_relaxed); at < p->end;) {
         if (p->stop.load(std::memory_order_relaxed))
             return;
         vorlo_count next = at + VORLO_PREFAULT_STEP < p->end ? at + VORLO_PREFAULT_STEP : p->end;
-        vorlo_touchForWriting(samples + at, (int)(next - at));
+        if (!vorlo_prefaultStep(p, at, next))
+            next = p->end;
         p->touched.store(next, std::memory_order_release);
         at = next;
+    }
+}
+
+// The thread only saves time: a load whose thread cannot start goes on without it.
+static bool vorlo_runPrefault(_vorlo_prefault *p)
+{
+    try {
+        p->thread = std::thread(vorlo_prefaultThread, p);
+        return true;
+    } catch (...) {
+        return false;
     }
 }
 
@@ -46,7 +75,15 @@ void vorlo_startPrefault(t_vorlo *x, vorlo_count from)
     p->touched.store(from, std::memory_order_relaxed);
     p->stop.store(false, std::memory_order_relaxed);
     p->end = end;
-    p->thread = std::thread(vorlo_prefaultThread, x->targetSamples + x->writeOffset, p);
+    p->buffer = x->buffer_obj;
+    p->samples = buffer_locksamples(p->buffer);
+    p->offset = x->writeOffset;
+    if (p->samples)
+        buffer_unlocksamples(p->buffer);
+    if (!p->samples || !vorlo_runPrefault(p)) {
+        delete p;
+        return;
+    }
     x->prefault = p;
 }
 

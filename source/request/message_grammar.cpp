@@ -330,7 +330,13 @@ static void vorlo_startLoader(t_vorlo *x)
     if (x->debug)
         object_post(&x->ob, "----- start decoding %s",
                     x->dictFilepath ? string_getptr(x->dictFilepath) : x->sourceSym->s_name);
-    systhread_create((method)vorlo_threadproc_load, x, 0, 0, 0, &x->loader_thread);
+    if (systhread_create((method)vorlo_threadproc_load, x, 0, 0, 0, &x->loader_thread) == 0)
+        return;
+    x->loader_thread = nullptr;
+    vorlo_releaseDictPath(x);
+    vorlo_releaseTarget(x);
+    object_error(&x->ob, "could not start a thread for the load");
+    outlet_bang(x->out_error);
 }
 
 // Everything after the source, and the target: an info request needs neither.
@@ -357,7 +363,10 @@ void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
     }
     if (vorlo_parseSource(x, s, argv) != 0)
         return;
-    if (!x->isInfo && vorlo_parseTargetRequest(x, argc, argv) != 0)
+    // An info request writes into no buffer~: it holds none that could go away under it.
+    if (x->isInfo)
+        vorlo_releaseTarget(x);
+    else if (vorlo_parseTargetRequest(x, argc, argv) != 0)
         return;
     vorlo_startLoader(x);
 }

@@ -9,6 +9,8 @@ t_symbol *_sym_importreplace;
 t_symbol *_sym_import;
 t_symbol *_sym_unspecified;
 t_symbol *_sym_buffer;
+t_symbol *symfree;
+t_symbol *symunbinding;
 
 // Indexed by the `resample` attribute; entry 0 stands for "keep the rate" and is no rate.
 int32_t vorlo_samplerates[VORLO_SAMPLERATES] = {
@@ -42,7 +44,6 @@ static void vorlo_addGeneralAttrs(t_class *c)
     CLASS_ATTR_SAVE(c, "resample", 0);
 
     CLASS_ATTR_ATOM(c, "metadatadict", 0, t_vorlo, metadatadict);
-    CLASS_ATTR_ACCESSORS(c, "metadatadict", (method)0L, vorlo_setattr_metadatadict);
     CLASS_ATTR_STYLE_LABEL(c, "metadatadict", 0, "text", "Specify a dict name to get file metadata");
     CLASS_ATTR_SAVE(c, "metadatadict", 0);
 
@@ -85,6 +86,15 @@ static void vorlo_addImportAttrs(t_class *c)
     CLASS_ATTR_ORDER(c, "fadeout_exp", 0, "10");
 }
 
+// Every attribute is stored through vorlo_setattr, which moves the value to the main thread.
+static void vorlo_addSetters(t_class *c)
+{
+    static const char *const names[] = {"resample", "metadatadict", "debug", "stream_nb", "import_mix",
+                                        "import_gain", "fadein", "fadein_exp", "fadeout", "fadeout_exp"};
+    for (const char *name : names)
+        CLASS_ATTR_ACCESSORS(c, name, (method)0L, vorlo_setattr);
+}
+
 void ext_main(void *r)
 {
     (void)r;
@@ -96,6 +106,7 @@ void ext_main(void *r)
     class_addmethod(c, (method)vorlo_set,      "set",           A_GIMME, 0);
     class_addmethod(c, (method)vorlo_assist,   "assist",        A_CANT,  0);
     class_addmethod(c, (method)vorlo_dblclick, "dblclick",      A_CANT,  0);
+    class_addmethod(c, (method)vorlo_notify,   "notify",        A_CANT,  0);
     class_addmethod(c, (method)vorlo_replace,  "replace",       A_GIMME, 0);
     class_addmethod(c, (method)vorlo_break,    "break",                  0);
     class_addmethod(c, (method)vorlo_replace,  "info",          A_GIMME, 0);
@@ -104,6 +115,7 @@ void ext_main(void *r)
 
     vorlo_addGeneralAttrs(c);
     vorlo_addImportAttrs(c);
+    vorlo_addSetters(c);
 
     class_register(CLASS_BOX, c);
     s_vorlo_class = c;
@@ -114,6 +126,8 @@ void ext_main(void *r)
     _sym_import = gensym("import");
     _sym_unspecified = gensym("unspecified");
     _sym_buffer = gensym("buffer");
+    symfree = gensym("free");
+    symunbinding = gensym("globalsymbol_unbinding");
 
     object_post(nullptr, "vorlo~ 2023/05/14 vorlo.example");
 }

@@ -105,8 +105,6 @@ void vorlo_free(t_vorlo *x)
     av_packet_unref(&x->packet);
     swr_free(&x->swrCtx);
     vorlo_releaseTarget(x);
-    object_free(x->source_buffer_ref);
-    x->source_buffer_ref = nullptr;
     // A request that failed after reading a dictionary leaves its path for the next one.
     vorlo_releaseDictPath(x);
     systhread_mutex_free(x->mutex);

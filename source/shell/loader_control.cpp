@@ -1,5 +1,5 @@
-// The main thread's hold on a load: the target name, stopping the loader, help texts, the
-// buffer view and the metadatadict setter.
+// The main thread's hold on a load: the target name, stopping the loader, the buffer~s that
+// go away under it, help texts and the buffer view.
 #include "object_record.h"
 
 void vorlo_set(t_vorlo *x, t_symbol *s, long argc, t_atom *argv)
@@ -14,17 +14,22 @@ void vorlo_doset(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
         object_error(&x->ob, "You need to provide a buffer~ name as argument for the \"set\" message");
         return;
     }
-    // A running load keeps its buffer object; only the reference goes, and the mutex keeps
-    // the loader's end from releasing it a second time.
-    vorlo_releaseTarget(x);
+    // A running load keeps its target and the reference through which it hears that the
+    // target goes away; the next request takes the new name.
     x->buffer_name = atom_getsym(argv);
 }
 
+// The mutex orders this with the notifications that compare their sender with the load's
+// buffer~s.
 void vorlo_releaseTarget(t_vorlo *x)
 {
     systhread_mutex_lock(x->mutex);
     object_free(x->buffer_ref);
     x->buffer_ref = nullptr;
+    x->buffer_obj = nullptr;
+    object_free(x->source_buffer_ref);
+    x->source_buffer_ref = nullptr;
+    x->source_buffer_obj = nullptr;
     systhread_mutex_unlock(x->mutex);
 }
 
@@ -64,9 +69,55 @@ bool vorlo_stopForRequest(t_vorlo *x)
     return x->request_serial == serial;
 }
 
+// A break may come on the scheduler thread (a metro): the join waits on the main thread.
 void vorlo_break(t_vorlo *x)
 {
+    defer(x, (method)vorlo_doBreak, nullptr, 0, nullptr);
+}
+
+void vorlo_doBreak(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
+{
+    (void)s;
+    (void)argc;
+    (void)argv;
     vorlo_stopForRequest(x);
+}
+
+// The name of the running load's buffer~ that `sender` is, or null; a load that has ended
+// has let go of both (vorlo_releaseTarget). Called with the mutex held.
+static t_symbol *vorlo_heldBufferName(const t_vorlo *x, const void *sender)
+{
+    if (!sender || !x->loader_thread)
+        return nullptr;
+    if (sender == x->buffer_obj)
+        return x->viewName;
+    return sender == x->source_buffer_obj ? x->sourceSym : nullptr;
+}
+
+// The load lets go of the buffer~ before the host frees it: it is stopped and joined here,
+// and its end is told as an error on the next turn, never inside the free.
+static void vorlo_stopForLostBuffer(t_vorlo *x, t_symbol *name)
+{
+    int32_t notes = vorlo_joinLoader(x);
+    object_error(&x->ob, "the buffer~ %s went away during the load: the load stopped", name->s_name);
+    notes = (notes & VORLO_NOTE_STARTREAD) | VORLO_NOTE_ERR;
+    for (int32_t note = VORLO_NOTE_STARTREAD; note <= VORLO_NOTE_ERR; note <<= 1)
+        if (notes & note)
+            vorlo_raise(x, note);
+}
+
+t_max_err vorlo_notify(t_vorlo *x, t_symbol *s, t_symbol *msg, void *sender, void *data)
+{
+    systhread_mutex_lock(x->mutex);
+    t_symbol *lost = msg == symfree || msg == symunbinding ? vorlo_heldBufferName(x, sender) : nullptr;
+    if (x->buffer_ref)
+        buffer_ref_notify(x->buffer_ref, s, msg, sender, data);
+    if (x->source_buffer_ref)
+        buffer_ref_notify(x->source_buffer_ref, s, msg, sender, data);
+    systhread_mutex_unlock(x->mutex);
+    if (lost)
+        vorlo_stopForLostBuffer(x, lost);
+    return MAX_ERR_NONE;
 }
 
 void vorlo_assist(t_vorlo *x, void *b, long m, long a, char *s)
@@ -96,11 +147,4 @@ void vorlo_dblclick(t_vorlo *x)
     if (buffer_ref_exists(ref))
         buffer_view(buffer_ref_getobject(ref));
     object_free(ref);
-}
-
-t_max_err vorlo_setattr_metadatadict(t_vorlo *x, void *attr, long argc, t_atom *argv)
-{
-    (void)attr;
-    atom_setsym(&x->metadatadict, argc && argv ? atom_getsym(argv) : gensym(""));
-    return MAX_ERR_NONE;
 }

@@ -14,15 +14,20 @@ void vorlo_raise(t_vorlo *x, int32_t note)
     }
 }
 
-void vorlo_startReadNotify(t_vorlo *x)
+static void vorlo_sendList(t_vorlo *x)
 {
-    x->raised &= ~VORLO_NOTE_STARTREAD;
     uint32_t serial = x->request_serial;
     outlet_list(x->out_props, nullptr, VORLO_PROPS, x->file_props);
     // Writing has begun: the rest of the load may yield to the host's own work. A request
     // that the list itself set off has a loader of its own, which keeps its priority.
     if (x->loader_thread && x->request_serial == serial)
         systhread_setpriority(x->loader_thread, -1);
+}
+
+void vorlo_startReadNotify(t_vorlo *x)
+{
+    x->raised &= ~VORLO_NOTE_STARTREAD;
+    vorlo_sendList(x);
 }
 
 // An import shortens a fade longer than itself in the attribute too, unless the patch has
@@ -37,27 +42,35 @@ static void vorlo_returnShortenedFades(t_vorlo *x)
     x->shortenedFadeout = -1.0f;
 }
 
+static void vorlo_bangEnd(t_vorlo *x, void *outlet)
+{
+    vorlo_returnShortenedFades(x);
+    outlet_bang(outlet);
+}
+
 void vorlo_errNotify(t_vorlo *x)
 {
     x->raised &= ~VORLO_NOTE_ERR;
-    vorlo_returnShortenedFades(x);
-    outlet_bang(x->out_error);
+    vorlo_bangEnd(x, x->out_error);
 }
 
 void vorlo_done(t_vorlo *x)
 {
     x->raised &= ~VORLO_NOTE_DONE;
-    vorlo_returnShortenedFades(x);
-    outlet_bang(x->out_done);
+    vorlo_bangEnd(x, x->out_done);
 }
 
+// The notifications of a stopped load, whose bits the stop has taken from `raised` already.
+// A cord may answer the list with a request of its own: from then on the fades and `raised`
+// are the new load's, and the stopped load's end is not told.
 void vorlo_deliverNotes(t_vorlo *x, int32_t notes)
 {
+    uint32_t serial = x->request_serial;
     // The resize of a stopped load is never delivered: nothing waits for it any more.
     if (notes & VORLO_NOTE_STARTREAD)
-        vorlo_startReadNotify(x);
-    if (notes & VORLO_NOTE_ERR)
-        vorlo_errNotify(x);
-    if (notes & VORLO_NOTE_DONE)
-        vorlo_done(x);
+        vorlo_sendList(x);
+    if ((notes & VORLO_NOTE_ERR) && x->request_serial == serial)
+        vorlo_bangEnd(x, x->out_error);
+    if ((notes & VORLO_NOTE_DONE) && x->request_serial == serial)
+        vorlo_bangEnd(x, x->out_done);
 }

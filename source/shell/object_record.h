@@ -59,17 +59,20 @@ typedef struct _vorlo_attrs {
 
 typedef struct _vorlo {
     t_object ob;
-    t_buffer_ref *buffer_ref;        // target of the current load; guarded by mutex
+    // The buffer~s of the current load, set and released under the mutex; a notification
+    // that one goes away stops the load that holds it.
+    t_buffer_ref *buffer_ref;        // target of the current load
     t_buffer_obj *buffer_obj;        // borrowed from buffer_ref
     t_buffer_ref *source_buffer_ref; // source of a buffer-to-buffer import
     t_buffer_obj *source_buffer_obj;
     t_symbol *buffer_name;           // target buffer~ name
     vorlo_count index;               // next write position, interleaved samples
     vorlo_count indexLimit;          // exclusive bound of index
-    float *targetSamples;            // locked target samples
-    float *sourceSamples;            // locked source samples
+    float *targetSamples;            // the target's samples while the writer claims them, else null
+    vorlo_count claimFrames;         // the target's size when the load first claimed it: a claim
+    vorlo_count claimChannels;       // that finds another has met a resize by the patch
     t_systhread loader_thread;
-    t_systhread_mutex mutex;         // guards buffer_ref
+    t_systhread_mutex mutex;         // guards the buffer~s above
     struct _vorlo_resizeWakeup *resizeWakeup; // the loader waits on it for the main thread's resize
     struct _vorlo_prefault *prefault;         // faults the target's pages in ahead of the writer; null: none
     t_qelem *qelem_err;
@@ -184,6 +187,8 @@ extern t_symbol *_sym_importreplace;
 extern t_symbol *_sym_import;
 extern t_symbol *_sym_unspecified;
 extern t_symbol *_sym_buffer; // the codec word of a buffer~ source; the host has no common symbol for it
+extern t_symbol *symfree;      // the notifications of a buffer~ that goes away
+extern t_symbol *symunbinding;
 extern int32_t vorlo_samplerates[VORLO_SAMPLERATES];
 
 // The host hands deferred functions a 16-bit count; longer lists are cut, never wrapped.
@@ -200,18 +205,20 @@ void vorlo_free(t_vorlo *x);
 void vorlo_set(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
 void vorlo_doset(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
 void vorlo_break(t_vorlo *x);
+void vorlo_doBreak(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
+t_max_err vorlo_notify(t_vorlo *x, t_symbol *s, t_symbol *msg, void *sender, void *data);
 void vorlo_stopAll(t_vorlo *x);
 bool vorlo_stopForRequest(t_vorlo *x);                // the stop of a request; false when the patch sent a later one meanwhile
 void vorlo_assist(t_vorlo *x, void *b, long m, long a, char *s);
 void vorlo_dblclick(t_vorlo *x);
-t_max_err vorlo_setattr_metadatadict(t_vorlo *x, void *attr, long argc, t_atom *argv);
+t_max_err vorlo_setattr(t_vorlo *x, void *attr, long argc, t_atom *argv); // every attribute's setter
 void vorlo_startReadNotify(t_vorlo *x);
 void vorlo_errNotify(t_vorlo *x);
 void vorlo_done(t_vorlo *x);
 void vorlo_raise(t_vorlo *x, int32_t note);           // loader side: set a notification
 int32_t vorlo_joinLoader(t_vorlo *x);                 // stops and joins the loader; returns what it raised meanwhile
 void vorlo_deliverNotes(t_vorlo *x, int32_t notes);   // runs the startread, err and done notifications at once
-void vorlo_releaseTarget(t_vorlo *x);                 // frees buffer_ref under the mutex
+void vorlo_releaseTarget(t_vorlo *x);                 // lets go of the target and the source, under the mutex
 int32_t vorlo_resultRateIndex(const t_vorlo *x);      // the load's `resample`, or 0 when it names no rate
 
 // request: the four load messages
@@ -229,8 +236,9 @@ bool vorlo_makeResizeWakeup(t_vorlo *x);
 void vorlo_freeResizeWakeup(t_vorlo *x);
 void vorlo_wakeResizeWait(t_vorlo *x);                // after resize_done or abort_request has changed
 int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame); // places and writes what the decoder has ready
-bool vorlo_lockTarget(t_vorlo *x);                    // locks the target's samples for the decoding
-void vorlo_unlockTarget(t_vorlo *x);
+bool vorlo_lockTarget(t_vorlo *x);                    // checks the target's samples before the decoding
+bool vorlo_claimTarget(t_vorlo *x);                   // claims them for one write; false: write nothing
+void vorlo_unlockTarget(t_vorlo *x);                  // lets go of a claim, if one is held
 void vorlo_startPrefault(t_vorlo *x, vorlo_count from); // on the locked target, from index `from` to the result's end
 void vorlo_awaitPrefault(const t_vorlo *x, vorlo_count end); // before the writer writes below `end`
 void vorlo_stopPrefault(t_vorlo *x);

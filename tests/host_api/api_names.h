@@ -13,6 +13,7 @@
     X(systhread_create) X(systhread_join) X(systhread_exit) X(systhread_sleep)                          \
     X(systhread_setpriority) X(systhread_mutex_new) X(systhread_mutex_lock) X(systhread_mutex_unlock)   \
     X(systhread_mutex_free) X(buffer_ref_new) X(buffer_ref_exists) X(buffer_ref_getobject)              \
+    X(buffer_ref_notify)                                                                                \
     X(buffer_getframecount) X(buffer_getchannelcount) X(buffer_getsamplerate) X(buffer_locksamples)     \
     X(buffer_unlocksamples) X(buffer_setdirty) X(buffer_view) X(typedmess)                              \
     X(dictobj_findregistered_retain) X(dictobj_release) X(dictionary_clear) X(dictionary_appendlong)    \

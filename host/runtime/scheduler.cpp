@@ -1,0 +1,91 @@
+// The second thread: Max delivers timed messages (a metro, MIDI, clocks) on a scheduler
+// thread of high priority when Overdrive is on. Script lines sent there run one at a time,
+// in order. A message goes to the instance right there; an edit of a buffer~ (making,
+// sizing, filling or freeing it) is passed on to the main thread, as the real buffer~
+// defers its edits.
+#include "host_internal.h"
+#include "headless_host.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// Never destroyed: the thread waits on them until the process ends.
+std::mutex &scheduler_mutex = *new std::mutex();
+std::condition_variable &scheduler_work = *new std::condition_variable();
+std::deque<std::string> &lines = *new std::deque<std::string>();
+bool running_line = false;     // guarded by scheduler_mutex
+bool started = false;
+std::atomic<bool> failed{false};
+
+bool is_buffer_edit(const std::string &word)
+{
+    return word == "buffer~" || word == "delete" || word == "fill";
+}
+
+void run_on_main(void *, t_symbol *line, short, t_atom *)
+{
+    host_script_line(line->s_name);
+}
+
+// A line that fails stops the script as a line of the main thread would (host_run_line).
+void run_line(const std::string &line)
+{
+    std::vector<std::string> words = host_split_words(line, nullptr);
+    if (!words.empty() && is_buffer_edit(words[0])) {
+        defer(nullptr, (method)run_on_main, gensym(line.c_str()), 0, nullptr);
+        return;
+    }
+    std::vector<t_atom> message = host_parse_atoms(line);
+    if (!message.empty())
+        message.erase(message.begin());
+    if (words.empty() || !host_send_to(words[0], message)) {
+        host_script_error("cannot run \"scheduler " + line + "\": no instance " + (words.empty() ? "" : words[0]) +
+                          ", or no message for it");
+        failed = true;
+    }
+}
+
+void scheduler_thread()
+{
+    std::unique_lock<std::mutex> lock(scheduler_mutex);
+    for (;;) {
+        scheduler_work.wait(lock, [] { return !lines.empty(); });
+        std::string line = lines.front();
+        lines.pop_front();
+        running_line = true;
+        lock.unlock();
+        run_line(line);
+        lock.lock();
+        running_line = false;
+        host_wake_main();
+    }
+}
+
+} // namespace
+
+void host_scheduler_line(const std::string &line)
+{
+    std::lock_guard<std::mutex> lock(scheduler_mutex);
+    if (!started) {
+        std::thread(scheduler_thread).detach();
+        started = true;
+    }
+    lines.push_back(line);
+    scheduler_work.notify_one();
+}
+
+bool host_scheduler_idle()
+{
+    std::lock_guard<std::mutex> lock(scheduler_mutex);
+    return lines.empty() && !running_line;
+}
+
+bool host_scheduler_take_failure()
+{
+    return failed.exchange(false);
+}
