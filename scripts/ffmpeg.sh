@@ -52,9 +52,11 @@ configure_args=(
 if [ "$platform" = windows ]; then
   # Debian 12's windres runs its whole --preprocessor value as one program name, which fails on
   # FFmpeg 4.3's version-resource rule: without a windres the DLLs go without that resource.
-  # libgcc is linked in, so that the DLLs import Windows' own DLLs only.
+  # libgcc and winpthread (whose clock_gettime and nanosleep libavutil calls) are linked in, so
+  # that the DLLs import Windows' own DLLs only.
   configure_args+=(--enable-cross-compile --cross-prefix=x86_64-w64-mingw32- --arch=x86_64
-                   --target-os=mingw32 --windres=/bin/false --extra-ldflags=-static-libgcc)
+                   --target-os=mingw32 --windres=/bin/false --extra-ldflags=-static-libgcc
+                   --extra-libs=-l:libwinpthread.a)
 else
   # $ORIGIN/../lib: the programs find their own libraries wherever the prefix lies. configure
   # evaluates the value once (leaving \$$ORIGIN in config.mak), make turns $$ into $, and the
