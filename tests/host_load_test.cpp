@@ -218,3 +218,33 @@ TEST(RunScript, HelpAnywherePrintsItsUsage)
 }
 
 } // namespace
+
+// Threads that cannot start: a stack limit far beyond memory makes every thread of the
+// default size fail to start (the host gives its own threads a size of their own). The
+// FIFO's reader then ends the load with an error, the page-faulting helper is done without,
+// and nothing escapes to the host. ThreadSanitizer cannot run under such a limit.
+TEST(LoadCommandThreads, ThreadsThatCannotStartEndNoLoadBadly)
+{
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer maps memory that such a stack limit forbids";
+#endif
+    std::string fifo = fixture_dir_path("nothread.fifo");
+    std::string make = "rm -f " + fifo + " && mkfifo " + fifo;
+    ASSERT_EQ(system(make.c_str()), 0);
+    struct {
+        std::string writer, source, status_line;
+        int status;
+    } cases[] = {
+        // The writer gives up, since no reader may ever open the FIFO.
+        {"( timeout 10 sh -c 'cat " + fixture("s16.wav") + " >" + fifo + "' >/dev/null 2>&1 & ) && ", fifo,
+         "could not start a thread to read the FIFO", 1},
+        {"", fixture("long_stereo.flac"), "snd 2205000 2 44100.", 0},
+    };
+    for (const auto &c : cases) {
+        std::string dir = fresh_folder();
+        program_result r = run_in(dir, c.writer + "prlimit --stack=70368744177664 " + VORLO_HOST_PROGRAM + " load " +
+                                           c.source + " -o out.wav");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE((r.out + r.err).find(c.status_line), std::string::npos) << r.out << r.err;
+    }
+}

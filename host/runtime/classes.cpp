@@ -70,6 +70,7 @@ void free_instance(t_object *x)
         host_method_as<plain_method>(c->mfree)(x);
     host_set_current_owner(previous);
     host_rule_instance_objects_released(x);
+    host_queue_forget(x);
     host_instance_forget(x);
     host_object_kill(x);
     free(x);

@@ -162,6 +162,8 @@ void host_release_instances();
 bool host_threads_running();
 // Wakes a pump waiting for work: something was queued or a thread ended.
 void host_wake_main();
+// Drops the deferred calls queued for an object that is being freed.
+void host_queue_forget(const void *obj);
 
 // The host's rules, each checked by one function; a breach prints
 // "host rule broken: <rule>: <details>" on the standard error and aborts.

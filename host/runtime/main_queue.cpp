@@ -160,6 +160,16 @@ void qelem_free(t_qelem *x)
 
 } // extern "C"
 
+// A call deferred to an instance that is freed before it runs is dropped with it, as the
+// real host drops what it queued for a freed object.
+void host_queue_forget(const void *obj)
+{
+    std::lock_guard<std::mutex> lock(queue_mutex);
+    queue.erase(std::remove_if(queue.begin(), queue.end(),
+                               [obj](const queued_call &c) { return !c.qelem && c.obj == obj; }),
+                queue.end());
+}
+
 void host_wake_main()
 {
     {

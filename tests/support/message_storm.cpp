@@ -216,13 +216,26 @@ std::string run_message_storm(const uint8_t *data, size_t size, const StormFiles
                 host_run_line("free " + id(i));
             break;
         case 2:
-        case 3:
             m = load_message(&b, files);
+            break;
+        case 3:
+            // As a metro in Overdrive sends it: on the scheduler thread.
+            host_run_line("scheduler " + id(i) + (b.below(2) ? " replace " + files.flac : " importreplace buffer=sa"));
             break;
         case 4: m = attribute_message(&b, files); break;
         case 5: m = other_message(&b, files); break;
-        case 6: m = {sym_atom("break")}; break;
-        case 7: host_buffer(kBuffers[b.below(3)], b.next() * 40, 1 + b.below(4), 8000 + b.next() * 1000); break;
+        case 6:
+            if (b.below(2))
+                host_run_line("scheduler " + id(i) + " break");
+            else
+                m = {sym_atom("break")};
+            break;
+        case 7:
+            if (b.below(4) == 0)
+                host_buffer_delete(kBuffers[b.below(3)]);
+            else
+                host_buffer(kBuffers[b.below(3)], b.next() * 40, 1 + b.below(4), 8000 + b.next() * 1000);
+            break;
         case 8: host_idle(b.below(4)); break;
         case 9: host_run_line(cord_line(&b, files)); break;
         case 10: host_dictionary("da", {{"filename", b.below(2) ? "nofile.wav" : ""}, {"filepath", "/"}}); break;

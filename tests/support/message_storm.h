@@ -1,7 +1,8 @@
 // A storm of messages at vorlo~ instances in the in-process host, read from bytes: every
 // message and attribute with arguments of every type and of extreme values, sources that
 // exist and that do not, new instances and frees, breaks, patch cords that answer outlets
-// with messages, buffers resized and dictionaries replaced while loads run. The libFuzzer
+// with messages, buffers resized, freed and made again and dictionaries replaced while loads
+// run, breaks and loads sent on the scheduler thread. The libFuzzer
 // message fuzzer and a seeded test both play it; it uses no test framework.
 #ifndef VORLO_MESSAGE_STORM_H
 #define VORLO_MESSAGE_STORM_H
