@@ -135,36 +135,13 @@ static bool vorlo_makeBlockFrame(t_vorlo *x)
     return true;
 }
 
-// The source's samples are claimed for the copy of one block at a time, as the target's
-// are for each write, so that an edit of either waits for one block at most. A source
-// whose size has changed ends the copy with the error bang. False when nothing may be copied.
-static bool vorlo_claimSource(t_vorlo *x, const t_vorlo_bufferLoad *load, float **samples)
-{
-    while (vorlo_going(x) && !x->writeFailed) {
-        *samples = buffer_locksamples(x->source_buffer_obj);
-        bool kept = buffer_getframecount(x->source_buffer_obj) == load->frames &&
-                    buffer_getchannelcount(x->source_buffer_obj) == load->channels;
-        if (*samples && kept)
-            return true;
-        if (*samples)
-            buffer_unlocksamples(x->source_buffer_obj);
-        if (!kept) {
-            object_error(&x->ob, "the source buffer~ %s was resized during the load: the load stopped",
-                         x->sourceSym->s_name);
-            x->writeFailed = 1;
-        } else {
-            systhread_sleep(1);
-        }
-    }
-    return false;
-}
-
-// One block from position `from` (interleaved samples) of the source; past its end the
-// block is silence, so that a resampler's delay never leaves the copy short of input.
+// One block from position `from` (interleaved samples) of the source, under a claim of its
+// own as the target's writes are; past its end the block is silence, so that a resampler's
+// delay never leaves the copy short of input.
 static bool vorlo_fillBlock(t_vorlo *x, const t_vorlo_bufferLoad *load, int64_t from)
 {
     float *source;
-    if (!vorlo_claimSource(x, load, &source))
+    if (!vorlo_claimSamples(x, x->source_buffer_obj, load->frames, load->channels, "source", x->sourceSym, &source))
         return false;
     float *block = (float *)x->frame->extended_data[0];
     int64_t count = (int64_t)VORLO_BLOCK_FRAMES * load->channels;

@@ -58,6 +58,13 @@ void vorlo_errorExit(t_vorlo *x);
 // With debug on, the last line of a load's trace and the blank line after it.
 void vorlo_closeTrace(t_vorlo *x, const char *reason);
 
+// --- target_buffer.cpp -------------------------------------------------------------------
+
+// Claims the samples of buffer~ `b` (the load's "target" or "source", called `name`) while it
+// keeps the size the load measured; see vorlo_claimTarget.
+bool vorlo_claimSamples(t_vorlo *x, t_buffer_obj *b, vorlo_count frames, vorlo_count channels, const char *role,
+                        const t_symbol *name, float **samples);
+
 // --- buffer_source.cpp -------------------------------------------------------------------
 
 // The load of a "buffer=" source, from its preparation to one of its ends.

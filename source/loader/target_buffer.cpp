@@ -174,35 +174,37 @@ bool vorlo_lockTarget(t_vorlo *x)
     return true;
 }
 
-// Whether the target still has the size that the load first claimed. Called holding a claim,
-// or after one was refused: the size may then be changing.
-static bool vorlo_keepsSize(t_vorlo *x)
-{
-    return buffer_getframecount(x->buffer_obj) == x->claimFrames &&
-           buffer_getchannelcount(x->buffer_obj) == x->claimChannels;
-}
-
-// An edit of the buffer~ from the patch (a resize, a read) waits for the claims on its samples
-// to end, so the writer claims them for one frame at a time. A claim refused while an edit
-// runs is tried again after it; a size that has changed ends the load with the error bang,
-// keeping what it wrote, since its rows no longer fit. False when nothing may be written.
-bool vorlo_claimTarget(t_vorlo *x)
+// An edit of a buffer~ from the patch (a resize, a read) waits for the claims on its samples
+// to end, so the loader claims them for one packet or block at a time. A claim refused while
+// an edit runs is tried again after it; a size other than the one the load measured ends the
+// load with the error bang, keeping what it wrote, since its rows no longer fit. False when
+// nothing may be touched.
+bool vorlo_claimSamples(t_vorlo *x, t_buffer_obj *b, vorlo_count frames, vorlo_count channels, const char *role,
+                        const t_symbol *name, float **samples)
 {
     while (vorlo_going(x) && !x->writeFailed) {
-        x->targetSamples = buffer_locksamples(x->buffer_obj);
-        bool kept = vorlo_keepsSize(x);
-        if (x->targetSamples && kept)
+        *samples = buffer_locksamples(b);
+        bool kept = buffer_getframecount(b) == frames && buffer_getchannelcount(b) == channels;
+        if (*samples && kept)
             return true;
-        vorlo_unlockTarget(x);
+        if (*samples)
+            buffer_unlocksamples(b);
+        *samples = nullptr;
         if (!kept) {
-            object_error(&x->ob, "the target buffer~ %s was resized during the load: the load stopped",
-                         x->viewName ? x->viewName->s_name : "");
+            object_error(&x->ob, "the %s buffer~ %s was resized during the load: the load stopped", role,
+                         name ? name->s_name : "");
             x->writeFailed = 1;
         } else {
             systhread_sleep(1);
         }
     }
     return false;
+}
+
+bool vorlo_claimTarget(t_vorlo *x)
+{
+    return vorlo_claimSamples(x, x->buffer_obj, x->claimFrames, x->claimChannels, "target", x->viewName,
+                              &x->targetSamples);
 }
 
 void vorlo_unlockTarget(t_vorlo *x)
