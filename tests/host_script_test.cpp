@@ -79,6 +79,14 @@ const script_case script_cases[] = {
      {},
      {"vorlo-host: there is already an instance called p", "vorlo-host: cannot run \"new p probe\": cannot make p"}},
     {"bad_buffer_size", {"buffer~ bb -3"}, 2, {}, {"vorlo-host: cannot run \"buffer~ bb -3\": bad size or rate"}},
+    {"deleted_buffer_is_gone", {"buffer~ bb 10", "delete bb", "print bb"}, 2, {},
+     {"vorlo-host: cannot run \"print bb\": unknown buffer~ bb"}},
+    // The second thread: a message there, an edit passed to the main thread, and what cannot run.
+    {"scheduler_message_and_edit", {"new p probe", "buffer~ bb 10", "scheduler p later", "scheduler buffer~ bb 20 2", "wait", "print bb"},
+     0, {"p 1: bang", "bb 20 2 44100."}, {}},
+    {"scheduler_no_instance", {"scheduler nosuch x"}, 2, {},
+     {"vorlo-host: cannot run \"scheduler nosuch x\": the second thread runs a message to an instance, buffer~, fill or delete"}},
+    {"scheduler_edit_fails", {"scheduler delete nob", "wait"}, 2, {}, {"vorlo-host: cannot run \"delete nob\": unknown buffer~ nob"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Host, ScriptLines, ::testing::ValuesIn(script_cases),

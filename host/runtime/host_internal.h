@@ -149,9 +149,10 @@ void host_string_free(t_object *x);
 
 // The second thread, on which Max delivers timed messages (Overdrive): script lines run
 // there one at a time, in order. Idle when nothing is queued or running there.
-void host_scheduler_line(const std::string &line);
+// Queues LINE (its words too); what stops it from being sent, or "".
+std::string host_scheduler_line(const std::vector<std::string> &words, const std::string &line);
 bool host_scheduler_idle();
-bool host_scheduler_take_failure();   // a line there could not be run since the last call; clears it
+bool host_scheduler_take_failure();   // an edit sent there could not be run since the last call; clears it
 // Sends a message to instance ID unless it has been freed; false when there is none, or no
 // message. An instance is freed only between two such messages.
 bool host_send_to(const std::string &id, const std::vector<t_atom> &message);

@@ -27,27 +27,25 @@ bool is_buffer_edit(const std::string &word)
     return word == "buffer~" || word == "delete" || word == "fill";
 }
 
+// An edit that fails stops the script as a line of the main thread would (host_run_line).
 void run_on_main(void *, t_symbol *line, short, t_atom *)
 {
-    host_script_line(line->s_name);
+    if (!host_script_line(line->s_name))
+        failed = true;
 }
 
-// A line that fails stops the script as a line of the main thread would (host_run_line).
+// A message to an instance that has been freed since the line was sent goes nowhere, as a
+// message whose cord went with its object.
 void run_line(const std::string &line)
 {
     std::vector<std::string> words = host_split_words(line, nullptr);
-    if (!words.empty() && is_buffer_edit(words[0])) {
+    if (is_buffer_edit(words[0])) {
         defer(nullptr, (method)run_on_main, gensym(line.c_str()), 0, nullptr);
         return;
     }
     std::vector<t_atom> message = host_parse_atoms(line);
-    if (!message.empty())
-        message.erase(message.begin());
-    if (words.empty() || !host_send_to(words[0], message)) {
-        host_script_error("cannot run \"scheduler " + line + "\": no instance " + (words.empty() ? "" : words[0]) +
-                          ", or no message for it");
-        failed = true;
-    }
+    message.erase(message.begin());
+    host_send_to(words[0], message);
 }
 
 void scheduler_thread()
@@ -68,8 +66,10 @@ void scheduler_thread()
 
 } // namespace
 
-void host_scheduler_line(const std::string &line)
+std::string host_scheduler_line(const std::vector<std::string> &words, const std::string &line)
 {
+    if (words.empty() || (!is_buffer_edit(words[0]) && (words.size() < 2 || !host_instance(words[0]))))
+        return "the second thread runs a message to an instance, buffer~, fill or delete";
     std::lock_guard<std::mutex> lock(scheduler_mutex);
     if (!started) {
         std::thread(scheduler_thread).detach();
@@ -77,6 +77,7 @@ void host_scheduler_line(const std::string &line)
     }
     lines.push_back(line);
     scheduler_work.notify_one();
+    return "";
 }
 
 bool host_scheduler_idle()

@@ -216,8 +216,7 @@ std::string run_scheduler(const script_line &line)
 {
     if (line.size() < 2)
         return "usage: scheduler LINE...";
-    host_scheduler_line(line.text_from(1));
-    return "";
+    return host_scheduler_line(std::vector<std::string>(line.words.begin() + 1, line.words.end()), line.text_from(1));
 }
 
 // A cord's line runs inside an outlet call, where the main thread must not be pumped: the
@@ -307,8 +306,8 @@ bool host_take_timeout()
 }
 
 // A cord that failed inside this line's outlet calls, or while the main thread was pumped
-// since the last line, and a line of the second thread that failed since the last line,
-// stop the script as this line's own failure would.
+// since the last line, and an edit sent to the second thread that failed since the last
+// line, stop the script as this line's own failure would.
 int host_run_line(const std::string &text)
 {
     bool ran = host_script_line(text);
