@@ -59,7 +59,7 @@ static bool vorlo_sizeFits(const t_vorlo *x)
     return x->targetFrames == x->indexLimit / x->resultChannels && x->targetChannels == x->resultChannels;
 }
 
-static void vorlo_setTargetRate(t_vorlo *x)
+static void vorlo_setTargetRate(t_vorlo *x, t_buffer_obj *b)
 {
     if (vorlo_rateFits(x)) {
         if (x->attrs.debug)
@@ -68,12 +68,12 @@ static void vorlo_setTargetRate(t_vorlo *x)
     }
     t_atom rate;
     atom_setfloat(&rate, (float)x->resultSampleRate);
-    typedmess(x->buffer_obj, symsr, 1, &rate);
+    typedmess(b, symsr, 1, &rate);
     if (x->attrs.debug)
         object_post(&x->ob, "setting buffer sr (%i)", x->resultSampleRate);
 }
 
-static void vorlo_setTargetSize(t_vorlo *x)
+static void vorlo_setTargetSize(t_vorlo *x, t_buffer_obj *b)
 {
     vorlo_count frames = x->indexLimit / x->resultChannels;
     if (vorlo_sizeFits(x)) {
@@ -85,24 +85,29 @@ static void vorlo_setTargetSize(t_vorlo *x)
     t_atom size[2];
     atom_setlong(&size[0], (t_atom_long)frames);
     atom_setlong(&size[1], x->resultChannels);
-    typedmess(x->buffer_obj, symsizeinsamps, 2, size);
+    typedmess(b, symsizeinsamps, 2, size);
     if (x->attrs.debug)
         object_post(&x->ob, "setting buffer size (frames: %lld ch: %i)", (long long)frames, x->resultChannels);
 }
 
 // The rate before the size, then the loader may go on.
-static void vorlo_applyTargetFormat(t_vorlo *x)
+static void vorlo_applyTargetFormat(t_vorlo *x, t_buffer_obj *b)
 {
-    vorlo_setTargetRate(x);
-    vorlo_setTargetSize(x);
+    vorlo_setTargetRate(x, b);
+    vorlo_setTargetSize(x, b);
     vorlo_setResizeDone(x, 1);
 }
 
-// Main thread.
+// Main thread. A loader that gave up waiting has ended and let go of its target: nothing
+// waits for the resize any more.
 void vorlo_loadExitNotify(t_vorlo *x)
 {
     x->raised &= ~VORLO_NOTE_LOADEXIT;
-    vorlo_applyTargetFormat(x);
+    systhread_mutex_lock(x->mutex);
+    t_buffer_obj *target = x->buffer_obj;
+    systhread_mutex_unlock(x->mutex);
+    if (target)
+        vorlo_applyTargetFormat(x, target);
 }
 
 // The rate and size that the request found on the buffer~ are the result's, and the patch has
@@ -122,7 +127,7 @@ int vorlo_resizeTarget(t_vorlo *x)
     // end this wait.
     vorlo_setResizeDone(x, 0);
     if (vorlo_targetFits(x))
-        vorlo_applyTargetFormat(x);
+        vorlo_applyTargetFormat(x, x->buffer_obj);
     else
         vorlo_raise(x, VORLO_NOTE_LOADEXIT);
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
