@@ -1,28 +1,43 @@
-// What a path names, before FFmpeg reads it. A device is no audio file (one such as
-// /dev/zero never ends), and a FIFO is read by a thread of its own: a read that blocks in
-// the kernel while the FIFO's writer is silent cannot be interrupted, so the loader takes
-// that thread's data in short waits and leaves the thread behind on a stop. The thread
-// ends when the writer writes or goes away.
+// What a path names, before FFmpeg reads it, and how it is read.
+// - A device is no audio file (one such as /dev/zero or NUL never ends).
+// - A FIFO is read by a thread of its own: a read that blocks in the kernel while the
+//   FIFO's writer is silent cannot be interrupted, so the loader takes that thread's data in
+//   short waits and leaves the thread behind on a stop. The thread ends when the writer
+//   writes or goes away. A named pipe of Windows would block the same way without such a
+//   thread, and is refused.
+// - A file is read as it was when the load first opened it. FFmpeg's seeks and length
+//   measurements go wrong on a file that grows under them (a recording still being
+//   written), and one of its parsers crashes there; so the size stays, and reads end, where
+//   the file ended then.
+// Names are UTF-8 on every system, as the host hands them over; nothing here converts them
+// through a locale or a code page.
 #include "loader.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 // How long the loader waits for data before it looks for a stop again.
 static const std::chrono::milliseconds VORLO_FIFO_WAIT{20};
 static const size_t VORLO_FIFO_CHUNK = 32768;
 // What the thread reads ahead of the loader at most.
 static const size_t VORLO_FIFO_AHEAD = 1 << 20;
+static const int VORLO_FILE_CHUNK = 32768;
 
 // Shared by the reading thread and the loader; the last of the two to let go frees it.
 typedef struct _vorlo_fifo {
@@ -39,20 +54,90 @@ typedef struct _vorlo_fifo {
     t_vorlo *x = nullptr;
 } t_vorlo_fifo;
 
-static std::filesystem::file_type vorlo_fileType(const char *path)
+// A file as the load first found it.
+typedef struct _vorlo_snapshot {
+    AVIOContext *file;  // FFmpeg's own reading of files, which opens UTF-8 names everywhere
+    int64_t size;
+} t_vorlo_snapshot;
+
+typedef enum {
+    VORLO_INPUT_OTHER,  // missing, a folder, a URL: FFmpeg's to open and to report
+    VORLO_INPUT_FILE,
+    VORLO_INPUT_FIFO,
+    VORLO_INPUT_DEVICE,
+    VORLO_INPUT_PIPE,   // a named pipe of Windows
+} t_vorlo_inputKind;
+
+#ifdef _WIN32
+// \\.\pipe\NAME, with either kind of slash. Opening one to look at it would connect to
+// its server, so the name alone decides.
+static bool vorlo_namesPipe(const char *path)
 {
-    std::error_code error;
-    return std::filesystem::status(path, error).type();
+    static const char prefix[] = "//./pipe/";
+    for (size_t i = 0; prefix[i]; i++) {
+        char c = path[i] == '\\' ? '/' : (char)tolower((unsigned char)path[i]);
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
 }
+
+static t_vorlo_inputKind vorlo_inputKind(const char *path)
+{
+    if (vorlo_namesPipe(path))
+        return VORLO_INPUT_PIPE;
+    int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    wchar_t *wide = count > 0 ? (wchar_t *)av_malloc_array(count, sizeof(wchar_t)) : nullptr;
+    if (!wide || !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, count)) {
+        av_free(wide);
+        return VORLO_INPUT_OTHER;
+    }
+    // No access asked for: this looks at the object without reading it; the flag lets
+    // folders open too.
+    HANDLE handle = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    av_free(wide);
+    if (handle == INVALID_HANDLE_VALUE)
+        return VORLO_INPUT_OTHER;
+    t_vorlo_inputKind kind = VORLO_INPUT_OTHER;
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_CHAR)
+        kind = VORLO_INPUT_DEVICE;
+    else if (type == FILE_TYPE_PIPE)
+        kind = VORLO_INPUT_PIPE;
+    else if (type == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
+             !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        kind = VORLO_INPUT_FILE;
+    CloseHandle(handle);
+    return kind;
+}
+#else
+static t_vorlo_inputKind vorlo_inputKind(const char *path)
+{
+    struct stat status;
+    if (stat(path, &status) != 0)
+        return VORLO_INPUT_OTHER;
+    if (S_ISREG(status.st_mode))
+        return VORLO_INPUT_FILE;
+    if (S_ISFIFO(status.st_mode))
+        return VORLO_INPUT_FIFO;
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
+        return VORLO_INPUT_DEVICE;
+    return VORLO_INPUT_OTHER;
+}
+#endif
 
 const char *vorlo_refuseInput(const char *path)
 {
-    // What cannot be looked at (no such file, a URL, a symlink loop) and a folder are
-    // FFmpeg's to report.
-    std::filesystem::file_type type = vorlo_fileType(path);
-    if (type == std::filesystem::file_type::character || type == std::filesystem::file_type::block)
+    switch (vorlo_inputKind(path)) {
+    case VORLO_INPUT_DEVICE:
         return "it is a device, not a file";
-    return nullptr;
+    case VORLO_INPUT_PIPE:
+        return "it is a named pipe: on Windows vorlo~ reads files, not pipes";
+    default:
+        return nullptr;
+    }
 }
 
 static void vorlo_letGoOfFifo(t_vorlo_fifo *fifo)
@@ -155,11 +240,8 @@ static bool vorlo_startFifoThread(t_vorlo *x, t_vorlo_fifo *fifo, const char *pa
     }
 }
 
-int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
+static int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
 {
-    *pb = nullptr;
-    if (vorlo_fileType(path) != std::filesystem::file_type::fifo)
-        return 0;
     t_vorlo_fifo *fifo = new (std::nothrow) t_vorlo_fifo;
     uint8_t *buffer = (uint8_t *)av_malloc(VORLO_FIFO_CHUNK);
     if (fifo && buffer)
@@ -178,17 +260,90 @@ int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
     return AVERROR(EAGAIN);
 }
 
-void vorlo_freeFifoReader(AVIOContext **pb)
+static int vorlo_readSnapshot(void *opaque, uint8_t *buf, int size)
 {
-    if (!*pb)
-        return;
-    t_vorlo_fifo *fifo = (t_vorlo_fifo *)(*pb)->opaque;
+    t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)opaque;
+    int64_t left = snapshot->size - avio_tell(snapshot->file);
+    if (left <= 0)
+        return AVERROR_EOF;
+    int ret = avio_read_partial(snapshot->file, buf, (int)FFMIN(left, (int64_t)size));
+    return ret == 0 ? AVERROR_EOF : ret;
+}
+
+static int64_t vorlo_seekSnapshot(void *opaque, int64_t offset, int whence)
+{
+    t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)opaque;
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE)
+        return snapshot->size;
+    if (whence == SEEK_END)
+        return avio_seek(snapshot->file, snapshot->size + offset, SEEK_SET);
+    return avio_seek(snapshot->file, offset, whence);
+}
+
+static void vorlo_freeSnapshot(t_vorlo_snapshot *snapshot)
+{
+    if (snapshot)
+        avio_closep(&snapshot->file);
+    av_free(snapshot);
+}
+
+// The size is taken at the load's first opening and kept when the input is opened again.
+static int vorlo_openSnapshot(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb)
+{
+    t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)av_mallocz(sizeof *snapshot);
+    uint8_t *buffer = (uint8_t *)av_malloc(VORLO_FILE_CHUNK);
+    int ret = snapshot && buffer ? avio_open2(&snapshot->file, load->path, AVIO_FLAG_READ,
+                                              &x->formatCtx->interrupt_callback, nullptr)
+                                 : AVERROR(ENOMEM);
+    if (ret >= 0 && load->inputSize <= 0)
+        load->inputSize = avio_size(snapshot->file);
+    if (ret >= 0 && load->inputSize < 0)
+        ret = (int)load->inputSize;
+    if (ret >= 0) {
+        snapshot->size = load->inputSize;
+        *pb = avio_alloc_context(buffer, VORLO_FILE_CHUNK, 0, snapshot, vorlo_readSnapshot, nullptr,
+                                 vorlo_seekSnapshot);
+        ret = *pb ? 0 : AVERROR(ENOMEM);
+    }
+    if (ret != 0) {
+        vorlo_freeSnapshot(snapshot);
+        av_free(buffer);
+    }
+    return ret;
+}
+
+int vorlo_openReader(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb)
+{
+    *pb = nullptr;
+    switch (vorlo_inputKind(load->path)) {
+    case VORLO_INPUT_FIFO:
+        return vorlo_openFifoReader(x, load->path, pb);
+    case VORLO_INPUT_FILE:
+        return vorlo_openSnapshot(x, load, pb);
+    default:
+        return 0;
+    }
+}
+
+static void vorlo_letGoOfFifoReader(t_vorlo_fifo *fifo)
+{
     {
         std::lock_guard<std::mutex> hold(fifo->lock);
         fifo->abandoned = true;
         fifo->taken.notify_one();
     }
     vorlo_letGoOfFifo(fifo);
+}
+
+void vorlo_freeReader(AVIOContext **pb)
+{
+    if (!*pb)
+        return;
+    if ((*pb)->read_packet == vorlo_readFifo)
+        vorlo_letGoOfFifoReader((t_vorlo_fifo *)(*pb)->opaque);
+    else
+        vorlo_freeSnapshot((t_vorlo_snapshot *)(*pb)->opaque);
     av_freep(&(*pb)->buffer);
     avio_context_free(pb);
 }
@@ -197,5 +352,5 @@ void vorlo_closeInput(t_vorlo *x)
 {
     AVIOContext *own = x->formatCtx && (x->formatCtx->flags & AVFMT_FLAG_CUSTOM_IO) ? x->formatCtx->pb : nullptr;
     avformat_close_input(&x->formatCtx);
-    vorlo_freeFifoReader(&own);
+    vorlo_freeReader(&own);
 }

@@ -31,6 +31,7 @@ typedef struct _vorlo_load {
     int seeked;                 // the first run begins after a seek, not at the input's beginning
     int pendingPacket;          // x->packet holds the run's first packet, read to check the seek
     int failed;                 // a read or seek failure cut the load short
+    int64_t inputSize;          // bytes of the file when the load first opened it; 0: not yet
     t_vorlo_packetMark first;   // the input's first packet of the stream
 } t_vorlo_load;
 
@@ -131,10 +132,11 @@ void vorlo_dropKeptFrames(t_vorlo *x);
 
 // Why the path cannot be loaded although it exists (a device), or null.
 const char *vorlo_refuseInput(const char *path);
-// For a path that names a FIFO, a reader that a stop ends at once, for the format context's
-// pb; null for every other path, which FFmpeg opens itself. 0 or an FFmpeg error.
-int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb);
-void vorlo_freeFifoReader(AVIOContext **pb);
+// The reader of load->path for the format context's pb: for a FIFO one that a stop ends at
+// once, for a file one that keeps the size the load first found; null for every other
+// path, which FFmpeg opens itself. 0 or an FFmpeg error.
+int vorlo_openReader(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb);
+void vorlo_freeReader(AVIOContext **pb);
 // Closes formatCtx, and the reader of its own when it has one.
 void vorlo_closeInput(t_vorlo *x);
 

@@ -57,18 +57,18 @@ int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format
         return AVERROR(ENOMEM);
     x->formatCtx->interrupt_callback.callback = vorlo_interrupted;
     x->formatCtx->interrupt_callback.opaque = x;
-    AVIOContext *fifo = nullptr;
-    int ret = vorlo_openFifoReader(x, load->path, &fifo);
+    AVIOContext *reader = nullptr;
+    int ret = vorlo_openReader(x, load, &reader);
     if (ret != 0) {
         avformat_free_context(x->formatCtx);
         x->formatCtx = nullptr;
         return ret;
     }
-    x->formatCtx->pb = fifo;
+    x->formatCtx->pb = reader;
     ret = avformat_open_input(&x->formatCtx, load->path, format, nullptr);
     // A failed open frees the context but leaves a reader of one's own alone.
     if (ret != 0)
-        vorlo_freeFifoReader(&fifo);
+        vorlo_freeReader(&reader);
     if (ret != 0 || !vorlo_going(x))
         return ret != 0 ? ret : AVERROR_EXIT;
     avformat_find_stream_info(x->formatCtx, nullptr);
