@@ -3,6 +3,7 @@
 // the done bang, so that a failed load never touches an existing file.
 #include "load_command.h"
 #include "headless_host.h"
+#include "host_platform.h"
 
 #include <cerrno>
 #include <chrono>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -221,7 +221,7 @@ load_outcome run_load(t_object *x, const load_options &o)
 {
     load_outcome r;
     progress_line progress;
-    bool terminal = isatty(STDERR_FILENO);
+    bool terminal = host_stderr_is_terminal();
     host_capture(true);
     load_clock::time_point start = load_clock::now();
     host_send(x, load_message(o));
