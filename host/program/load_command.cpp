@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -244,11 +245,13 @@ bool write_output(const std::string &out)
 {
     std::string part = out + ".part" + std::to_string(getpid());
     std::string error;
-    if (host_write_wav("snd", part, &error) && rename(part.c_str(), out.c_str()) == 0)
-        return true;
-    if (error.empty())
-        error = "cannot rename " + part + " to " + out + ": " + strerror(errno);
-    remove(part.c_str());
+    if (host_write_wav("snd", part, &error)) {
+        std::string reason = host_rename(part, out);
+        if (reason.empty())
+            return true;
+        error = "cannot rename " + part + " to " + out + ": " + reason;
+    }
+    host_remove(part);
     fprintf(stderr, "vorlo-host: %s; nothing written\n", error.c_str());
     return false;
 }

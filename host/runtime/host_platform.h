@@ -26,6 +26,9 @@ host_ext_main_fn host_load_module(const std::string &path, std::string *error);
 bool host_is_file(const std::string &path);
 // fopen of a UTF-8 path (Windows takes the wide form; its narrow form is the ANSI code page).
 FILE *host_fopen(const std::string &path, const char *mode);
+// Renames a file over another one that may exist; "" or the reason why not.
+std::string host_rename(const std::string &from, const std::string &to);
+int host_remove(const std::string &path);
 // A path in the native form that path_nameconform gives: backslashes on Windows.
 std::string host_native_path(const std::string &path);
 

@@ -78,6 +78,15 @@ FILE *host_fopen(const std::string &path, const char *mode)
     return _wfopen(wide(path).c_str(), wide(mode).c_str());
 }
 
+std::string host_rename(const std::string &from, const std::string &to)
+{
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+        return "";
+    return last_error_text();
+}
+
+int host_remove(const std::string &path) { return _wremove(wide(path).c_str()); }
+
 std::string host_native_path(const std::string &path)
 {
     std::string native = path;
@@ -112,6 +121,8 @@ bool host_stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 
 #else
 
+#include <cerrno>
+#include <cstring>
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,6 +161,13 @@ bool host_is_file(const std::string &path)
 }
 
 FILE *host_fopen(const std::string &path, const char *mode) { return fopen(path.c_str(), mode); }
+
+std::string host_rename(const std::string &from, const std::string &to)
+{
+    return rename(from.c_str(), to.c_str()) == 0 ? "" : strerror(errno);
+}
+
+int host_remove(const std::string &path) { return remove(path.c_str()); }
 
 std::string host_native_path(const std::string &path) { return path; }
 
