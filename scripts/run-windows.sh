@@ -24,6 +24,8 @@ cmake -S "$top/host/windows" -B "$host" -DCMAKE_TOOLCHAIN_FILE="$top/packaging/m
 cmake --build "$host" -j"${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" >/dev/null
 
 export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=${WINEDEBUG:--all}
+# Neither .NET nor a browser engine: Wine does not offer to install them into a new prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 export VORLO_PATH="Z:$package/vorlo~/externals"
 mkdir -p "$WINEPREFIX"
 exec /usr/lib/wine/wine64 "$host/bin/vorlo-host.exe" "$@"

@@ -16,7 +16,7 @@ cmake --build "$linux_build" --target wine_loads -j"$(nproc)" >/dev/null
 "$top/tests/packaging/package_test.sh" "$top" "$top/build/windows"
 "$top/tests/packaging/windows_external_test.sh" "$top/build/windows/externals/vorlo~.mxe64" "$ffmpeg_prefix/include"
 
-export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=-all
+export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
 # A server that outlives each Wine program by 30 s: the programs of the run do not wait for
 # one to start. It fails when one is running already, which serves as well.
