@@ -270,7 +270,8 @@ struct StreamInfo {
 StreamInfo probe_stream(const std::string &path, int stream)
 {
     std::string text;
-    std::string cmd = reference_program("ffprobe", "VORLO_REFERENCE_FFPROBE") + " -v error -select_streams a:" + std::to_string(stream) +
+    std::string cmd = reference_program("ffprobe", "VORLO_REFERENCE_FFPROBE") + " -v error -select_streams a:" +
+                      std::to_string(stream) +
                       " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate" +
                       ":frame=sample_fmt -of flat " + shell_quoted(path) + " 2>/dev/null";
     StreamInfo info;
@@ -450,7 +451,8 @@ Decoded reference_decode(const std::string &path, int stream, int rate, int chan
     d.rate = rate ? rate : info.rate;
     d.channels = channels ? channels : info.channels;
     std::ostringstream cmd;
-    cmd << reference_program("ffmpeg", "VORLO_REFERENCE_FFMPEG") << " -nostdin -v error -i " << shell_quoted(path) << " -map 0:a:" << stream;
+    cmd << reference_program("ffmpeg", "VORLO_REFERENCE_FFMPEG") << " -nostdin -v error -i " << shell_quoted(path)
+        << " -map 0:a:" << stream;
     if (rate)
         cmd << " -ar " << rate;
     if (channels)

@@ -43,7 +43,8 @@ struct ScriptCase {
 
 std::vector<std::string> case_script(const ScriptCase &c)
 {
-    std::vector<std::string> lines = {"buffer~ b" + c.id + " " + c.buffer, "new " + c.id + " vorlo~ b" + c.id + " " + c.attributes};
+    std::vector<std::string> lines = {"buffer~ b" + c.id + " " + c.buffer,
+                                      "new " + c.id + " vorlo~ b" + c.id + " " + c.attributes};
     lines.insert(lines.end(), c.lines.begin(), c.lines.end());
     lines.push_back("wait 120");
     lines.push_back("write b" + c.id + " " + windows_path(wine_dir() + "/" + c.id + ".wav"));
@@ -106,7 +107,8 @@ WineRun run_all()
     for (size_t i = 0; i < kWholeFiles.size(); i++)
         add({whole_id(i), "", "", {whole_id(i) + " replace " + windows_path(fixture(kWholeFiles[i]))}});
     for (size_t i = 0; i < kSeams.size(); i++)
-        add({seam_id(i), "", "", {seam_id(i) + " " + seam_message(kSeams[i], windows_path(fixture(kSeams[i].fixture)))}});
+        add({seam_id(i), "", "",
+             {seam_id(i) + " " + seam_message(kSeams[i], windows_path(fixture(kSeams[i].fixture)))}});
     for (const ScriptCase &c : other_cases())
         add(c);
     std::string script = wine_dir() + "/cases.txt";
@@ -200,7 +202,9 @@ TEST_P(WholeFiles, BufferIsTheDecoding)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, WholeFiles, ::testing::Range<size_t>(0, kWholeFiles.size()),
-                         [](const ::testing::TestParamInfo<size_t> &info) { return case_name(kWholeFiles[info.param]); });
+                         [](const ::testing::TestParamInfo<size_t> &info) {
+                             return case_name(kWholeFiles[info.param]);
+                         });
 
 class Seams : public ::testing::TestWithParam<size_t> {};
 
