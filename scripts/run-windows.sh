@@ -12,7 +12,7 @@
 # ${XDG_CACHE_HOME:-~/.cache}/vorlo/wine (made on the first run, which takes a while).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/setup.sh" >&2
+# package.sh builds the external with scripts/build-windows.sh, which installs what is missing.
 zip=$("$top/scripts/package.sh" "$top/build/windows" "$top/build/vorlo~-package.zip" 2>/dev/null)
 package=$top/build/windows-package
 rm -rf "$package"
@@ -28,4 +28,7 @@ export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=${WINEDEB
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export VORLO_PATH="Z:$package/vorlo~/externals"
 mkdir -p "$WINEPREFIX"
+# Wine's server stays 30 s after the program ends (3 s by default), so that runs one after
+# another do not wait for it to start anew; it fails when one is running already.
+/usr/lib/wine/wineserver -p30 2>/dev/null || true
 exec /usr/lib/wine/wine64 "$host/bin/vorlo-host.exe" "$@"
