@@ -71,11 +71,12 @@ int host_load_external(const char *classname, const char *fallback_dir)
         }
     }
     std::string error;
-    host_ext_main_fn entry = host_load_module(path, &error);
+    void *module = nullptr;
+    host_ext_main_fn entry = host_load_module(path, &module, &error);
     if (!entry) {
         host_script_error("cannot load " + path + ": " + error);
         return -1;
     }
-    entry(nullptr);
+    entry(module);
     return 0;
 }

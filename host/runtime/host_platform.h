@@ -17,11 +17,11 @@
 std::string host_external_file(const std::string &classname);
 // What separates the folders of VORLO_PATH: ':' on Linux, ';' on Windows (C:/ has a colon).
 char host_path_list_separator();
-// Loads the external at `path` and gives its ext_main; null with `error` set when it
-// cannot. On Windows the DLLs that it imports are also looked for in the support folder
+// Loads the external at `path` and gives its ext_main and the module's handle (which
+// ext_main receives); null with `error` set when it cannot. On Windows the DLLs that it imports are also looked for in the support folder
 // beside its externals folder, as Max does for a package.
 typedef void (*host_ext_main_fn)(void *);
-host_ext_main_fn host_load_module(const std::string &path, std::string *error);
+host_ext_main_fn host_load_module(const std::string &path, void **module, std::string *error);
 
 bool host_is_file(const std::string &path);
 // fopen of a UTF-8 path (Windows takes the wide form; its narrow form is the ANSI code page).

@@ -47,7 +47,7 @@ std::string host_external_file(const std::string &classname) { return classname 
 
 char host_path_list_separator() { return ';'; }
 
-host_ext_main_fn host_load_module(const std::string &path, std::string *error)
+host_ext_main_fn host_load_module(const std::string &path, void **module, std::string *error)
 {
     std::wstring file = wide(host_native_path(path));
     size_t slash = file.find_last_of(L'\\');
@@ -56,12 +56,13 @@ host_ext_main_fn host_load_module(const std::string &path, std::string *error)
     DWORD attributes = GetFileAttributesW(support.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         AddDllDirectory(support.c_str());
-    HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-    if (!module) {
+    HMODULE handle = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (!handle) {
         *error = last_error_text();
         return nullptr;
     }
-    host_ext_main_fn entry = (host_ext_main_fn)(void *)GetProcAddress(module, "ext_main");
+    *module = handle;
+    host_ext_main_fn entry = (host_ext_main_fn)(void *)GetProcAddress(handle, "ext_main");
     if (!entry)
         *error = "no ext_main";
     return entry;
@@ -141,14 +142,14 @@ std::string host_external_file(const std::string &classname) { return classname 
 
 char host_path_list_separator() { return ':'; }
 
-host_ext_main_fn host_load_module(const std::string &path, std::string *error)
+host_ext_main_fn host_load_module(const std::string &path, void **module, std::string *error)
 {
-    void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
+    *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!*module) {
         *error = dlerror();
         return nullptr;
     }
-    host_ext_main_fn entry = (host_ext_main_fn)dlsym(module, "ext_main");
+    host_ext_main_fn entry = (host_ext_main_fn)dlsym(*module, "ext_main");
     if (!entry)
         *error = "no ext_main";
     return entry;
