@@ -42,6 +42,8 @@ endforeach()
 message(STATUS "FFmpeg DLLs: ${dlls}")
 string(REPLACE ";" "\n" dll_lines "${dlls}")
 file(WRITE ${CMAKE_BINARY_DIR}/ffmpeg-dlls.txt "${dll_lines}\n")
+# This build has no DLLs to put beside the external (see ffmpeg-windows-build.cmake).
+file(REMOVE_RECURSE ${CMAKE_BINARY_DIR}/support ${CMAKE_BINARY_DIR}/ffmpeg-build-info.txt)
 
 target_include_directories(vorlo_objects SYSTEM PRIVATE ${include_dir})
 add_custom_command(OUTPUT ${import_libs}

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows external and assembles the Max package folder vorlo~ as a zip:
 #   scripts/package.sh [BUILD_DIR [OUT.zip]]
-# The help patch, the reference page and package-info.json go in when packaging/ has them.
+# externals/vorlo~.mxe64; support/ with the FFmpeg DLLs it imports, FFMPEG-DLLS.txt (where
+# their source is) and FFmpeg's licence; the help patch, the reference page and
+# package-info.json when packaging/ has them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build/windows}
@@ -22,11 +24,32 @@ copy_if_made() { # FILE_UNDER_PACKAGING DEST_FOLDER
 copy_if_made "help/vorlo~.maxhelp" help
 copy_if_made "docs/refpages/vorlo~.maxref.xml" docs/refpages
 copy_if_made "package-info.json" .
-# Max finds the DLLs that an external needs in its package's support folder.
+# Max finds the DLLs that an external needs in its package's support folder: the build put
+# the FFmpeg DLLs that it was linked against into its own support/.
+dlls=("$build"/support/*.dll)
+if [ ! -f "${dlls[0]}" ] || [ ! -f "$build/ffmpeg-build-info.txt" ]; then
+  echo "scripts/package.sh: $build has no FFmpeg DLLs: build it against a Windows FFmpeg build (scripts/build-windows.sh)" >&2
+  exit 1
+fi
+cp "${dlls[@]}" "$pkg/support/"
+# The build information's first line: "ffmpeg DEBIAN_VERSION (SUITE), windows".
+read -r _ debian_version suite _ <"$build/ffmpeg-build-info.txt"
+suite=${suite//[(),]/}
+upstream=${debian_version#*:}
+upstream=${upstream%%-*}
 {
-  echo "vorlo~.mxe64 needs these FFmpeg DLLs (a 64-bit shared FFmpeg build of the same release) in this folder:"
-  cat "$build/ffmpeg-dlls.txt"
+  echo "vorlo~.mxe64 uses these DLLs of FFmpeg $upstream, in this folder:"
+  sed 's/^/  /' "$build/ffmpeg-dlls.txt"
+  echo
+  echo "FFmpeg is free software under the GNU Lesser General Public License, version 2.1 or later"
+  echo "(FFMPEG-LICENSE.txt); these DLLs hold LGPL parts only. They were built from the upstream"
+  echo "source ffmpeg_$upstream.orig.tar.xz, unchanged (without Debian's patches), of Debian's"
+  echo "source package ffmpeg, version $debian_version (Debian's $suite suite), which holds their"
+  echo "complete source: apt-get source ffmpeg=$debian_version. Configured with:"
+  sed -n '2s/ --prefix=[^ ]*//p' "$build/ffmpeg-build-info.txt"
 } >"$pkg/support/FFMPEG-DLLS.txt"
+tarball=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/ffmpeg/sources/$upstream/ffmpeg_$upstream.orig.tar.xz
+tar -xJOf "$tarball" "ffmpeg-$upstream/COPYING.LGPLv2.1" >"$pkg/support/FFMPEG-LICENSE.txt"
 
 mkdir -p "$(dirname "$out")"
 rm -f "$out"

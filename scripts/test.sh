@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test three times: in the plain build, under AddressSanitizer with
 # UndefinedBehaviorSanitizer, and under ThreadSanitizer (most tests run a loader thread
-# beside the main thread); then replays the fuzzers' regression inputs and fuzzes files for a
-# minute.
+# beside the main thread), the Windows build under Wine after the plain one; then replays the
+# fuzzers' regression inputs and fuzzes files for a minute.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
@@ -20,6 +20,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 mkdir -p "$top/build"
 run_suite "$top/build/plain" ""
+"$top/scripts/test-windows.sh" "$top/build/plain"
 run_suite "$top/build/asan" "address,undefined"
 run_suite "$top/build/tsan" "thread"
 "$top/scripts/fuzz.sh" message 0

@@ -204,7 +204,7 @@ const Refused kRefused[] = {
     {"urandom", [] { return std::string("/dev/urandom"); }, "it is a device, not a file"},
     // The name's extension makes FFmpeg take the endless zeros for MPEG audio.
     {"zero_as_mp3", [] { return symlink_to("zero.mp3", "/dev/zero"); }, "it is a device, not a file"},
-    {"folder", [] { return fixture_dir_path(""); }, "Is a directory"},
+    {"folder", [] { return fixture_dir_path(""); }, "it is a folder, not a file"},
     {"symlink_loop", symlink_loop, "Too many levels of symbolic links"},
 };
 

@@ -46,7 +46,7 @@ const ErrorCase kErrors[] = {
     {"text_file", "", "replace PATH", "notaudio.txt",
      {"vorlo~: error: Error opening file.-> PATH", "vorlo~: error: Invalid data found when processing input"}},
     {"a_folder", "", "replace PATH", "",
-     {"vorlo~: error: Error opening file.-> PATH", "vorlo~: error: Is a directory"}},
+     {"vorlo~: error: Error opening file.-> PATH", "vorlo~: error: it is a folder, not a file"}},
     {"no_audio_stream", "", "replace PATH", "videoonly.mkv",
      {"vorlo~: error: None of the available streams are audio streams.", "vorlo~: error: -> PATH"}},
     {"stream_nb_names_video", "@stream_nb 0", "replace PATH", "video.mkv",

@@ -3,6 +3,7 @@
 // the done bang, so that a failed load never touches an existing file.
 #include "load_command.h"
 #include "headless_host.h"
+#include "host_platform.h"
 
 #include <cerrno>
 #include <chrono>
@@ -221,7 +222,7 @@ load_outcome run_load(t_object *x, const load_options &o)
 {
     load_outcome r;
     progress_line progress;
-    bool terminal = isatty(STDERR_FILENO);
+    bool terminal = host_stderr_is_terminal();
     host_capture(true);
     load_clock::time_point start = load_clock::now();
     host_send(x, load_message(o));
@@ -244,11 +245,13 @@ bool write_output(const std::string &out)
 {
     std::string part = out + ".part" + std::to_string(getpid());
     std::string error;
-    if (host_write_wav("snd", part, &error) && rename(part.c_str(), out.c_str()) == 0)
-        return true;
-    if (error.empty())
-        error = "cannot rename " + part + " to " + out + ": " + strerror(errno);
-    remove(part.c_str());
+    if (host_write_wav("snd", part, &error)) {
+        std::string reason = host_rename(part, out);
+        if (reason.empty())
+            return true;
+        error = "cannot rename " + part + " to " + out + ": " + reason;
+    }
+    host_remove(part);
     fprintf(stderr, "vorlo-host: %s; nothing written\n", error.c_str());
     return false;
 }

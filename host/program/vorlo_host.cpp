@@ -1,10 +1,11 @@
 // vorlo-host: plays the part of a patcher for externals, from a script or for one load.
 #include "headless_host.h"
+#include "host_platform.h"
 #include "load_command.h"
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <iostream>
 #include <string>
 
@@ -49,8 +50,8 @@ const char *const usage =
     "Exit status: 0 after the done bang (for info: after the file-properties list), 1 after\n"
     "an error bang, a refusal or a time-out, 2 for a usage error.\n"
     "\n"
-    "Externals are found as CLASS.mxl_<processor> in the folders of VORLO_PATH (separated by\n"
-    "colons), then in " VORLO_EXTERNALS_DIR ".\n";
+    "Externals are found as CLASS.mxl_<processor> (on Windows CLASS.mxe64) in the folders of\n"
+    "VORLO_PATH (separated by colons; on Windows by semicolons), then in " VORLO_EXTERNALS_DIR ".\n";
 
 int run_script(std::istream &in, const std::string &name)
 {
@@ -68,10 +69,26 @@ int run_script(std::istream &in, const std::string &name)
     return host_take_timeout() ? 1 : 0;
 }
 
+// The whole script file, read through the host so that a UTF-8 name opens on Windows too.
+bool read_file(const std::string &path, std::string *text)
+{
+    FILE *f = host_fopen(path, "rb");
+    if (!f)
+        return false;
+    char chunk[1 << 16];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+        text->append(chunk, n);
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    host_program_start(&argc, &argv);
     host_init();
     host_set_externals_dir(VORLO_EXTERNALS_DIR);
     for (int i = 1; i < argc; i++)
@@ -87,10 +104,11 @@ int main(int argc, char **argv)
     }
     if (argc < 2 || strcmp(argv[1], "-") == 0)
         return run_script(std::cin, "-");
-    std::ifstream in(argv[1]);
-    if (!in) {
+    std::string text;
+    if (!read_file(argv[1], &text)) {
         fprintf(stderr, "vorlo-host: cannot read %s\n", argv[1]);
         return 2;
     }
+    std::istringstream in(text);
     return run_script(in, argv[1]);
 }

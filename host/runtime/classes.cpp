@@ -102,7 +102,10 @@ t_max_err class_addmethod(t_class *c, const method m, const char *name, ...)
 {
     va_list ap;
     va_start(ap, name);
-    std::vector<long> types = read_types(va_arg(ap, int), ap);
+    // The first type is read before ap is handed on: where va_list is a plain pointer
+    // (Windows x64), a copy made before that va_arg would start at the first type again.
+    long first = va_arg(ap, int);
+    std::vector<long> types = read_types(first, ap);
     va_end(ap);
     t_symbol *s = gensym(name);
     for (host_method &existing : c->methods)

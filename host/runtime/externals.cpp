@@ -1,37 +1,18 @@
-// Loading externals: CLASS.mxl_<processor> from the folders of VORLO_PATH, then from the
-// folder where the build puts them.
+// Loading externals: the class's file (host_external_file) from the folders of VORLO_PATH,
+// then from the folder where the build puts them.
 #include "host_internal.h"
 #include "headless_host.h"
+#include "host_platform.h"
 
 #include <cstdlib>
-#include <dlfcn.h>
 #include <mutex>
 #include <set>
-#include <sys/stat.h>
-
-#ifndef VORLO_PROCESSOR
-#if defined(__x86_64__)
-#define VORLO_PROCESSOR "x86_64"
-#elif defined(__aarch64__)
-#define VORLO_PROCESSOR "aarch64"
-#else
-#error "name this processor as CMAKE_SYSTEM_PROCESSOR does"
-#endif
-#endif
 
 namespace {
 
 std::mutex externals_mutex;
 std::string externals_dir;
 std::set<std::string> loaded_files;   // each file's ext_main runs once per process
-
-typedef void (*ext_main_fn)(void *);
-
-bool is_file(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::vector<std::string> search_folders(const char *fallback_dir)
 {
@@ -40,7 +21,7 @@ std::vector<std::string> search_folders(const char *fallback_dir)
         std::string list = path;
         size_t start = 0;
         for (;;) {
-            size_t end = list.find(':', start);
+            size_t end = list.find(host_path_list_separator(), start);
             std::string folder = list.substr(start, end - start);
             if (!folder.empty())
                 folders.push_back(folder);
@@ -70,10 +51,10 @@ const char *host_externals_dir()
 
 int host_load_external(const char *classname, const char *fallback_dir)
 {
-    std::string file = std::string(classname) + ".mxl_" VORLO_PROCESSOR;
+    std::string file = host_external_file(classname);
     std::string path;
     for (const std::string &folder : search_folders(fallback_dir))
-        if (is_file(folder + "/" + file)) {
+        if (host_is_file(folder + "/" + file)) {
             path = folder + "/" + file;
             break;
         }
@@ -89,14 +70,11 @@ int host_load_external(const char *classname, const char *fallback_dir)
             return -1;
         }
     }
-    void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        host_script_error(std::string("cannot load ") + path + ": " + dlerror());
-        return -1;
-    }
-    ext_main_fn entry = (ext_main_fn)dlsym(module, "ext_main");
+    std::string error;
+    void *module = nullptr;
+    host_ext_main_fn entry = host_load_module(path, &module, &error);
     if (!entry) {
-        host_script_error(path + " has no ext_main");
+        host_script_error("cannot load " + path + ": " + error);
         return -1;
     }
     entry(module);

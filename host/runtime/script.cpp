@@ -1,6 +1,7 @@
 // The script language of vorlo-host: one line, one command, run on the main thread.
 #include "host_internal.h"
 #include "headless_host.h"
+#include "host_platform.h"
 
 #include <cstdio>
 
@@ -154,7 +155,7 @@ std::string run_dump(const script_line &line)
     if (!host_dictionary_json(line.words[1], &json))
         return "unknown dictionary " + line.words[1];
     if (line.size() == 3) {
-        FILE *f = fopen(line.words[2].c_str(), "w");
+        FILE *f = host_fopen(line.words[2], "w");
         if (!f)
             return "cannot open " + line.words[2];
         bool ok = fwrite(json.data(), 1, json.size(), f) == json.size();

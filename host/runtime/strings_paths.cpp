@@ -1,5 +1,6 @@
 // String objects and path conversion.
 #include "host_internal.h"
+#include "host_platform.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -36,8 +37,8 @@ const char *string_getptr(t_string *x)
     return x->s_text;
 }
 
-// On Linux the native form of a path is the path itself. dst holds MAX_PATH_CHARS; a
-// longer path is cut there and reported as an error.
+// The native form of a path: the path itself on Linux, with backslashes on Windows. dst
+// holds MAX_PATH_CHARS; a longer path is cut there and reported as an error.
 short path_nameconform(const char *src, char *dst, long style, long type)
 {
     (void)style;
@@ -48,13 +49,13 @@ short path_nameconform(const char *src, char *dst, long style, long type)
         dst[0] = '\0';
         return 1;
     }
-    size_t length = strnlen(src, MAX_PATH_CHARS);
-    if (length == MAX_PATH_CHARS) {
-        memcpy(dst, src, MAX_PATH_CHARS - 1);
+    std::string native = host_native_path(std::string(src, strnlen(src, MAX_PATH_CHARS)));
+    if (native.size() == MAX_PATH_CHARS) {
+        memcpy(dst, native.data(), MAX_PATH_CHARS - 1);
         dst[MAX_PATH_CHARS - 1] = '\0';
         return 1;
     }
-    memcpy(dst, src, length + 1);
+    memcpy(dst, native.c_str(), native.size() + 1);
     return 0;
 }
 

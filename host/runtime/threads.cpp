@@ -1,6 +1,7 @@
 // Threads and mutexes over pthreads.
 #include "host_internal.h"
 #include "headless_host.h"
+#include "host_platform.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,6 +3,7 @@
 // the fact chunk that non-PCM formats carry.
 #include "host_internal.h"
 #include "headless_host.h"
+#include "host_platform.h"
 
 #include <cmath>
 #include <cstdint>
@@ -102,7 +103,7 @@ bool host_write_wav(const std::string &name, const std::string &path, std::strin
         *error = "buffer~ " + name + " is too large for a WAV file";
         return false;
     }
-    FILE *f = fopen(path.c_str(), "wb");
+    FILE *f = host_fopen(path, "wb");
     if (!f) {
         *error = "cannot open " + path;
         return false;

@@ -1,5 +1,6 @@
 // What a path names, before FFmpeg reads it, and how it is read.
-// - A device is no audio file (one such as /dev/zero or NUL never ends).
+// - A device is no audio file (one such as /dev/zero or NUL never ends), nor is a folder
+//   (which each system's file reading reports in words of its own).
 // - A FIFO is read by a thread of its own: a read that blocks in the kernel while the
 //   FIFO's writer is silent cannot be interrupted, so the loader takes that thread's data in
 //   short waits and leaves the thread behind on a stop. The thread ends when the writer
@@ -61,8 +62,9 @@ typedef struct _vorlo_snapshot {
 } t_vorlo_snapshot;
 
 typedef enum {
-    VORLO_INPUT_OTHER,  // missing, a folder, a URL: FFmpeg's to open and to report
+    VORLO_INPUT_OTHER,  // missing, a URL: FFmpeg's to open and to report
     VORLO_INPUT_FILE,
+    VORLO_INPUT_FOLDER,
     VORLO_INPUT_FIFO,
     VORLO_INPUT_DEVICE,
     VORLO_INPUT_PIPE,   // a named pipe of Windows
@@ -106,9 +108,8 @@ static t_vorlo_inputKind vorlo_inputKind(const char *path)
         kind = VORLO_INPUT_DEVICE;
     else if (type == FILE_TYPE_PIPE)
         kind = VORLO_INPUT_PIPE;
-    else if (type == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
-             !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        kind = VORLO_INPUT_FILE;
+    else if (type == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info))
+        kind = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? VORLO_INPUT_FOLDER : VORLO_INPUT_FILE;
     CloseHandle(handle);
     return kind;
 }
@@ -120,6 +121,8 @@ static t_vorlo_inputKind vorlo_inputKind(const char *path)
         return VORLO_INPUT_OTHER;
     if (S_ISREG(status.st_mode))
         return VORLO_INPUT_FILE;
+    if (S_ISDIR(status.st_mode))
+        return VORLO_INPUT_FOLDER;
     if (S_ISFIFO(status.st_mode))
         return VORLO_INPUT_FIFO;
     if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
@@ -133,6 +136,8 @@ const char *vorlo_refuseInput(const char *path)
     switch (vorlo_inputKind(path)) {
     case VORLO_INPUT_DEVICE:
         return "it is a device, not a file";
+    case VORLO_INPUT_FOLDER:
+        return "it is a folder, not a file";
     case VORLO_INPUT_PIPE:
         return "it is a named pipe: on Windows vorlo~ reads files, not pipes";
     default:

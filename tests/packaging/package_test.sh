@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks the package zip: the external under externals/, a note on the FFmpeg DLLs under
-# support/, and each of the help patch, the reference page and package-info.json exactly
+# Checks the package zip: the external under externals/, the FFmpeg DLLs it imports with a
+# note on their source and FFmpeg's licence under support/, and each of the help patch, the reference page and package-info.json exactly
 # when packaging/ holds it.
 #   package_test.sh REPO BUILD_DIR
 set -euo pipefail
@@ -17,6 +17,10 @@ expect() { # PATH_IN_ZIP SHOULD_BE_THERE(0/1)
 }
 expect "externals/vorlo~.mxe64" 1
 expect "support/FFMPEG-DLLS.txt" 1
+expect "support/FFMPEG-LICENSE.txt" 1
+while read -r dll; do
+  expect "support/$dll" 1
+done <"$build/ffmpeg-dlls.txt"
 for pair in "help/vorlo~.maxhelp:help/vorlo~.maxhelp" \
             "docs/refpages/vorlo~.maxref.xml:docs/refpages/vorlo~.maxref.xml" \
             "package-info.json:package-info.json"; do

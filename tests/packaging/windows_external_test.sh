@@ -19,10 +19,11 @@ characteristics=$(awk '/^Characteristics/ {print $2}' <<<"$headers")
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^[[:space:]]*\[/ {print $NF} on && /^$/ {on=0}' <<<"$headers")
 [ "$exports" = "ext_main" ] || fail "exports are [$(echo $exports)], not [ext_main]"
 
-# FFmpeg names its DLLs after each library's major version.
+# FFmpeg names its DLLs after each library's major version (the last line: a version.h
+# may include other headers).
 major() { # LIBRARY
   printf '#include <lib%s/version.h>\nLIB%s_VERSION_MAJOR\n' "$1" "${1^^}" |
-    cpp -P -I"$ffmpeg_include" - | tr -d '[:space:]'
+    cpp -P -I"$ffmpeg_include" - | tail -n1 | tr -d '[:space:]'
 }
 required=(MaxAPI.dll MaxAudio.dll)
 for lib in avformat avcodec avutil swresample; do

@@ -248,6 +248,16 @@ std::string shell_quoted(const std::string &text)
     return quoted + "'";
 }
 
+// The program that decodes the reference, or probes for it: VORLO_REFERENCE_FFMPEG or
+// VORLO_REFERENCE_FFPROBE when set (a command line, such as another FFmpeg build's program
+// run under Wine), else the ffmpeg or ffprobe on the PATH. The fixtures themselves are
+// always made with the ffmpeg on the PATH.
+std::string reference_program(const char *name, const char *variable)
+{
+    const char *command = getenv(variable);
+    return command && *command ? command : name;
+}
+
 struct StreamInfo {
     std::string codec;
     std::string sample_fmt;
@@ -260,7 +270,8 @@ struct StreamInfo {
 StreamInfo probe_stream(const std::string &path, int stream)
 {
     std::string text;
-    std::string cmd = "ffprobe -v error -select_streams a:" + std::to_string(stream) +
+    std::string cmd = reference_program("ffprobe", "VORLO_REFERENCE_FFPROBE") + " -v error -select_streams a:" +
+                      std::to_string(stream) +
                       " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate" +
                       ":frame=sample_fmt -of flat " + shell_quoted(path) + " 2>/dev/null";
     StreamInfo info;
@@ -270,6 +281,8 @@ StreamInfo probe_stream(const std::string &path, int stream)
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')   // a Windows program's text output
+            line.pop_back();
         size_t eq = line.find('=');
         if (eq == std::string::npos)
             continue;
@@ -438,7 +451,8 @@ Decoded reference_decode(const std::string &path, int stream, int rate, int chan
     d.rate = rate ? rate : info.rate;
     d.channels = channels ? channels : info.channels;
     std::ostringstream cmd;
-    cmd << "ffmpeg -nostdin -v error -i " << shell_quoted(path) << " -map 0:a:" << stream;
+    cmd << reference_program("ffmpeg", "VORLO_REFERENCE_FFMPEG") << " -nostdin -v error -i " << shell_quoted(path)
+        << " -map 0:a:" << stream;
     if (rate)
         cmd << " -ar " << rate;
     if (channels)

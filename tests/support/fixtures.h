@@ -43,7 +43,9 @@ struct Decoded {
 
 // The ffmpeg program's plain decoding of audio stream `stream` of `path`, in the decoder's
 // own sample format converted to float as the object's writer converts it; with `rate` the
-// decoding resampled to that rate, with `channels` mixed to that many channels.
+// decoding resampled to that rate, with `channels` mixed to that many channels. The program
+// and its ffprobe are those on the PATH, or the commands that VORLO_REFERENCE_FFMPEG and
+// VORLO_REFERENCE_FFPROBE name (another build's, under Wine).
 Decoded reference_decode(const std::string &path, int stream = 0, int rate = 0, int channels = 0);
 
 // The codec name of audio stream `stream` of `path`, as ffprobe gives it; "" when the file

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs the Windows build of the headless host under Wine, with the external as the package
+# zip holds it: scripts/run-windows.sh WORDS...
+# runs vorlo-host.exe WORDS... (see scripts/run.sh and vorlo-host.exe --help), for instance
+#   scripts/run-windows.sh load Z:/tmp/a.flac -o Z:/tmp/a.wav
+# Z: is the Linux root under Wine; a relative path is one from the current folder. First
+# builds what is missing: the external (scripts/build-windows.sh, against FFmpeg 4.3 for
+# Windows), the package zip (scripts/package.sh), which is unpacked into
+# build/windows-package/vorlo~, and vorlo-host.exe with MaxAPI.dll and MaxAudio.dll in
+# build/windows-host/bin. The external loads from the package's externals/ and finds the FFmpeg
+# DLLs in its support/, as in Max. Wine keeps its own configuration in
+# ${XDG_CACHE_HOME:-~/.cache}/vorlo/wine (made on the first run, which takes a while).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+# package.sh builds the external with scripts/build-windows.sh, which installs what is missing.
+zip=$("$top/scripts/package.sh" "$top/build/windows" "$top/build/vorlo~-package.zip" 2>/dev/null)
+package=$top/build/windows-package
+rm -rf "$package"
+mkdir -p "$package"
+(cd "$package" && cmake -E tar xf "$zip")
+host=$top/build/windows-host
+cmake -S "$top/host/windows" -B "$host" -DCMAKE_TOOLCHAIN_FILE="$top/packaging/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$host" -j"${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" >/dev/null
+
+export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=${WINEDEBUG:--all}
+# Neither .NET nor a browser engine: Wine does not offer to install them into a new prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export VORLO_PATH="Z:$package/vorlo~/externals"
+mkdir -p "$WINEPREFIX"
+# Wine's server stays 30 s after the program ends (3 s by default), so that runs one after
+# another do not wait for it to start anew; it fails when one is running already.
+/usr/lib/wine/wineserver -p30 2>/dev/null || true
+exec /usr/lib/wine/wine64 "$host/bin/vorlo-host.exe" "$@"
