@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Checks the package zip: the external under externals/, a note on the FFmpeg DLLs under
-# support/, and each of the help patch, the reference page and package-info.json exactly
-# when packaging/ holds it.
-#   package_test.sh REPO BUILD_DIR
+# support/, the demo files under media/, and each of the help patch, the reference page and
+# package-info.json exactly when packaging/ holds it. Then, from the unpacked zip, every
+# example message of the help patch must load through vorlo-host with media/ as the search path.
+#   package_test.sh REPO BUILD_DIR VORLO_HOST
 set -euo pipefail
 top=$1
 build=$2
+host=$3
 zip=$build/vorlo~-package.zip
 "$top/scripts/package.sh" "$build" "$zip" >/dev/null
 listing=$(cmake -E tar tf "$zip")
@@ -17,6 +19,8 @@ expect() { # PATH_IN_ZIP SHOULD_BE_THERE(0/1)
 }
 expect "externals/vorlo~.mxe64" 1
 expect "support/FFMPEG-DLLS.txt" 1
+expect "media/vorlo-demo.flac" 1
+expect "media/vorlo-demo-video.mkv" 1
 for pair in "help/vorlo~.maxhelp:help/vorlo~.maxhelp" \
             "docs/refpages/vorlo~.maxref.xml:docs/refpages/vorlo~.maxref.xml" \
             "package-info.json:package-info.json"; do
@@ -24,4 +28,10 @@ for pair in "help/vorlo~.maxhelp:help/vorlo~.maxhelp" \
   expect "${pair#*:}" "$([ -f "$top/packaging/$source" ] && echo 1 || echo 0)"
 done
 [ "$failures" -eq 0 ] || { echo "$listing"; exit 1; }
+if [ -f "$top/packaging/help/vorlo~.maxhelp" ]; then
+  unpacked=$(mktemp -d)
+  trap 'rm -rf "$unpacked"' EXIT
+  (cd "$unpacked" && cmake -E tar xf "$zip")
+  python3 "$top/tests/package_files_check.py" --load "$host" "$unpacked/vorlo~/help/vorlo~.maxhelp" "$unpacked/vorlo~/media"
+fi
 echo "ok: $(wc -l <<<"$listing") entries"
