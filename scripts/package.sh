@@ -4,6 +4,7 @@
 # externals/vorlo~.mxe64; support/ with the FFmpeg DLLs it imports, FFMPEG-DLLS.txt (where
 # their source is) and FFmpeg's licence; the help patch, the reference page and
 # package-info.json when packaging/ has them.
+# The demo files of media/ are made with the ffmpeg program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build/windows}
@@ -37,6 +38,8 @@ read -r _ debian_version suite _ <"$build/ffmpeg-build-info.txt"
 suite=${suite//[(),]/}
 upstream=${debian_version#*:}
 upstream=${upstream%%-*}
+# Max adds a package's media/ to its search path: the help patcher names these files.
+"$top/scripts/demo-media.sh" "$pkg/media"
 {
   echo "vorlo~.mxe64 uses these DLLs of FFmpeg $upstream, in this folder:"
   sed 's/^/  /' "$build/ffmpeg-dlls.txt"

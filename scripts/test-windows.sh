@@ -13,7 +13,7 @@ echo "=== Windows build under Wine"
 ffmpeg_prefix=$("$top/scripts/ffmpeg.sh" 4.3 --windows)
 cmake --build "$linux_build" --target wine_loads -j"$(nproc)" >/dev/null
 # Builds the external, the zip and the host; the zip's listing and the external's imports.
-"$top/tests/packaging/package_test.sh" "$top" "$top/build/windows"
+"$top/tests/packaging/package_test.sh" "$top" "$top/build/windows" "$linux_build/vorlo-host"
 "$top/tests/packaging/windows_external_test.sh" "$top/build/windows/externals/vorlo~.mxe64" "$ffmpeg_prefix/include"
 
 export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

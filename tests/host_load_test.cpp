@@ -88,6 +88,7 @@ struct load_case {
     const char *err_has;
     const char *written;   // the file written, or "" when nothing is
     long frames;           // what it holds: WHOLE, the first N frames, ANY_LENGTH, NOT_WRITTEN
+    const char *search_path = nullptr;   // VORLO_SEARCH_PATH, with SRCDIR for the source's folder
 };
 
 class LoadCommand : public ::testing::TestWithParam<load_case> {};
@@ -115,7 +116,11 @@ TEST_P(LoadCommand, ExitsWritesAndPrintsAsItShould)
     std::string args = replaced(replaced(replaced(replaced(c.args, "SRC", source), "EMPTY", bad.empty), "TEXT", bad.text),
                                 "FOLDER", bad.folder);
     std::string dir = fresh_folder();
-    program_result r = run_in(dir, std::string(VORLO_HOST_PROGRAM) + " load " + args);
+    std::string env;
+    if (c.search_path)
+        env = "VORLO_SEARCH_PATH='" +
+              replaced(replaced(c.search_path, "SRCDIR", source.substr(0, source.rfind('/'))), "FOLDER", bad.folder) + "' ";
+    program_result r = run_in(dir, env + VORLO_HOST_PROGRAM + " load " + args);
 
     EXPECT_EQ(r.status, c.status) << r.err;
     if (c.out_has) {
@@ -170,6 +175,15 @@ const load_case load_cases[] = {
     {"no_file", "", 2, nullptr, "no FILE given", "", NOT_WRITTEN},
     {"help_anywhere_does_nothing_else", "SRC -o out.wav --help", 0, usage_line, "", "", NOT_WRITTEN},
     {"help_before_a_bad_option", "--help --bogus", 0, usage_line, "", "", NOT_WRITTEN},
+    // A name that is not absolute is looked for in the folders of VORLO_SEARCH_PATH, in order.
+    {"name_found_in_the_search_path", "s16.wav -o out.wav", 0, "v 0: 44100. 2 2000. 0. unspecified pcm_s16le s16.wav",
+     "wrote out.wav", "out.wav", WHOLE, "FOLDER::SRCDIR"},
+    {"name_not_in_the_search_path", "s16.wav -o out.wav", 1, "v 2: bang",
+     "error: searched for s16.wav: it is not in the search path", "", NOT_WRITTEN, "FOLDER"},
+    {"absolute_path_not_searched", "/nonexistent/s16.wav -o out.wav", 1, "v 2: bang",
+     "vorlo~: error: No such file or directory\nvorlo-host:", "", NOT_WRITTEN, "SRCDIR"},
+    {"search_path_not_a_folder", "s16.wav", 2, nullptr, "VORLO_SEARCH_PATH: /nonexistent is no folder", "", NOT_WRITTEN,
+     "SRCDIR:/nonexistent"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Program, LoadCommand, ::testing::ValuesIn(load_cases),

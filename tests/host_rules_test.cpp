@@ -76,6 +76,20 @@ TEST_F(HostRules, BuffersAreResizedOnlyOnTheMainThread)
         "host rule broken: resize on main thread: buffer~ r2 got \"sr\"");
 }
 
+TEST_F(HostRules, FilesAreLookedUpOnlyOnTheMainThread)
+{
+    EXPECT_DEATH(
+        {
+            std::thread([] {
+                char name[MAX_PATH_CHARS] = "a.wav";
+                short folder = 0;
+                t_fourcc type = 0;
+                locatefile_extended(name, &folder, &type, nullptr, 0);
+            }).join();
+        },
+        "host rule broken: files on main thread: locatefile_extended was called on another thread");
+}
+
 TEST_F(HostRules, TheLockHolderDoesNotResize)
 {
     EXPECT_DEATH(

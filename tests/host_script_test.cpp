@@ -1,9 +1,11 @@
 // The script language of vorlo-host and its output formats, in process and as a program.
+#include "fixtures.h"
 #include "host_probe.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -87,6 +89,8 @@ const script_case script_cases[] = {
     {"scheduler_no_instance", {"scheduler nosuch x"}, 2, {},
      {"vorlo-host: cannot run \"scheduler nosuch x\": the second thread runs a message to an instance, buffer~, fill or delete"}},
     {"scheduler_edit_fails", {"scheduler delete nob", "wait"}, 2, {}, {"vorlo-host: cannot run \"delete nob\": unknown buffer~ nob"}},
+    {"searchpath_of_no_folder", {"searchpath /nonexistent"}, 2, {},
+     {"vorlo-host: cannot run \"searchpath /nonexistent\": /nonexistent is no folder"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Host, ScriptLines, ::testing::ValuesIn(script_cases),
@@ -242,6 +246,39 @@ TEST(ScriptAtoms, WordsBecomeAtomsAsInAPatcher)
         EXPECT_EQ(atoms[0].a_type, c.type) << c.word;
         EXPECT_EQ(host_format_atoms(1, atoms.data()), c.shown) << c.word;
     }
+}
+
+// The search path as Max keeps it: a name that is not absolute is found in the folders in
+// the order they were added, and rewritten to the file's own name in the folder whose path
+// id it gets; an absolute name is only looked at. path_toabsolutesystempath joins the two.
+TEST(ScriptSearchPath, FindsNamesInTheFoldersInOrder)
+{
+    std::string a = fixture_dir_path("search_a"), b = fixture_dir_path("search_b");
+    ASSERT_EQ(system(("rm -rf " + a + " " + b + " && mkdir -p " + a + "/sub " + b + "/sub").c_str()), 0);
+    a = std::filesystem::canonical(a).string();
+    b = std::filesystem::canonical(b).string();
+    for (const std::string &file : {b + "/one.wav", a + "/sub/two.wav", b + "/sub/two.wav"})
+        std::ofstream(file) << "x";
+    ASSERT_EQ(probe_script({"searchpath " + a, "searchpath " + b}).status, 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {"one.wav", b + "/one.wav"}, {"sub/two.wav", a + "/sub/two.wav"}, {b + "/sub/two.wav", b + "/sub/two.wav"},
+        {"three.wav", ""},           {"sub", ""},                         {a + "/one.wav", ""}};
+    for (const auto &row : rows) {
+        char name[MAX_PATH_CHARS], path[MAX_PATH_CHARS];
+        snprintf(name, sizeof name, "%s", row.first.c_str());
+        short folder = 0;
+        t_fourcc type = 1;
+        bool found = locatefile_extended(name, &folder, &type, nullptr, 0) == 0;
+        ASSERT_EQ(found, !row.second.empty()) << row.first;
+        if (!found)
+            continue;
+        EXPECT_EQ(strchr(name, '/'), nullptr) << row.first;
+        EXPECT_EQ(type, 0u);
+        ASSERT_EQ(path_toabsolutesystempath(folder, name, path), MAX_ERR_NONE);
+        EXPECT_EQ(std::string(path), row.second);
+    }
+    char unknown[MAX_PATH_CHARS];
+    EXPECT_EQ(path_toabsolutesystempath(999, "one.wav", unknown), MAX_ERR_GENERIC);
 }
 
 TEST(ScriptBuffers, FillMakesSignalsThatTellWhereASampleCameFrom)

@@ -1,12 +1,15 @@
 // The Max package's help patcher and reference page, checked against what the class
-// registers in the host and against the README's examples, and the checker itself
-// against copies of the files with one fault each.
+// registers in the host, the README's examples and the demo files, and the checker itself
+// against copies of the files with one fault each. Each example message of the help
+// patcher is loaded through vorlo-host with the demo files in the search path, and the
+// README's picture of the help patcher is what the patcher's boxes and lines draw.
 #include "fixtures.h"
 #include "headless_host.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -18,6 +21,7 @@ const std::string help_file = source_dir + "/packaging/help/vorlo~.maxhelp";
 const std::string ref_file = source_dir + "/packaging/docs/refpages/vorlo~.maxref.xml";
 const std::string readme_file = source_dir + "/README.md";
 const std::string info_file = source_dir + "/packaging/package-info.json";
+const std::string picture_file = source_dir + "/docs/help-patcher.svg";
 
 std::string read_file(const std::string &path)
 {
@@ -76,16 +80,32 @@ struct check_result {
     std::string faults;
 };
 
+check_result run_command(const std::string &command)
+{
+    std::string out = fixture_dir_path("package_check.out");
+    int status = system((command + " >" + out + " 2>&1").c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out)};
+}
+
+// The package's demo files, made as packaging makes them.
+const std::string &demo_media()
+{
+    static const std::string dir = [] {
+        std::string d = fixture_dir_path("demo-media");
+        EXPECT_EQ(system((source_dir + "/scripts/demo-media.sh " + d).c_str()), 0);
+        return d;
+    }();
+    return dir;
+}
+
 check_result run_check(const std::string &help, const std::string &ref, const std::string &readme,
                        const std::string &info)
 {
     static const std::string description = class_description();
-    std::string cls = fixture_dir_path("package_class.json"), out = fixture_dir_path("package_check.out");
+    std::string cls = fixture_dir_path("package_class.json");
     std::ofstream(cls) << description;
-    std::string command = "python3 " + source_dir + "/tests/package_files_check.py " + cls + " '" + help + "' '" + ref +
-                          "' '" + readme + "' '" + info + "' >" + out + " 2>&1";
-    int status = system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out)};
+    return run_command("python3 " + source_dir + "/tests/package_files_check.py " + cls + " '" + help + "' '" + ref +
+                       "' '" + readme + "' '" + info + "' " + demo_media());
 }
 
 TEST(PackageFiles, TheClassIsAsTheHostRegisteredIt)
@@ -103,6 +123,36 @@ TEST(PackageFiles, HelpPatcherAndReferencePageMatchTheClass)
     check_result r = run_check(help_file, ref_file, readme_file, info_file);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.faults, "");
+}
+
+check_result run_loads(const std::string &help)
+{
+    return run_command("python3 " + source_dir + "/tests/package_files_check.py --load " + VORLO_HOST_PROGRAM + " '" +
+                       help + "' " + demo_media());
+}
+
+TEST(PackageFiles, EveryExampleMessageLoadsWithTheDemoFilesInTheSearchPath)
+{
+    check_result r = run_loads(help_file);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.faults, "");
+    // A name that the search path does not hold is a load that fails.
+    std::string copy = fixture_dir_path("package_help_unshipped.maxhelp"), text = read_file(help_file);
+    text.replace(text.find("replace vorlo-demo.flac\""), strlen("replace vorlo-demo.flac"), "replace vorlo-demo.wav");
+    std::ofstream(copy) << text;
+    r = run_loads(copy);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.faults.find("[p basic]: \"replace vorlo-demo.wav\" does not load: exit status 0: vorlo~: error: Error "
+                            "opening file.-> vorlo-demo.wav"),
+              std::string::npos)
+        << r.faults;
+}
+
+TEST(PackageFiles, TheReadmePictureIsDrawnFromTheHelpPatcher)
+{
+    check_result r = run_command("python3 " + source_dir + "/scripts/help-picture.py '" + help_file + "' basic | cmp - " +
+                                 picture_file);
+    EXPECT_EQ(r.status, 0) << r.faults << "scripts/help-picture.py packaging/help/vorlo~.maxhelp basic > docs/help-patcher.svg";
 }
 
 enum which_file { HELP, REF, README, INFO };
@@ -139,19 +189,35 @@ const fault_case fault_cases[] = {
      "leaves obj-vorlo from outlet 4, which it does not have"},
     {"outlet_unconnected", HELP, "\"source\" : [ \"obj-vorlo\", 3 ]", "\"source\" : [ \"obj-vorlo\", 4 ]",
      "outlet 3 of vorlo~ is connected to nothing"},
-    {"line_to_no_box", HELP, "\"destination\" : [ \"obj-props\", 1 ]", "\"destination\" : [ \"obj-nothing\", 1 ]",
-     "joins obj-vorlo and obj-nothing, which are not both boxes"},
-    {"inlet_missing", HELP, "\"destination\" : [ \"obj-props\", 1 ]", "\"destination\" : [ \"obj-props\", 2 ]",
+    {"line_to_no_box", HELP, "\"destination\" : [ \"obj-props\", 0 ]", "\"destination\" : [ \"obj-nothing\", 0 ]",
+     "joins obj-propset and obj-nothing, which are not both boxes"},
+    {"inlet_missing", HELP, "\"destination\" : [ \"obj-props\", 0 ]", "\"destination\" : [ \"obj-props\", 2 ]",
      "enters obj-props at inlet 2"},
     {"attrui_of_no_attribute", HELP, "\"attr\" : \"fadeout_exp\"", "\"attr\" : \"fadeout_base\"",
      "an attrui shows fadeout_base"},
     {"attribute_not_shown", HELP, "\"attr\" : \"fadeout_exp\"", "\"attr\" : \"fadeout_base\"",
      "attribute fadeout_exp has neither an attrui nor a message box"},
-    {"wrong_port_count", HELP, "\"numoutlets\" : 4", "\"numoutlets\" : 3", "shows 2 inlets and 3 outlets, not 2 and 4"},
-    {"no_such_buffer", HELP, "\"text\" : \"buffer~ snd\"", "\"text\" : \"buffer~ snd2\"", "names no buffer~ of the patcher"},
-    {"source_buffer_missing", HELP, "\"text\" : \"buffer~ src 1000 2\"", "\"text\" : \"buffer~ other 1000 2\"",
+    {"wrong_port_count", HELP, "\"numoutlets\" : 4", "\"numoutlets\" : 3", "shows 1 inlets and 3 outlets, not 1 and 4"},
+    {"no_such_buffer", HELP, "\"text\" : \"buffer~ vorlo-snd\"", "\"text\" : \"buffer~ vorlo-snd2\"",
+     "names no buffer~ of the patcher"},
+    {"source_buffer_missing", HELP, "\"text\" : \"buffer~ vorlo-src\"", "\"text\" : \"buffer~ other\"",
      "names a buffer~ that the patcher lacks"},
-    {"unknown_object", HELP, "\"text\" : \"dict meta\"", "\"text\" : \"dictionary meta\"", "is dictionary, no object"},
+    {"unknown_object", HELP, "\"text\" : \"dict vorlo-file\"", "\"text\" : \"dictionary vorlo-file\"",
+     "is dictionary, no object"},
+    {"file_not_shipped", HELP, "replace vorlo-demo.flac\"", "replace tones.flac\"",
+     "names tones.flac, which the package does not ship in media/"},
+    {"dict_file_not_shipped", HELP, "set filename vorlo-demo.flac", "set filename tones.flac",
+     "names tones.flac, which the package does not ship in media/"},
+    {"waveform_on_another_buffer", HELP, "\"buffername\" : \"vorlo-snd\"", "\"buffername\" : \"other\"",
+     "waveform~ shows no buffer~ that a vorlo~ of the patcher writes"},
+    {"waveform_not_told_after_a_load", HELP, "\"destination\" : [ \"obj-wfset\", 0 ]",
+     "\"destination\" : [ \"obj-wfset\", 1 ]", "waveform~ is not told to show vorlo-snd after each load"},
+    {"ezdac_one_side", HELP, "\"destination\" : [ \"obj-dac\", 1 ]", "\"destination\" : [ \"obj-dac\", 0 ]",
+     "ezdac~ inlet 1 is not fed by channel 2 of a groove~"},
+    {"no_gain_control", HELP, "\"source\" : [ \"obj-gain\", 0 ]", "\"source\" : [ \"obj-gaininit\", 0 ]",
+     "ezdac~ inlet 0 is not fed by channel 1 of a groove~"},
+    {"no_dropfile", HELP, "\"maxclass\" : \"dropfile\"", "\"maxclass\" : \"toggle\"",
+     "no dropfile into prepend replace into vorlo~"},
     {"help_not_json", HELP, "\"patcher\" : {", "\"patcher\" : [", "not a patcher"},
     {"method_undocumented", REF, "<method name=\"break\">", "<method name=\"stop\">", "message break is not documented"},
     {"method_not_in_class", REF, "<method name=\"break\">", "<method name=\"stop\">",
@@ -165,6 +231,8 @@ const fault_case fault_cases[] = {
     {"outlet_undocumented", REF, "<outlet id=\"3\" type=\"bang\">", "<outlet id=\"4\" type=\"bang\">",
      "the outlets are not 4"},
     {"ref_not_xml", REF, "</c74object>", "", "not XML"},
+    {"ref_example_without_demo", REF, "Example: info vorlo-demo-video.mkv", "Example: info /tmp/clip.mkv",
+     "message info has no example of its own with a demo file"},
     {"readme_example_not_in_help", README, "v import /tmp/tones.flac 0 sec 50 bufpct 1 sec",
      "v import /tmp/tones.flac 0 sec 50 bufpct 2 sec",
      "the README's example \"import /tmp/tones.flac 0 sec 50 bufpct 2 sec\" has no message box"},

@@ -160,7 +160,7 @@ const std::vector<GrammarCase> &grammar_cases()
          }},
         {"MissingTargetFreesDictPath", {"free v", "new v vorlo~ nosuch", "dict dmiss filename a filepath /nx/"},
          "v replace dict=dmiss", {"vorlo~: error: the target buffer~ does not exist: nosuch"}, false,
-         [](const t_vorlo *x) { EXPECT_EQ(x->dictFilepath, nullptr); }},
+         [](const t_vorlo *x) { EXPECT_EQ(x->sourcePath, nullptr); }},
         {"NoBufferNameSet", {"free v", "new v vorlo~ @debug 1"}, "v replace /nx/a.wav",
          {"vorlo~: error: the target buffer~ does not exist: no buffer~ name has been set"}, false, nullptr},
         {"SetNumberGivesNoName", {"v set 5"}, "v replace /nx/a.wav",

@@ -26,6 +26,8 @@ typedef uintptr_t t_ptr_uint;
 typedef t_ptr_int t_atom_long;
 typedef double t_atom_float;
 typedef t_atom_long t_max_err;
+// A four-character code: a file type, among others.
+typedef uint32_t t_fourcc;
 
 enum { MAX_ERR_NONE = 0, MAX_ERR_GENERIC = -1 };
 

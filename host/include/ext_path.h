@@ -13,6 +13,11 @@ enum { PATH_TYPE_IGNORE = 0, PATH_TYPE_ABSOLUTE = 1, PATH_TYPE_RELATIVE = 2, PAT
 BEGIN_USING_C_LINKAGE
 
 short path_nameconform(const char *src, char *dst, long style, long type);
+// 0 when NAME is found (in the search path unless it is absolute): OUTVOL gets its folder's
+// path id, OUTTYPE its type, NAME may be rewritten to the file's own name in that folder.
+short locatefile_extended(char *name, short *outvol, t_fourcc *outtype, const t_fourcc *filetypelist, short numtypes);
+// The absolute path of IN_FILENAME in folder IN_PATH ("" for the folder), MAX_PATH_CHARS long.
+t_max_err path_toabsolutesystempath(const short in_path, const char *in_filename, char *out_filepath);
 
 END_USING_C_LINKAGE
 

@@ -5,6 +5,7 @@
 #include "headless_host.h"
 #include "host_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -303,12 +304,29 @@ int usage_error(const std::string &problem, const char *usage)
     return 2;
 }
 
+// The folders of VORLO_SEARCH_PATH, separated by colons; empty ones are skipped.
+std::string take_search_path()
+{
+    const char *value = getenv("VORLO_SEARCH_PATH");
+    std::string folders = value ? value : "", error;
+    for (size_t start = 0; start <= folders.size();) {
+        size_t end = std::min(folders.find(':', start), folders.size());
+        std::string folder = folders.substr(start, end - start);
+        if (!folder.empty() && !host_search_path_add(folder, &error))
+            return "VORLO_SEARCH_PATH: " + error;
+        start = end + 1;
+    }
+    return "";
+}
+
 } // namespace
 
 int load_command(int count, char **words, const char *usage)
 {
     load_options o;
     std::string problem = parse_words(std::vector<std::string>(words, words + count), &o);
+    if (problem.empty())
+        problem = take_search_path();
     if (!problem.empty())
         return usage_error(problem, usage);
     if (host_load_external("vorlo~", VORLO_EXTERNALS_DIR) != 0)

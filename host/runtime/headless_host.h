@@ -20,6 +20,9 @@ void host_init();
 int host_load_external(const char *classname, const char *fallback_dir);
 // The folder that `new` searches after VORLO_PATH for a class not registered yet.
 void host_set_externals_dir(const char *dir);
+// Adds a folder to the end of the search path in which locatefile_extended finds a name
+// that is not absolute (main thread only); false with a reason when DIR is no folder.
+bool host_search_path_add(const std::string &dir, std::string *error);
 
 // Runs one script line (the language of vorlo-host). Returns 0, or 2 after printing a
 // message naming the line when it cannot be run. Patch cords (`on`, `once`) run inside

@@ -213,6 +213,15 @@ std::string run_delete(const script_line &line)
     return "";
 }
 
+std::string run_searchpath(const script_line &line)
+{
+    if (line.size() != 2)
+        return "usage: searchpath DIR";
+    std::string error;
+    host_search_path_add(line.words[1], &error);
+    return error;
+}
+
 std::string run_scheduler(const script_line &line)
 {
     if (line.size() < 2)
@@ -262,6 +271,7 @@ const command commands[] = {
     {"wait", run_wait},      {"idle", run_idle},   {"write", run_write}, {"print", run_print},
     {"dump", run_dump},      {"get", run_get},     {"free", run_free},   {"on", run_on},
     {"once", run_once},      {"delete", run_delete}, {"scheduler", run_scheduler},
+    {"searchpath", run_searchpath},
 };
 
 std::string run_message(const script_line &line)

@@ -36,7 +36,7 @@ static void vorlo_releaseLoad(t_vorlo *x)
     avcodec_free_context(&x->codecCtx);
     vorlo_closeInput(x);
     swr_free(&x->swrCtx);
-    vorlo_releaseDictPath(x);
+    vorlo_releaseSourcePath(x);
 }
 
 void vorlo_closeTrace(t_vorlo *x, const char *reason)
@@ -97,8 +97,8 @@ void vorlo_errorExit(t_vorlo *x)
 
 static bool vorlo_conformPath(t_vorlo *x, t_vorlo_load *load)
 {
-    const char *source = x->dictFilepath ? string_getptr(x->dictFilepath) : x->sourceSym->s_name;
-    atom_setsym(&x->file_props[6], x->dictFilepath ? _sym_dictionary : x->sourceSym);
+    const char *source = x->sourcePath ? string_getptr(x->sourcePath) : x->sourceSym->s_name;
+    atom_setsym(&x->file_props[6], x->sourceIsDict ? _sym_dictionary : x->sourceSym);
     size_t length = strlen(source);
     bool conformed = length < MAX_PATH_CHARS &&
                      path_nameconform(source, load->path, PATH_STYLE_NATIVE, PATH_TYPE_BOOT) == 0;
@@ -107,7 +107,7 @@ static bool vorlo_conformPath(t_vorlo *x, t_vorlo_load *load)
                      (long long)length, MAX_PATH_CHARS - 1);
     else if (!conformed)
         vorlo_reportOpenError(x, source, "the path cannot be made a path of this system");
-    vorlo_releaseDictPath(x);
+    vorlo_releaseSourcePath(x);
     if (conformed && x->attrs.debug)
         object_post(&x->ob, "conformed Path: %s", load->path);
     return conformed;

@@ -105,6 +105,8 @@ void vorlo_reportOpenError(t_vorlo *x, const char *path, const char *reason)
         return;
     object_error(&x->ob, "Error opening file.-> %s", path);
     object_error(&x->ob, "%s", reason);
+    if (x->notInSearchPath)
+        object_error(&x->ob, "searched for %s: it is not in the search path", path);
 }
 
 // A decoder carries state that a flush keeps (the random generators of dither and noise

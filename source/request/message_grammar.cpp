@@ -54,47 +54,53 @@ int vorlo_get_filename_from_dict(t_vorlo *x)
         object_error(&x->ob, "error getting filepath from dict ");
     } else {
         // The folder path is expected to end with a separator; nothing is put between.
-        x->dictFilepath = string_new(filepath);
-        string_append(x->dictFilepath, filename);
+        x->sourcePath = string_new(filepath);
+        string_append(x->sourcePath, filename);
         if (x->debug)
-            object_post(&x->ob, "got filename from dict: %s", string_getptr(x->dictFilepath));
+            object_post(&x->ob, "got filename from dict: %s", string_getptr(x->sourcePath));
         result = 0;
     }
     dictobj_release(d);
     return result;
 }
 
-void vorlo_releaseDictPath(t_vorlo *x)
+void vorlo_releaseSourcePath(t_vorlo *x)
 {
-    object_free(x->dictFilepath);
-    x->dictFilepath = nullptr;
+    object_free(x->sourcePath);
+    x->sourcePath = nullptr;
 }
 
 // Request kind and source (argument 1). Returns -1 after reporting an unusable source.
 static int vorlo_parseSource(t_vorlo *x, t_symbol *s, const t_atom *argv)
 {
-    vorlo_releaseDictPath(x);
+    vorlo_releaseSourcePath(x);
     x->startTrack = 0;
     x->requestedChannels = 0;
     x->routeIsUsed = 0;
     x->twoChan = 0;
     x->sourceIsBuffer = 0;
+    x->sourceIsDict = 0;
+    x->notInSearchPath = 0;
     x->isImportReplace = s == _sym_importreplace;
     x->isImport = s == _sym_import;
     x->isInfo = s == _sym_info;
     x->sourceSym = atom_getsym(vorlo_arg(argv, 1));
 
     const char *source = x->sourceSym->s_name;
-    if (vorlo_startsWith(source, "dict="))
-        return vorlo_get_filename_from_dict(x) != 0 ? -1 : 0;
-    if (vorlo_startsWith(source, "buffer=")) {
+    if (vorlo_startsWith(source, "dict=")) {
+        x->sourceIsDict = 1;
+        if (vorlo_get_filename_from_dict(x) != 0)
+            return -1;
+    } else if (vorlo_startsWith(source, "buffer=")) {
         if (!x->isImport && !x->isImportReplace) {
             object_error(&x->ob,
                          "You can only set a buffer name as source for the \"importreplace\" and \"import\" messages");
             return -1;
         }
         x->sourceIsBuffer = 1;
+        return 0;
     }
+    vorlo_searchSource(x);
     return 0;
 }
 
@@ -109,7 +115,7 @@ static int vorlo_takeTarget(t_vorlo *x)
         vorlo_releaseTarget(x);
         x->buffer_obj = nullptr;
         x->viewName = nullptr;
-        vorlo_releaseDictPath(x);
+        vorlo_releaseSourcePath(x);
         return -1;
     }
     x->buffer_obj = buffer_ref_getobject(x->buffer_ref);
@@ -329,11 +335,11 @@ static void vorlo_startLoader(t_vorlo *x)
     vorlo_takeAttributes(x);
     if (x->debug)
         object_post(&x->ob, "----- start decoding %s",
-                    x->dictFilepath ? string_getptr(x->dictFilepath) : x->sourceSym->s_name);
+                    x->sourcePath ? string_getptr(x->sourcePath) : x->sourceSym->s_name);
     if (systhread_create((method)vorlo_threadproc_load, x, 0, 0, 0, &x->loader_thread) == 0)
         return;
     x->loader_thread = nullptr;
-    vorlo_releaseDictPath(x);
+    vorlo_releaseSourcePath(x);
     vorlo_releaseTarget(x);
     object_error(&x->ob, "could not start a thread for the load");
     outlet_bang(x->out_error);

@@ -87,7 +87,9 @@ void *vorlo_new(t_symbol *s, long argc, t_atom *argv)
     vorlo_makeFrames(x);
     x->swrCtx = nullptr;
     x->isInfo = 0;
-    x->dictFilepath = nullptr;
+    x->sourcePath = nullptr;
+    x->sourceIsDict = 0;
+    x->notInSearchPath = 0;
     x->requestedChannels = 0;
     vorlo_setAttrDefaults(x);
     attr_args_process(x, count, argv);
@@ -106,7 +108,7 @@ void vorlo_free(t_vorlo *x)
     swr_free(&x->swrCtx);
     vorlo_releaseTarget(x);
     // A request that failed after reading a dictionary leaves its path for the next one.
-    vorlo_releaseDictPath(x);
+    vorlo_releaseSourcePath(x);
     systhread_mutex_free(x->mutex);
     qelem_free(x->qelem_loadexit);
     qelem_free(x->qelem_startread);

@@ -128,7 +128,11 @@ typedef struct _vorlo {
     int32_t isImportReplace;
     int32_t isInfo;
     int32_t sourceIsBuffer;
-    t_string *dictFilepath;
+    int32_t sourceIsDict;
+    // The path to open when it is not the source's own name: a dictionary's, or the one
+    // found in the search path (made on the main thread, read by the loader).
+    t_string *sourcePath;
+    int32_t notInSearchPath;           // the name was searched for and not found
 
     int32_t resultSampleRate;
     int32_t resultChannels;
@@ -225,7 +229,8 @@ int32_t vorlo_resultRateIndex(const t_vorlo *x);      // the load's `resample`, 
 void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
 void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
 int vorlo_get_filename_from_dict(t_vorlo *x);
-void vorlo_releaseDictPath(t_vorlo *x);
+void vorlo_releaseSourcePath(t_vorlo *x);
+void vorlo_searchSource(t_vorlo *x);
 
 // loader
 void *vorlo_threadproc_load(t_vorlo *x);

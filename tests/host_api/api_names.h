@@ -18,14 +18,14 @@
     X(buffer_unlocksamples) X(buffer_setdirty) X(buffer_view) X(typedmess)                              \
     X(dictobj_findregistered_retain) X(dictobj_release) X(dictionary_clear) X(dictionary_appendlong)    \
     X(dictionary_appendstring) X(dictionary_getstring) X(string_new) X(string_append) X(string_getptr)  \
-    X(path_nameconform) X(post) X(object_post) X(object_warn) X(object_error) X(object_poststring)       \
+    X(path_nameconform) X(locatefile_extended) X(path_toabsolutesystempath) X(post) X(object_post) X(object_warn) X(object_error) X(object_poststring)       \
     X(atom_gettype) X(atom_getsym) X(atom_getfloat) X(atom_setsym) X(atom_setlong) X(atom_setfloat)     \
     X(snprintf_zero)
 
 #define VORLO_API_TYPES(X)                                                                              \
     X(t_ptr_int) X(t_ptr_uint) X(t_atom_long) X(t_atom_float) X(t_max_err) X(method) X(t_object)        \
     X(t_symbol) X(t_atom) X(t_class *) X(t_outlet *) X(t_qelem *) X(t_systhread) X(t_systhread_mutex)   \
-    X(t_buffer_ref *) X(t_buffer_obj) X(t_dictionary *) X(t_string) X(t_common_symbols_table *)
+    X(t_buffer_ref *) X(t_buffer_obj) X(t_dictionary *) X(t_string) X(t_common_symbols_table *) X(t_fourcc)
 
 #define VORLO_API_MEMBERS(X)                                                                            \
     X(t_object, o_messlist) X(t_object, o_magic) X(t_object, o_inlet) X(t_object, o_outlet)            \

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Checks the package zip: the external under externals/, the FFmpeg DLLs it imports with a
-# note on their source and FFmpeg's licence under support/, and each of the help patch, the reference page and package-info.json exactly
-# when packaging/ holds it.
-#   package_test.sh REPO BUILD_DIR
+# note on their source and FFmpeg's licence under support/, the demo files under media/, and
+# each of the help patch, the reference page and package-info.json exactly when packaging/
+# holds it. Then, from the unpacked zip, every example message of the help patch must load
+# through vorlo-host with media/ as the search path.
+#   package_test.sh REPO BUILD_DIR VORLO_HOST
 set -euo pipefail
 top=$1
 build=$2
+host=$3
 zip=$build/vorlo~-package.zip
 "$top/scripts/package.sh" "$build" "$zip" >/dev/null
 listing=$(cmake -E tar tf "$zip")
@@ -21,6 +24,8 @@ expect "support/FFMPEG-LICENSE.txt" 1
 while read -r dll; do
   expect "support/$dll" 1
 done <"$build/ffmpeg-dlls.txt"
+expect "media/vorlo-demo.flac" 1
+expect "media/vorlo-demo-video.mkv" 1
 for pair in "help/vorlo~.maxhelp:help/vorlo~.maxhelp" \
             "docs/refpages/vorlo~.maxref.xml:docs/refpages/vorlo~.maxref.xml" \
             "package-info.json:package-info.json"; do
@@ -28,4 +33,10 @@ for pair in "help/vorlo~.maxhelp:help/vorlo~.maxhelp" \
   expect "${pair#*:}" "$([ -f "$top/packaging/$source" ] && echo 1 || echo 0)"
 done
 [ "$failures" -eq 0 ] || { echo "$listing"; exit 1; }
+if [ -f "$top/packaging/help/vorlo~.maxhelp" ]; then
+  unpacked=$(mktemp -d)
+  trap 'rm -rf "$unpacked"' EXIT
+  (cd "$unpacked" && cmake -E tar xf "$zip")
+  python3 "$top/tests/package_files_check.py" --load "$host" "$unpacked/vorlo~/help/vorlo~.maxhelp" "$unpacked/vorlo~/media"
+fi
 echo "ok: $(wc -l <<<"$listing") entries"
