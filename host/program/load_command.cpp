@@ -304,18 +304,13 @@ int usage_error(const std::string &problem, const char *usage)
     return 2;
 }
 
-// The folders of VORLO_SEARCH_PATH, separated by colons; empty ones are skipped.
+// The folders of VORLO_SEARCH_PATH, in order.
 std::string take_search_path()
 {
-    const char *value = getenv("VORLO_SEARCH_PATH");
-    std::string folders = value ? value : "", error;
-    for (size_t start = 0; start <= folders.size();) {
-        size_t end = std::min(folders.find(':', start), folders.size());
-        std::string folder = folders.substr(start, end - start);
-        if (!folder.empty() && !host_search_path_add(folder, &error))
+    std::string error;
+    for (const std::string &folder : host_folder_list("VORLO_SEARCH_PATH"))
+        if (!host_search_path_add(folder, &error))
             return "VORLO_SEARCH_PATH: " + error;
-        start = end + 1;
-    }
     return "";
 }
 

@@ -49,7 +49,7 @@ const char *const usage =
     "the size, the duration, the load's time and its speed; a load of more than a second\n"
     "shows its time on a terminal while it runs. -o and --timeout may also come after the\n"
     "message's words; --help anywhere prints this and nothing else. Its search path is the\n"
-    "folders of VORLO_SEARCH_PATH (separated by colons).\n"
+    "folders of VORLO_SEARCH_PATH (separated by colons; on Windows by semicolons).\n"
     "Exit status: 0 after the done bang (for info: after the file-properties list), 1 after\n"
     "an error bang, a refusal or a time-out, 2 for a usage error.\n"
     "\n"

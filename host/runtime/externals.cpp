@@ -16,20 +16,7 @@ std::set<std::string> loaded_files;   // each file's ext_main runs once per proc
 
 std::vector<std::string> search_folders(const char *fallback_dir)
 {
-    std::vector<std::string> folders;
-    if (const char *path = getenv("VORLO_PATH")) {
-        std::string list = path;
-        size_t start = 0;
-        for (;;) {
-            size_t end = list.find(host_path_list_separator(), start);
-            std::string folder = list.substr(start, end - start);
-            if (!folder.empty())
-                folders.push_back(folder);
-            if (end == std::string::npos)
-                break;
-            start = end + 1;
-        }
-    }
+    std::vector<std::string> folders = host_folder_list("VORLO_PATH");
     if (fallback_dir && *fallback_dir)
         folders.push_back(fallback_dir);
     return folders;

@@ -7,6 +7,7 @@
 #include <pthread.h>
 #include <stdio.h>
 #include <string>
+#include <vector>
 
 #ifndef PTHREAD_STACK_MIN
 #define PTHREAD_STACK_MIN 16384   // winpthreads sets no minimum
@@ -15,8 +16,9 @@
 // The file of an external of this class: CLASS.mxl_<processor> on Linux, CLASS.mxe64 on
 // Windows, as the SDK's scripts name them.
 std::string host_external_file(const std::string &classname);
-// What separates the folders of VORLO_PATH: ':' on Linux, ';' on Windows (C:/ has a colon).
-char host_path_list_separator();
+// The folders that environment variable `name` lists, in UTF-8, without empty ones: they are
+// separated by ':' on Linux, by ';' on Windows (C:/ has a colon).
+std::vector<std::string> host_folder_list(const char *name);
 // Loads the external at `path` and gives its ext_main and the module's handle (which
 // ext_main receives); null with `error` set when it cannot. On Windows the DLLs that it imports are also looked for in the support folder
 // beside its externals folder, as Max does for a package.
@@ -24,6 +26,10 @@ typedef void (*host_ext_main_fn)(void *);
 host_ext_main_fn host_load_module(const std::string &path, void **module, std::string *error);
 
 bool host_is_file(const std::string &path);
+// The absolute form of a folder, with forward slashes; "" when `path` names no folder.
+std::string host_folder(const std::string &path);
+// A path from the root (/ on Linux; a drive letter, or a slash or backslash, on Windows).
+bool host_is_absolute(const char *path);
 // fopen of a UTF-8 path (Windows takes the wide form; its narrow form is the ANSI code page).
 FILE *host_fopen(const std::string &path, const char *mode);
 // Renames a file over another one that may exist; "" or the reason why not.

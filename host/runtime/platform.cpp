@@ -1,10 +1,25 @@
 // The platform's part of the host: see host_platform.h.
 #include "host_platform.h"
 
+#include <algorithm>
+
+static std::vector<std::string> split_folders(const std::string &list, char separator)
+{
+    std::vector<std::string> folders;
+    for (size_t start = 0; start <= list.size();) {
+        size_t end = std::min(list.find(separator, start), list.size());
+        if (end > start)
+            folders.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return folders;
+}
+
 #ifdef _WIN32
 
 #include <windows.h>   // before shellapi.h, which needs its types
 
+#include <cctype>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -45,7 +60,11 @@ std::string last_error_text()
 
 std::string host_external_file(const std::string &classname) { return classname + ".mxe64"; }
 
-char host_path_list_separator() { return ';'; }
+std::vector<std::string> host_folder_list(const char *name)
+{
+    const wchar_t *value = _wgetenv(wide(name).c_str());
+    return split_folders(value ? utf8(value) : "", ';');
+}
 
 host_ext_main_fn host_load_module(const std::string &path, void **module, std::string *error)
 {
@@ -72,6 +91,27 @@ bool host_is_file(const std::string &path)
 {
     DWORD attributes = GetFileAttributesW(wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string host_folder(const std::string &path)
+{
+    wchar_t full[32768];
+    DWORD length = GetFullPathNameW(wide(path).c_str(), 32768, full, nullptr);
+    DWORD attributes = length > 0 && length < 32768 ? GetFileAttributesW(full) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "";
+    std::string folder = utf8(full);
+    for (char &c : folder)
+        if (c == '\\')
+            c = '/';
+    if (folder.size() > 3 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+bool host_is_absolute(const char *path)
+{
+    return path[0] == '/' || path[0] == '\\' || (isalpha((unsigned char)path[0]) && path[1] == ':');
 }
 
 FILE *host_fopen(const std::string &path, const char *mode)
@@ -123,6 +163,8 @@ bool host_stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 #else
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -140,7 +182,11 @@ bool host_stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::string host_external_file(const std::string &classname) { return classname + ".mxl_" VORLO_PROCESSOR; }
 
-char host_path_list_separator() { return ':'; }
+std::vector<std::string> host_folder_list(const char *name)
+{
+    const char *value = getenv(name);
+    return split_folders(value ? value : "", ':');
+}
 
 host_ext_main_fn host_load_module(const std::string &path, void **module, std::string *error)
 {
@@ -160,6 +206,17 @@ bool host_is_file(const std::string &path)
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+std::string host_folder(const std::string &path)
+{
+    char resolved[PATH_MAX];
+    struct stat st;
+    if (!realpath(path.c_str(), resolved) || stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode))
+        return "";
+    return resolved;
+}
+
+bool host_is_absolute(const char *path) { return path[0] == '/'; }
 
 FILE *host_fopen(const std::string &path, const char *mode) { return fopen(path.c_str(), mode); }
 

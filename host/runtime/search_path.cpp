@@ -3,11 +3,9 @@
 // The host's search path is what a script sets; the host knows no file types.
 #include "host_internal.h"
 #include "headless_host.h"
+#include "host_platform.h"
 
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -23,16 +21,10 @@ short folder_id(const std::string &folder)
     return (short)folders.size();
 }
 
-bool regular_file(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // A file that exists: its folder's path id, and NAME rewritten to the file's own name.
 short take_found(const std::string &path, char *name, short *outvol, t_fourcc *outtype)
 {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of("/\\");
     *outvol = folder_id(slash == 0 ? "/" : path.substr(0, slash));
     *outtype = 0;
     memmove(name, path.c_str() + slash + 1, path.size() - slash);
@@ -50,13 +42,12 @@ void expect_main_thread(const char *call)
 bool host_search_path_add(const std::string &dir, std::string *error)
 {
     expect_main_thread("a change of the search path");
-    char resolved[PATH_MAX];
-    struct stat st;
-    if (!realpath(dir.c_str(), resolved) || stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::string folder = host_folder(dir);
+    if (folder.empty()) {
         *error = dir + " is no folder";
         return false;
     }
-    search_path.push_back(folder_id(resolved));
+    search_path.push_back(folder_id(folder));
     return true;
 }
 
@@ -71,11 +62,11 @@ short locatefile_extended(char *name, short *outvol, t_fourcc *outtype, const t_
                                        "no file types and finds a file of any type (numtypes 0)", (int)numtypes);
     if (!name || !outvol || !outtype || !name[0])
         return 1;
-    if (name[0] == '/')
-        return regular_file(name) ? take_found(name, name, outvol, outtype) : 1;
+    if (host_is_absolute(name))
+        return host_is_file(name) ? take_found(name, name, outvol, outtype) : 1;
     for (short id : search_path) {
         std::string path = folders[(size_t)id - 1] + "/" + name;
-        if (regular_file(path))
+        if (host_is_file(path))
             return take_found(path, name, outvol, outtype);
     }
     return 1;
