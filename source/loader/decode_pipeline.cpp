@@ -16,7 +16,7 @@
 static const double VORLO_AGREEMENT_SECONDS = 0.05;
 static const float VORLO_AGREEMENT_TOLERANCE = 1e-4f;
 
-enum { VORLO_RUN_GOING = -1, VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED };
+enum { VORLO_RUN_GOING = -1, VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED, VORLO_RUN_DAMAGED };
 
 // Where a run ends besides the input's end: past `stop`, and for a run that settles a seam
 // only once the samples it writes agree with those it overwrites.
@@ -385,7 +385,7 @@ static int vorlo_receiveClaimed(t_vorlo *x)
 }
 
 // A packet that the decoder refuses, or fails to decode, is skipped as the ffmpeg program
-// skips it; the next frame places itself by its own time stamp.
+// skips it: the next frame follows the last one written, leaving no gap.
 static void vorlo_dropPacket(t_vorlo *x, t_vorlo_load *load, int err)
 {
     char text[256];
@@ -394,7 +394,15 @@ static void vorlo_dropPacket(t_vorlo *x, t_vorlo_load *load, int err)
     load->lastPacketBad = 1;
     if (x->attrs.debug)
         object_post(&x->ob, "dropped bad packet. error: %s bad packet count: %i", text, load->badPackets);
-    x->anchored = 0;
+}
+
+// Skipping a packet shortens the stream: a length taken from time stamps, or a run placed
+// by them, then disagrees with the ffmpeg program's decoding, and the load starts again
+// counted from the beginning. An import mixes into what the buffer~ held and cannot start
+// again; it counts on.
+static bool vorlo_mustRecount(t_vorlo *x, const t_vorlo_load *load)
+{
+    return load->lastPacketBad && (!load->counted || load->seeked) && !x->isImport && vorlo_inputRereadable(x);
 }
 
 static void vorlo_announceStart(t_vorlo *x, t_vorlo_load *load)
@@ -448,6 +456,8 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
         load->lastPacketBad = 0;
         if (ret != AVERROR(EAGAIN))
             vorlo_dropPacket(x, load, ret);
+        if (vorlo_mustRecount(x, load))
+            return VORLO_RUN_DAMAGED;
         int state = vorlo_runGoesOn(x, load, end);
         if (state != VORLO_RUN_GOING)
             return state;
@@ -513,6 +523,8 @@ static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
     int result = kept ? vorlo_runKept(x, load, &end) : vorlo_run(x, load, &end);
     if (!vorlo_going(x))
         return VORLO_RUN_ABORTED;
+    if (result == VORLO_RUN_DAMAGED)
+        return result;
     if (result == VORLO_RUN_STOPPED && x->attrs.debug)
         object_post(&x->ob, "Decoding done! (first run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
@@ -535,7 +547,7 @@ static vorlo_count vorlo_firstRunFrom(const t_vorlo *x, const t_vorlo_load *load
     return from < (double)x->indexLimit ? (vorlo_count)from : x->indexLimit;
 }
 
-static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
 {
     vorlo_startPrefault(x, vorlo_firstRunFrom(x, load));
     int result = vorlo_decodeFirstRun(x, load);
@@ -543,13 +555,14 @@ static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
     // An import leaves what it did not reach as it was.
     if (result == VORLO_RUN_EOF && !x->writeFailed && !x->isImport)
         vorlo_silenceTail(x);
+    return result;
 }
 
 // A replace that began past the beginning decodes the beginning afterwards, on into what
 // the first run wrote until the first run's output has settled: at least the decoder's
 // settling time past where the first run began, at least to the request's start, and only
 // once the two decodings agree.
-static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
 {
     if (!load->listSent) {
         vorlo_raise(x, VORLO_NOTE_STARTREAD);
@@ -563,7 +576,7 @@ static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
             object_error(&x->ob, "error while seeking to 0 of %s ", load->path);
             load->failed = 1;
         }
-        return;
+        return VORLO_RUN_FAILED;
     }
     vorlo_resetResampler(x);
     vorlo_count channels = x->resultChannels;
@@ -581,6 +594,47 @@ static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
         object_post(&x->ob, "Decoding done! (second run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
+    return result;
+}
+
+// The load of a stream found damaged, again from the beginning as the ffmpeg program decodes
+// it: measured by counting, the buffer~ sized to that from the size the first attempt gave
+// it, and the list sent again with the length it now has.
+static void vorlo_reloadCounting(t_vorlo *x, t_vorlo_load *load)
+{
+    if (x->attrs.debug)
+        object_post(&x->ob, "a packet could not be decoded: loading again, counted from the beginning");
+    x->targetFrames = x->claimFrames;
+    x->targetChannels = (int32_t)x->claimChannels;
+    x->targetSr = x->resultSampleRate;
+    load->badPackets = 0;
+    load->endsInsidePacket = 0;
+    load->listSent = 0;
+    load->seektime = 0;
+    bool ready = vorlo_countStream(x, load);
+    if (ready) {
+        load->fileLength = (double)load->streamFrames / x->codecCtx->sample_rate;
+        ready = vorlo_limitResult(x, vorlo_resultFrames(x, load));
+    }
+    if (ready) {
+        vorlo_fillProps(x, load);
+        ready = vorlo_prepareTarget(x, load);
+    }
+    if (ready)
+        vorlo_firstRun(x, load);
+    else if (vorlo_going(x))
+        load->failed = 1;
+}
+
+// The first run, then for a replace that began past the beginning the second.
+static void vorlo_decodeRuns(t_vorlo *x, t_vorlo_load *load)
+{
+    int result = vorlo_firstRun(x, load);
+    if (result != VORLO_RUN_DAMAGED && vorlo_going(x) && !load->failed && !x->writeFailed &&
+        !vorlo_takesSection(x) && load->seeked)
+        result = vorlo_secondRun(x, load);
+    if (result == VORLO_RUN_DAMAGED && vorlo_going(x) && !x->writeFailed)
+        vorlo_reloadCounting(x, load);
 }
 
 static void vorlo_load(t_vorlo *x)
@@ -588,6 +642,7 @@ static void vorlo_load(t_vorlo *x)
     t_vorlo_load load;
     memset(&load, 0, sizeof load);
     x->writeFailed = 0;
+    x->unreadableTold = 0;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
     if (!vorlo_going(x))
         vorlo_errorExit(x);
@@ -600,9 +655,7 @@ static void vorlo_load(t_vorlo *x)
     else if (!vorlo_prepareTarget(x, &load))
         vorlo_errorExit(x);
     else {
-        vorlo_firstRun(x, &load);
-        if (vorlo_going(x) && !load.failed && !x->writeFailed && !vorlo_takesSection(x) && load.seeked)
-            vorlo_secondRun(x, &load);
+        vorlo_decodeRuns(x, &load);
         vorlo_normalEnd(x, &load);
     }
 }

@@ -23,6 +23,7 @@ typedef struct _vorlo_load {
     double seektime;            // seconds: where the first run begins
     double settle;              // seconds that the decoder needs after a seek to yield the plain decoding
     int timedExactly;           // frame time stamps count samples: a seek can place a run
+    int counted;                // streamFrames is the count of a decoding from the beginning
     int listSent;
     int badPackets;             // never reset within a load
     int lastPacketBad;          // the last packet read could not be decoded
@@ -101,6 +102,12 @@ bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load);
 // Puts the input where the first run begins: at or before load->seektime, or at the input's
 // beginning. False when a stop came first or the input could not be opened again (reported).
 bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load);
+// Measures the stream again by decoding it whole from its beginning and counting; the
+// input is left at its end. False when a stop came first or the input could not be opened
+// again (reported).
+bool vorlo_countStream(t_vorlo *x, t_vorlo_load *load);
+// Whether the input can be read again from its beginning (a pipe cannot).
+bool vorlo_inputRereadable(const t_vorlo *x);
 // Opens the input (as the given format; null: the format is probed); 0, an FFmpeg error,
 // or AVERROR_EXIT when a stop came first.
 int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format);

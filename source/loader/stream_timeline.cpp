@@ -11,6 +11,7 @@
 #include "loader.h"
 
 #include <math.h>
+#include <stdlib.h>
 #include <string.h>
 
 // Packets decoded from the beginning to learn where the first sample lies and whether the
@@ -26,6 +27,8 @@ static const int64_t VORLO_UNMEASURED_SAMPLES = (int64_t)1 << 27;
 static const int64_t VORLO_KEPT_SAMPLES = (int64_t)1 << 20;
 // A frame count not known yet.
 static const int64_t VORLO_UNKNOWN = INT64_MIN;
+// How a reading of packets without decoding them ended.
+enum { VORLO_PACKETS_JUMP, VORLO_PACKETS_END, VORLO_PACKETS_REACHED };
 
 static AVStream *vorlo_stream(t_vorlo *x)
 {
@@ -180,7 +183,7 @@ bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load)
 }
 
 // A pipe can be read once only: it is decoded as it comes, and sized by what its header says.
-static bool vorlo_inputRereadable(t_vorlo *x)
+bool vorlo_inputRereadable(const t_vorlo *x)
 {
     return x->formatCtx->pb && (x->formatCtx->pb->seekable & AVIO_SEEKABLE_NORMAL);
 }
@@ -196,6 +199,35 @@ int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load)
         if (ret < 0 || x->packet.stream_index == x->streamIndex)
             return ret;
         av_packet_unref(&x->packet);
+    }
+}
+
+// Reads packets without decoding them, from where the input stands, until the input ends
+// or a packet reaches `target` (in the stream's time base), which is left pending for a
+// run. Each packet's time stamp must take up where the one before it ended, within half a
+// packet (a demuxer rounds stamps to its time base): a stream whose stamps jump, or that
+// has packets without a stamp or a duration, has no time line that places a packet by its
+// stamp, and the ffmpeg program's decoding is then only had by counting from the beginning.
+static int vorlo_skipPackets(t_vorlo *x, t_vorlo_load *load, int64_t target)
+{
+    int64_t end = AV_NOPTS_VALUE;
+    int64_t duration = 0;
+    for (;;) {
+        int ret = vorlo_nextPacket(x, load);
+        if (ret < 0)
+            return ret == AVERROR_EOF ? VORLO_PACKETS_END : VORLO_PACKETS_JUMP;
+        int64_t ts = x->packet.pts != AV_NOPTS_VALUE ? x->packet.pts : x->packet.dts;
+        bool follows = ts != AV_NOPTS_VALUE && x->packet.duration > 0 &&
+                       (end == AV_NOPTS_VALUE || 2 * llabs(ts - end) <= duration);
+        if (follows && ts + x->packet.duration > target) {
+            load->pendingPacket = 1;
+            return VORLO_PACKETS_REACHED;
+        }
+        end = ts + x->packet.duration;
+        duration = x->packet.duration;
+        av_packet_unref(&x->packet);
+        if (!follows || !vorlo_going(x))
+            return VORLO_PACKETS_JUMP;
     }
 }
 
@@ -433,10 +465,13 @@ static int64_t vorlo_claimedFrames(t_vorlo *x, const t_vorlo_load *load)
     return most;
 }
 
-// How long the decoder needs after a seek before its output is the plain decoding's: the
-// frames of lossless codecs stand alone; lossy decoders carry state from frame to frame
-// (MPEG audio its bit reservoir, Opus its energy prediction), measured here on noise at
-// low and high bit rates, with a margin.
+// How long the decoder needs after a seek before its output is the plain decoding's; -1
+// for a decoder not known to get there. Only decoders measured here on noise at low and
+// high bit rates are trusted, with a margin: the frames of the lossless codecs and of PCM
+// stand alone; MPEG audio carries its bit reservoir, Opus its energy prediction, Vorbis
+// its overlap. Others carry state that never settles (the dither generator of AC-3 and
+// E-AC-3, the noise generator of AAC, the predictor of ADPCM across blocks), or are not
+// measured: they are decoded from their beginning.
 static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream *stream)
 {
     double seconds;
@@ -446,23 +481,23 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
     case AV_CODEC_ID_MP3:
         seconds = 0.5;
         break;
-    case AV_CODEC_ID_AAC:
-    case AV_CODEC_ID_AAC_LATM:
-        seconds = 0.2;
-        break;
     case AV_CODEC_ID_OPUS:
         seconds = 0.8;
         break;
     case AV_CODEC_ID_VORBIS:
-    case AV_CODEC_ID_AC3:
-    case AV_CODEC_ID_EAC3:
         seconds = 0.1;
         break;
-    default: {
-        const AVCodecDescriptor *descriptor = avcodec_descriptor_get(codecCtx->codec_id);
-        seconds = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS) ? 0.05 : 1.0;
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_WAVPACK:
+        seconds = 0.05;
         break;
-    }
+    default:
+        // The PCM codecs come first among the audio codecs, before the ADPCM ones.
+        if (codecCtx->codec_id < AV_CODEC_ID_FIRST_AUDIO || codecCtx->codec_id >= AV_CODEC_ID_ADPCM_IMA_QT)
+            return -1;
+        seconds = 0.05;
+        break;
     }
     double preroll = (double)stream->codecpar->seek_preroll / codecCtx->sample_rate;
     return preroll > seconds ? preroll : seconds;
@@ -474,6 +509,26 @@ static bool vorlo_keepsWhole(const t_vorlo *x, int64_t estimated)
 {
     return x->keptSamples >= 0 && !x->isInfo && x->startPos == 0 && estimated >= 0 &&
            estimated * vorlo_ff_channels(x->codecCtx) <= VORLO_KEPT_SAMPLES;
+}
+
+// A container that lets time stamps jump (MPEG-TS at a reset, Ogg at the next link of a
+// chain) is read through without decoding before its tail is trusted.
+static bool vorlo_allowsJumps(const t_vorlo *x)
+{
+    return (x->formatCtx->iformat->flags & AVFMT_TS_DISCONT) != 0;
+}
+
+// Whether the stream's time stamps may be trusted to the end: those of a container that lets
+// them jump are read through first. The input is then opened afresh, since Ogg's demuxer,
+// once it has read to the end, times the packets after a seek otherwise.
+static bool vorlo_readsSteadily(t_vorlo *x, t_vorlo_load *load)
+{
+    if (!vorlo_allowsJumps(x))
+        return true;
+    av_packet_unref(&x->packet);
+    load->pendingPacket = 0;
+    return vorlo_reopenInput(x, load) == 0 && vorlo_skipPackets(x, load, INT64_MAX) == VORLO_PACKETS_END &&
+           vorlo_reopenInput(x, load) == 0;
 }
 
 bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
@@ -495,7 +550,7 @@ bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
     int64_t frames = -1;
     if (!head.ended && load->timedExactly && tailFrom > head.counted && !vorlo_keepsWhole(x, estimated)) {
         vorlo_dropKeptFrames(x);
-        frames = vorlo_tailFrames(x, load, tailFrom);
+        frames = vorlo_readsSteadily(x, load) ? vorlo_tailFrames(x, load, tailFrom) : -1;
         if (frames < 0 && vorlo_going(x)) {
             // Counted from the beginning after all.
             vorlo_startWalk(&head, 0);
@@ -505,49 +560,56 @@ bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
     }
     if (frames < 0 && !vorlo_walk(x, load, &head, 0))
         return false;
+    // A count from the beginning has seen every stamp: a jump, or the gap of a packet that
+    // could not be decoded, leaves them unfit to place a run.
+    load->counted = frames < 0;
+    if (load->counted)
+        load->timedExactly = head.exact && x->anchorOrigin != AV_NOPTS_VALUE;
     load->streamFrames = frames >= 0 ? frames : head.counted;
     vorlo_warnIfTruncated(x, load, vorlo_headerFrames(x));
     return vorlo_going(x);
 }
 
-// --- positioning the runs -----------------------------------------------------------------
-
-// Seeks to at or before the first run's start and checks where the input landed: a seek
-// that lands after its target, or fails, leaves decoding to begin at the beginning.
-static bool vorlo_seekFirstRun(t_vorlo *x, t_vorlo_load *load)
+bool vorlo_countStream(t_vorlo *x, t_vorlo_load *load)
 {
-    AVStream *stream = vorlo_stream(x);
-    int64_t target = x->anchorOrigin +
-                     av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q, stream->time_base);
-    int ret = av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD);
-    if (!vorlo_going(x))
+    vorlo_dropKeptFrames(x);
+    if (!vorlo_rewindInput(x, load))
         return false;
-    if (ret < 0) {
-        object_error(&x->ob, "error %s while seeking %s , trying to resume.\n", vorlo_errtext(ret), load->path);
-        return vorlo_rewindInput(x, load);
-    }
-    avcodec_flush_buffers(x->codecCtx);
-    if (vorlo_nextPacket(x, load) < 0)
-        return vorlo_rewindInput(x, load);
-    int64_t landed = x->packet.pts != AV_NOPTS_VALUE ? x->packet.pts : x->packet.dts;
-    if (landed != AV_NOPTS_VALUE && landed > target) {
-        if (x->attrs.debug)
-            object_post(&x->ob, "the seek landed after its target: decoding from the beginning");
-        return vorlo_rewindInput(x, load);
-    }
-    load->pendingPacket = 1;
-    load->seeked = 1;
-    return vorlo_going(x);
+    t_vorlo_walk whole;
+    vorlo_startWalk(&whole, 0);
+    if (!vorlo_walk(x, load, &whole, 0))
+        return false;
+    load->streamFrames = whole.counted;
+    load->counted = 1;
+    load->timedExactly = whole.exact && x->anchorOrigin != AV_NOPTS_VALUE;
+    return true;
 }
 
-// The measuring has read the input to its end, and a demuxer keeps state from that (Ogg's
-// end-of-stream handling among it) that can make a seek land on packets cut at other
-// places: a first run that starts in the middle seeks in the input opened afresh.
-// The AAC decoder fills the bands coded as noise from a random generator that runs on from
-// the stream's first frame: after a seek those bands never agree with the plain decoding.
-static bool vorlo_seekSettles(const AVCodecContext *codecCtx)
+// --- positioning the runs -----------------------------------------------------------------
+
+// The first run begins at the packet that holds load->seektime, reached by reading the
+// packets from the input's beginning without decoding them: a demuxer's seek hands back a
+// stamp that it computed, not the packet's own (FFmpeg's WAV demuxer lands G.722 at twice
+// the target and stamps it as the target), and one that has read to the end keeps state
+// (Ogg's end-of-stream handling among it) that times packets otherwise. The input is opened
+// afresh. Where the packets cannot tell their place, decoding begins at the beginning.
+static bool vorlo_skipToFirstRun(t_vorlo *x, t_vorlo_load *load)
 {
-    return codecCtx->codec_id != AV_CODEC_ID_AAC && codecCtx->codec_id != AV_CODEC_ID_AAC_LATM;
+    int64_t target = x->anchorOrigin + av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
+                                                    vorlo_stream(x)->time_base);
+    av_packet_unref(&x->packet);
+    load->pendingPacket = 0;
+    if (vorlo_reopenInput(x, load) != 0 || !vorlo_renewDecoder(x, load))
+        return false;
+    if (vorlo_skipPackets(x, load, target) == VORLO_PACKETS_REACHED) {
+        load->seeked = 1;
+        return vorlo_going(x);
+    }
+    if (!vorlo_going(x))
+        return false;
+    if (x->attrs.debug)
+        object_post(&x->ob, "packets that do not follow each other: decoding from the beginning");
+    return vorlo_rewindInput(x, load);
 }
 
 bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
@@ -555,18 +617,16 @@ bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
     if (!vorlo_inputRereadable(x))
         return true;
     // Time stamps that do not count samples cannot tell where a frame met after a seek
-    // belongs: such a stream is decoded from its beginning, as is one whose decoder never
-    // settles after a seek.
-    bool seeks = load->timedExactly && vorlo_seekSettles(x->codecCtx);
+    // belongs: such a stream is decoded from its beginning, as is one whose decoder is not
+    // known to settle after a seek.
+    bool seeks = load->timedExactly && load->settle >= 0;
     if (load->seektime > 0 && !load->timedExactly && x->attrs.debug)
         object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
     if (load->seektime > 0 && load->timedExactly && !seeks && x->attrs.debug)
         object_post(&x->ob, "a decoder that does not settle after a seek: decoding from the beginning");
     if (load->seektime > 0 && seeks) {
         vorlo_dropKeptFrames(x);
-        av_packet_unref(&x->packet);
-        load->pendingPacket = 0;
-        return vorlo_reopenInput(x, load) == 0 && vorlo_renewDecoder(x, load) && vorlo_seekFirstRun(x, load);
+        return vorlo_skipToFirstRun(x, load);
     }
     // The measuring decoded the whole of a short stream from its beginning and kept it.
     if (x->keptCount > 0)

@@ -166,6 +166,7 @@ typedef struct _vorlo {
 
     t_symbol *viewName;  // target name of the last request, for the double-click
     int32_t writeFailed; // the writer could not go on: the load ends with the error bang, keeping what it wrote
+    int32_t unreadableTold; // the writer has reported samples of a format it cannot read
     vorlo_count seamStart;      // from here on the writer compares what it writes with what it overwrites
     vorlo_count seamAgreedFrom; // where the samples began to agree with those they overwrote
     float seamTolerance;
