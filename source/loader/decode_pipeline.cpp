@@ -26,13 +26,16 @@ typedef struct _vorlo_runEnd {
 } t_vorlo_runEnd;
 
 // --- the three ends -------------------------------------------------------------------
+// Every load ends through one of them, called from the thread's body alone.
+
+enum { VORLO_END_ERROR, VORLO_END_INFO, VORLO_END_WRITTEN };
 
 // Releases what the load owns, whichever way it ends.
-static void vorlo_releaseLoad(t_vorlo *x)
+static void vorlo_releaseLoad(t_vorlo *x, t_vorlo_load *load)
 {
     av_packet_unref(&x->packet);
-    av_frame_unref(x->heldFrame);
-    vorlo_dropKeptFrames(x);
+    av_frame_unref(x->frame);
+    vorlo_endTimeline(load);
     avcodec_free_context(&x->codecCtx);
     vorlo_closeInput(x);
     swr_free(&x->swrCtx);
@@ -61,29 +64,29 @@ static void vorlo_warnDamage(t_vorlo *x, const t_vorlo_load *load)
 
 // Reached once the target samples are locked: what was written stays. A load cut short by
 // a failure ends with the error bang; one stopped by a stop request with the done bang.
-static void vorlo_normalEnd(t_vorlo *x, const t_vorlo_load *load)
+static void vorlo_writtenEnd(t_vorlo *x, t_vorlo_load *load)
 {
     vorlo_warnDamage(x, load);
     bool failed = (load->failed || x->writeFailed) && vorlo_going(x);
-    vorlo_releaseLoad(x);
+    vorlo_releaseLoad(x, load);
     buffer_setdirty(x->buffer_obj);
     vorlo_releaseTarget(x);
     vorlo_closeTrace(x, failed ? "load cut short: what was written is kept" : "SUCCESS");
     vorlo_raise(x, failed ? VORLO_NOTE_ERR : VORLO_NOTE_DONE);
 }
 
-static void vorlo_infoEnd(t_vorlo *x)
+static void vorlo_infoEnd(t_vorlo *x, t_vorlo_load *load)
 {
-    vorlo_releaseLoad(x);
+    vorlo_releaseLoad(x, load);
     vorlo_releaseTarget(x);
     vorlo_closeTrace(x, "SUCCESS");
     vorlo_raise(x, VORLO_NOTE_STARTREAD);
 }
 
 // Every failure before the target was locked, and every stop before decoding.
-void vorlo_errorExit(t_vorlo *x)
+static void vorlo_errorExit(t_vorlo *x, t_vorlo_load *load)
 {
-    vorlo_releaseLoad(x);
+    vorlo_releaseLoad(x, load);
     if (vorlo_going(x)) {
         vorlo_closeTrace(x, "aborting thread ! reason: -Error-");
         vorlo_raise(x, VORLO_NOTE_ERR);
@@ -208,18 +211,18 @@ static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
                          load->fileLength);
             return false;
         }
-        load->seektime = load->start - load->settle;
+        load->seektime = load->start - load->line.settle;
     } else {
         // A replace that starts past the file's end starts at its end: the second run then
         // decodes the whole file.
         if (load->start > load->fileLength)
             load->start = load->fileLength;
-        load->seektime = load->start - x->length - load->settle;
+        load->seektime = load->start - x->length - load->line.settle;
     }
     if (!(load->seektime > 0))
         load->seektime = 0;
     if (x->attrs.debug)
-        object_post(&x->ob, "seektimeInSec %f  (%f - %g sec)", load->seektime, load->start, load->settle);
+        object_post(&x->ob, "seektimeInSec %f  (%f - %g sec)", load->seektime, load->start, load->line.settle);
     return true;
 }
 
@@ -313,9 +316,9 @@ static bool vorlo_prepareTarget(t_vorlo *x, t_vorlo_load *load)
 
 // Drops the first samples that placing the run asked to drop: the frame's planes then
 // begin later (the buffers stay the frame's own and are released as always).
-static void vorlo_trimFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_trimFrame(t_vorlo_load *load, const AVCodecContext *codecCtx, AVFrame *frame)
 {
-    int samples = frame->nb_samples < x->anchorTrim ? frame->nb_samples : (int)x->anchorTrim;
+    int samples = frame->nb_samples < load->line.trim ? frame->nb_samples : (int)load->line.trim;
     if (samples <= 0)
         return;
     int planar = av_sample_fmt_is_planar(codecCtx->sample_fmt);
@@ -328,46 +331,46 @@ static void vorlo_trimFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame 
             frame->data[p] = frame->extended_data[p];
     }
     frame->nb_samples -= samples;
-    x->anchorTrim -= samples;
+    load->line.trim -= samples;
 }
 
-static void vorlo_writePlaced(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_writePlaced(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
 {
-    vorlo_trimFrame(x, codecCtx, frame);
+    vorlo_trimFrame(load, codecCtx, frame);
     vorlo_writeDecodedFrame(x, codecCtx, frame);
 }
 
-static void vorlo_writeHeld(t_vorlo *x, AVCodecContext *codecCtx)
+static void vorlo_writeHeld(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx)
 {
-    vorlo_writePlaced(x, codecCtx, x->heldFrame);
-    av_frame_unref(x->heldFrame);
+    vorlo_writePlaced(x, load, codecCtx, load->line.held);
+    av_frame_unref(load->line.held);
 }
 
 // A frame whose place is not known yet waits for the next one, whose time stamp places
 // both.
-static void vorlo_placeFrame(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_placeFrame(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
 {
-    if (!x->anchored) {
-        if (!vorlo_anchorFrame(x, frame))
+    if (!load->line.placed) {
+        if (!vorlo_anchorFrame(x, load, frame))
             return;
-        vorlo_writeHeld(x, codecCtx);
+        vorlo_writeHeld(x, load, codecCtx);
     }
-    vorlo_writePlaced(x, codecCtx, frame);
+    vorlo_writePlaced(x, load, codecCtx, frame);
 }
 
-static void vorlo_writeLastFrame(t_vorlo *x)
+static void vorlo_writeLastFrame(t_vorlo *x, t_vorlo_load *load)
 {
-    if (vorlo_anchorLastFrame(x) && vorlo_claimTarget(x)) {
-        vorlo_writeHeld(x, x->codecCtx);
+    if (vorlo_anchorLastFrame(x, load) && vorlo_claimTarget(x)) {
+        vorlo_writeHeld(x, load, x->codecCtx);
         vorlo_unlockTarget(x);
     }
 }
 
-int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+int vorlo_receiveAndHandle(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
 {
     int ret;
     while ((ret = avcodec_receive_frame(codecCtx, frame)) == 0) {
-        vorlo_placeFrame(x, codecCtx, frame);
+        vorlo_placeFrame(x, load, codecCtx, frame);
         av_frame_unref(frame);
     }
     return ret;
@@ -375,11 +378,11 @@ int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
 
 // The frames of one packet are written under one claim on the target (see
 // vorlo_claimTarget); without it they wait in the decoder for a run that is ending anyway.
-static int vorlo_receiveClaimed(t_vorlo *x)
+static int vorlo_receiveClaimed(t_vorlo *x, t_vorlo_load *load)
 {
     if (!vorlo_claimTarget(x))
         return AVERROR(EAGAIN);
-    int ret = vorlo_receiveAndHandle(x, x->codecCtx, x->frame);
+    int ret = vorlo_receiveAndHandle(x, load, x->codecCtx, x->frame);
     vorlo_unlockTarget(x);
     return ret;
 }
@@ -402,7 +405,7 @@ static void vorlo_dropPacket(t_vorlo *x, t_vorlo_load *load, int err)
 // again; it counts on.
 static bool vorlo_mustRecount(t_vorlo *x, const t_vorlo_load *load)
 {
-    return load->lastPacketBad && (!load->counted || load->seeked) && !x->isImport && vorlo_inputRereadable(x);
+    return load->lastPacketBad && (!load->line.counted || load->line.seeked) && !x->isImport && vorlo_inputRereadable(x);
 }
 
 static void vorlo_announceStart(t_vorlo *x, t_vorlo_load *load)
@@ -452,7 +455,7 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
         ret = avcodec_send_packet(x->codecCtx, &x->packet);
         av_packet_unref(&x->packet);
         if (ret == 0)
-            ret = vorlo_receiveClaimed(x);
+            ret = vorlo_receiveClaimed(x, load);
         load->lastPacketBad = 0;
         if (ret != AVERROR(EAGAIN))
             vorlo_dropPacket(x, load, ret);
@@ -467,12 +470,12 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
 // The frames that the measuring kept, written as a run from the beginning would write them.
 static int vorlo_runKept(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
 {
-    for (int i = 0; i < x->keptCount; i++) {
+    for (int i = 0; i < load->line.keptCount; i++) {
         if (vorlo_claimTarget(x)) {
-            vorlo_placeFrame(x, x->codecCtx, x->keptFrames[i]);
+            vorlo_placeFrame(x, load, x->codecCtx, load->line.kept[i]);
             vorlo_unlockTarget(x);
         }
-        av_frame_free(&x->keptFrames[i]);
+        av_frame_free(&load->line.kept[i]);
         int state = vorlo_runGoesOn(x, load, end);
         if (state != VORLO_RUN_GOING)
             return state;
@@ -488,7 +491,7 @@ static void vorlo_drain(t_vorlo *x, t_vorlo_load *load)
         load->failed = 1;
         return;
     }
-    int ret = vorlo_receiveClaimed(x);
+    int ret = vorlo_receiveClaimed(x, load);
     if (ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
         object_error(&x->ob, "Receive-error while draining decoder");
         load->failed = 1;
@@ -519,7 +522,7 @@ static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
     t_vorlo_runEnd end = {x->indexLimit, 0};
     vorlo_beginRun(x, load, true);
     // Kept frames are all the decoder gave: it has been drained already.
-    bool kept = x->keptCount > 0;
+    bool kept = load->line.keptCount > 0;
     int result = kept ? vorlo_runKept(x, load, &end) : vorlo_run(x, load, &end);
     if (!vorlo_going(x))
         return VORLO_RUN_ABORTED;
@@ -530,7 +533,7 @@ static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
     if (!kept)
         vorlo_drain(x, load);
-    vorlo_writeLastFrame(x);
+    vorlo_writeLastFrame(x, load);
     vorlo_flushClaimed(x);
     // What the decoder held back may be the first that reached the section.
     vorlo_announceStart(x, load);
@@ -570,7 +573,7 @@ static int vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
     }
     if (x->attrs.debug)
         object_post(&x->ob, "Now we decode first half of file! (second run)");
-    vorlo_count firstStart = x->runStartIndex;
+    vorlo_count firstStart = load->line.runStart;
     if (!vorlo_rewindInput(x, load)) {
         if (vorlo_going(x)) {
             object_error(&x->ob, "error while seeking to 0 of %s ", load->path);
@@ -580,7 +583,7 @@ static int vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
     }
     vorlo_resetResampler(x);
     vorlo_count channels = x->resultChannels;
-    vorlo_count settled = firstStart + (vorlo_count)ceil(load->settle * x->resultSampleRate) * channels;
+    vorlo_count settled = firstStart + (vorlo_count)ceil(load->line.settle * x->resultSampleRate) * channels;
     vorlo_count requested = (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) * channels;
     t_vorlo_runEnd end = {settled > requested ? settled : requested,
                           (vorlo_count)ceil(VORLO_AGREEMENT_SECONDS * x->resultSampleRate) * channels};
@@ -631,55 +634,66 @@ static void vorlo_decodeRuns(t_vorlo *x, t_vorlo_load *load)
 {
     int result = vorlo_firstRun(x, load);
     if (result != VORLO_RUN_DAMAGED && vorlo_going(x) && !load->failed && !x->writeFailed &&
-        !vorlo_takesSection(x) && load->seeked)
+        !vorlo_takesSection(x) && load->line.seeked)
         result = vorlo_secondRun(x, load);
     if (result == VORLO_RUN_DAMAGED && vorlo_going(x) && !x->writeFailed)
         vorlo_reloadCounting(x, load);
 }
 
-static void vorlo_load(t_vorlo *x)
+// The load from the request to the end it takes.
+static int vorlo_load(t_vorlo *x, t_vorlo_load *load)
 {
-    t_vorlo_load load;
-    memset(&load, 0, sizeof load);
     x->writeFailed = 0;
     x->unreadableTold = 0;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
     if (!vorlo_going(x))
-        vorlo_errorExit(x);
-    else if (x->sourceIsBuffer)
-        vorlo_loadFromBuffer(x);
-    else if (!vorlo_prepare(x, &load))
-        vorlo_errorExit(x);
-    else if (x->isInfo)
-        vorlo_infoEnd(x);
-    else if (!vorlo_prepareTarget(x, &load))
-        vorlo_errorExit(x);
-    else {
-        vorlo_decodeRuns(x, &load);
-        vorlo_normalEnd(x, &load);
+        return VORLO_END_ERROR;
+    if (x->sourceIsBuffer)
+        return vorlo_loadFromBuffer(x) ? VORLO_END_WRITTEN : VORLO_END_ERROR;
+    if (!vorlo_startTimeline(load)) {
+        object_error(&x->ob, "Could not allocate memory for a frame.");
+        return VORLO_END_ERROR;
     }
+    if (!vorlo_prepare(x, load))
+        return VORLO_END_ERROR;
+    if (x->isInfo)
+        return VORLO_END_INFO;
+    if (!vorlo_prepareTarget(x, load))
+        return VORLO_END_ERROR;
+    vorlo_decodeRuns(x, load);
+    return VORLO_END_WRITTEN;
 }
 
-// What an exception interrupted is let go of as the error exit lets go.
-static void vorlo_exceptionExit(t_vorlo *x, const char *what)
+// What an exception interrupted is let go of before the error exit: the claim on the
+// samples and the thread that faults the buffer~'s pages in.
+static int vorlo_interrupted(t_vorlo *x, const char *what)
 {
     vorlo_unlockTarget(x);
     vorlo_stopPrefault(x);
     object_error(&x->ob, "the load failed: %s", what);
-    vorlo_errorExit(x);
+    return VORLO_END_ERROR;
 }
 
 // The host is C: an exception that left the thread would end it, and the patch with it.
 void *vorlo_threadproc_load(t_vorlo *x)
 {
+    t_vorlo_load load;
+    memset(&load, 0, sizeof load);
+    int end;
     try {
-        vorlo_load(x);
+        end = vorlo_load(x, &load);
     } catch (const std::bad_alloc &) {
-        vorlo_exceptionExit(x, "out of memory");
+        end = vorlo_interrupted(x, "out of memory");
     } catch (const std::exception &e) {
-        vorlo_exceptionExit(x, e.what());
+        end = vorlo_interrupted(x, e.what());
     } catch (...) {
-        vorlo_exceptionExit(x, "an unknown failure");
+        end = vorlo_interrupted(x, "an unknown failure");
     }
+    if (end == VORLO_END_WRITTEN)
+        vorlo_writtenEnd(x, &load);
+    else if (end == VORLO_END_INFO)
+        vorlo_infoEnd(x, &load);
+    else
+        vorlo_errorExit(x, &load);
     return nullptr;
 }

@@ -159,7 +159,7 @@ static bool vorlo_samePacket(const AVPacket *packet, const t_vorlo_packetMark *m
 // packet that the input began with, its duration and trimming included.
 static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
 {
-    const t_vorlo_packetMark *first = &load->first;
+    const t_vorlo_packetMark *first = &load->line.first;
     int64_t ts = first->pts != AV_NOPTS_VALUE ? first->pts : first->dts;
     if (first->size == 0 || ts == AV_NOPTS_VALUE ||
         av_seek_frame(x->formatCtx, x->streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0 || vorlo_nextPacket(x, load) < 0)
@@ -173,10 +173,10 @@ static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
 bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load)
 {
     av_packet_unref(&x->packet);
-    load->seeked = 0;
-    load->pendingPacket = 0;
+    load->line.seeked = 0;
+    load->line.pendingPacket = 0;
     if (vorlo_seekToFirstPacket(x, load))
-        load->pendingPacket = 1;
+        load->line.pendingPacket = 1;
     else if (vorlo_reopenInput(x, load) != 0)
         return false;
     return vorlo_renewDecoder(x, load);
@@ -190,8 +190,8 @@ bool vorlo_inputRereadable(const t_vorlo *x)
 
 int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load)
 {
-    if (load->pendingPacket) {
-        load->pendingPacket = 0;
+    if (load->line.pendingPacket) {
+        load->line.pendingPacket = 0;
         return 0;
     }
     for (;;) {
@@ -220,7 +220,7 @@ static int vorlo_skipPackets(t_vorlo *x, t_vorlo_load *load, int64_t target)
         bool follows = ts != AV_NOPTS_VALUE && x->packet.duration > 0 &&
                        (end == AV_NOPTS_VALUE || 2 * llabs(ts - end) <= duration);
         if (follows && ts + x->packet.duration > target) {
-            load->pendingPacket = 1;
+            load->line.pendingPacket = 1;
             return VORLO_PACKETS_REACHED;
         }
         end = ts + x->packet.duration;
@@ -279,9 +279,9 @@ static void vorlo_startWalk(t_vorlo_walk *walk, int64_t offset)
     walk->ended = 0;
 }
 
-static int64_t vorlo_framesSinceOrigin(t_vorlo *x, int64_t ts)
+static int64_t vorlo_framesSinceOrigin(t_vorlo *x, const t_vorlo_load *load, int64_t ts)
 {
-    return av_rescale_q(ts - x->anchorOrigin, vorlo_stream(x)->time_base,
+    return av_rescale_q(ts - load->line.origin, vorlo_stream(x)->time_base,
                         vorlo_perSample(x->codecCtx->sample_rate));
 }
 
@@ -296,76 +296,76 @@ static bool vorlo_durationIsWhole(t_vorlo *x, int samples)
 // The first confirmed time stamp fixes the origin (a walk from the beginning) or the
 // walk's position (a walk from elsewhere); later confirmed stamps must keep to the count,
 // a single one off being a block's slip, two in a row a clock of their own.
-static void vorlo_walkFrame(t_vorlo *x, t_vorlo_walk *walk, const AVFrame *frame)
+static void vorlo_walkFrame(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, const AVFrame *frame)
 {
     if (!vorlo_durationIsWhole(x, frame->nb_samples))
         walk->exact = 0;
     int64_t ts = vorlo_frameTime(frame);
     int64_t at = walk->counted;
     if (vorlo_confirmStamp(x, &walk->stamps, ts, frame->nb_samples)) {
-        if (x->anchorOrigin == AV_NOPTS_VALUE)
-            x->anchorOrigin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
+        if (load->line.origin == AV_NOPTS_VALUE)
+            load->line.origin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
                                                 vorlo_stream(x)->time_base);
         if (walk->offset == VORLO_UNKNOWN)
-            walk->offset = vorlo_framesSinceOrigin(x, ts) - at;
-        walk->misses = vorlo_framesSinceOrigin(x, ts) == walk->offset + at ? 0 : walk->misses + 1;
+            walk->offset = vorlo_framesSinceOrigin(x, load, ts) - at;
+        walk->misses = vorlo_framesSinceOrigin(x, load, ts) == walk->offset + at ? 0 : walk->misses + 1;
         if (walk->misses > 1)
             walk->exact = 0;
     }
     walk->counted += frame->nb_samples;
 }
 
-void vorlo_dropKeptFrames(t_vorlo *x)
+void vorlo_dropKeptFrames(t_vorlo_load *load)
 {
-    for (int i = 0; i < x->keptCount; i++)
-        av_frame_free(&x->keptFrames[i]);
-    av_freep(&x->keptFrames);
-    x->keptCount = 0;
-    x->keptRoom = 0;
-    x->keptSamples = -1;
+    for (int i = 0; i < load->line.keptCount; i++)
+        av_frame_free(&load->line.kept[i]);
+    av_freep(&load->line.kept);
+    load->line.keptCount = 0;
+    load->line.keptRoom = 0;
+    load->line.keptSamples = -1;
 }
 
 // Takes the frame's data while the stream decoded so far is short enough, else gives it up.
-static void vorlo_keepFrame(t_vorlo *x, AVFrame *frame)
+static void vorlo_keepFrame(t_vorlo_load *load, AVFrame *frame)
 {
-    if (x->keptSamples < 0)
+    if (load->line.keptSamples < 0)
         return;
-    x->keptSamples += (int64_t)frame->nb_samples * vorlo_ff_frame_channels(frame);
-    if (x->keptSamples > VORLO_KEPT_SAMPLES) {
-        vorlo_dropKeptFrames(x);
+    load->line.keptSamples += (int64_t)frame->nb_samples * vorlo_ff_frame_channels(frame);
+    if (load->line.keptSamples > VORLO_KEPT_SAMPLES) {
+        vorlo_dropKeptFrames(load);
         return;
     }
-    if (x->keptCount == x->keptRoom) {
-        int room = x->keptRoom ? 2 * x->keptRoom : 64;
-        AVFrame **frames = (AVFrame **)av_realloc_array(x->keptFrames, room, sizeof *frames);
+    if (load->line.keptCount == load->line.keptRoom) {
+        int room = load->line.keptRoom ? 2 * load->line.keptRoom : 64;
+        AVFrame **frames = (AVFrame **)av_realloc_array(load->line.kept, room, sizeof *frames);
         if (!frames) {
-            vorlo_dropKeptFrames(x);
+            vorlo_dropKeptFrames(load);
             return;
         }
-        x->keptFrames = frames;
-        x->keptRoom = room;
+        load->line.kept = frames;
+        load->line.keptRoom = room;
     }
     AVFrame *kept = av_frame_alloc();
     if (!kept) {
-        vorlo_dropKeptFrames(x);
+        vorlo_dropKeptFrames(load);
         return;
     }
     av_frame_move_ref(kept, frame);
-    x->keptFrames[x->keptCount++] = kept;
+    load->line.kept[load->line.keptCount++] = kept;
 }
 
 // A decoder error leaves the frames to a run, which skips what it cannot decode as the
 // ffmpeg program does and says so.
-static void vorlo_walkFrames(t_vorlo *x, t_vorlo_walk *walk)
+static void vorlo_walkFrames(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk)
 {
     int ret;
     while ((ret = avcodec_receive_frame(x->codecCtx, x->frame)) == 0) {
-        vorlo_walkFrame(x, walk, x->frame);
-        vorlo_keepFrame(x, x->frame);
+        vorlo_walkFrame(x, load, walk, x->frame);
+        vorlo_keepFrame(load, x->frame);
         av_frame_unref(x->frame);
     }
     if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
-        vorlo_dropKeptFrames(x);
+        vorlo_dropKeptFrames(load);
 }
 
 // Decodes from where the input stands until it ends, or until `packets` packets have been
@@ -377,18 +377,18 @@ static bool vorlo_walk(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, int p
             return false;
         if (vorlo_nextPacket(x, load) < 0) {
             avcodec_send_packet(x->codecCtx, nullptr);
-            vorlo_walkFrames(x, walk);
+            vorlo_walkFrames(x, load, walk);
             walk->ended = 1;
             break;
         }
-        if (load->first.size == 0)
-            vorlo_markPacket(&x->packet, &load->first);
+        if (load->line.first.size == 0)
+            vorlo_markPacket(&x->packet, &load->line.first);
         int ret = avcodec_send_packet(x->codecCtx, &x->packet);
         av_packet_unref(&x->packet);
         if (ret == 0)
-            vorlo_walkFrames(x, walk);
+            vorlo_walkFrames(x, load, walk);
         else
-            vorlo_dropKeptFrames(x);
+            vorlo_dropKeptFrames(load);
     }
     return vorlo_going(x);
 }
@@ -419,7 +419,7 @@ static int64_t vorlo_estimatedFrames(t_vorlo *x)
 // disagree there).
 static int64_t vorlo_tailFrames(t_vorlo *x, t_vorlo_load *load, int64_t from)
 {
-    int64_t target = x->anchorOrigin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
+    int64_t target = load->line.origin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
                                                     vorlo_stream(x)->time_base);
     if (av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0)
         return -1;
@@ -505,9 +505,9 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
 
 // A short stream that the first run will decode from its beginning costs less decoded once
 // whole and kept than measured at its tail and decoded again.
-static bool vorlo_keepsWhole(const t_vorlo *x, int64_t estimated)
+static bool vorlo_keepsWhole(const t_vorlo *x, const t_vorlo_load *load, int64_t estimated)
 {
-    return x->keptSamples >= 0 && !x->isInfo && x->startPos == 0 && estimated >= 0 &&
+    return load->line.keptSamples >= 0 && !x->isInfo && x->startPos == 0 && estimated >= 0 &&
            estimated * vorlo_ff_channels(x->codecCtx) <= VORLO_KEPT_SAMPLES;
 }
 
@@ -526,63 +526,96 @@ static bool vorlo_readsSteadily(t_vorlo *x, t_vorlo_load *load)
     if (!vorlo_allowsJumps(x))
         return true;
     av_packet_unref(&x->packet);
-    load->pendingPacket = 0;
+    load->line.pendingPacket = 0;
     return vorlo_reopenInput(x, load) == 0 && vorlo_skipPackets(x, load, INT64_MAX) == VORLO_PACKETS_END &&
            vorlo_reopenInput(x, load) == 0;
 }
 
+// Where the first sample lies: the first packets, decoded from the beginning, give the
+// origin of the time stamps and whether they count samples. The input is left after those
+// packets, and `head` ready to count on.
+static bool vorlo_findFirstSample(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *head)
+{
+    vorlo_startWalk(head, 0);
+    load->line.keptSamples = 0;
+    if (!vorlo_walk(x, load, head, VORLO_HEAD_PACKETS))
+        return false;
+    load->line.timedExactly = head->exact && load->line.origin != AV_NOPTS_VALUE;
+    return true;
+}
+
+// Whether the stream's last half second can tell its length: its stamps count samples, it
+// goes on past the head, and it is not short enough to be kept whole.
+static bool vorlo_tailTells(t_vorlo *x, const t_vorlo_load *load, const t_vorlo_walk *head, int64_t tailFrom)
+{
+    return !head->ended && load->line.timedExactly && tailFrom > head->counted &&
+           !vorlo_keepsWhole(x, load, vorlo_estimatedFrames(x));
+}
+
+// How long the stream is, by counting it whole from its beginning: `head` counts on where it
+// stands, or starts again at the beginning when the input has moved since. A count has seen
+// every stamp: a jump, or the gap of a packet that could not be decoded, leaves them unfit
+// to place a run. The input is left at its end.
+static bool vorlo_lengthByCounting(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *head, bool moved)
+{
+    if (moved) {
+        vorlo_startWalk(head, 0);
+        if (!vorlo_rewindInput(x, load))
+            return false;
+    }
+    if (!vorlo_walk(x, load, head, 0))
+        return false;
+    load->streamFrames = head->counted;
+    load->line.counted = 1;
+    load->line.timedExactly = head->exact && load->line.origin != AV_NOPTS_VALUE;
+    return true;
+}
+
 bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
 {
-    load->settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
-    x->anchorOrigin = AV_NOPTS_VALUE;
+    load->line.settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
     if (!vorlo_inputRereadable(x)) {
         load->streamFrames = vorlo_claimedFrames(x, load);
         return true;
     }
     t_vorlo_walk head;
-    vorlo_startWalk(&head, 0);
-    x->keptSamples = 0;
-    if (!vorlo_walk(x, load, &head, VORLO_HEAD_PACKETS))
+    if (!vorlo_findFirstSample(x, load, &head))
         return false;
-    load->timedExactly = head.exact && x->anchorOrigin != AV_NOPTS_VALUE;
-    int64_t estimated = vorlo_estimatedFrames(x);
-    int64_t tailFrom = estimated - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
-    int64_t frames = -1;
-    if (!head.ended && load->timedExactly && tailFrom > head.counted && !vorlo_keepsWhole(x, estimated)) {
-        vorlo_dropKeptFrames(x);
-        frames = vorlo_readsSteadily(x, load) ? vorlo_tailFrames(x, load, tailFrom) : -1;
-        if (frames < 0 && vorlo_going(x)) {
-            // Counted from the beginning after all.
-            vorlo_startWalk(&head, 0);
-            if (!vorlo_rewindInput(x, load))
-                return false;
-        }
-    }
-    if (frames < 0 && !vorlo_walk(x, load, &head, 0))
+    int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
+    bool tail = vorlo_tailTells(x, load, &head, tailFrom);
+    if (tail)
+        vorlo_dropKeptFrames(load);
+    int64_t frames = tail && vorlo_readsSteadily(x, load) ? vorlo_tailFrames(x, load, tailFrom) : -1;
+    if (!vorlo_going(x))
         return false;
-    // A count from the beginning has seen every stamp: a jump, or the gap of a packet that
-    // could not be decoded, leaves them unfit to place a run.
-    load->counted = frames < 0;
-    if (load->counted)
-        load->timedExactly = head.exact && x->anchorOrigin != AV_NOPTS_VALUE;
-    load->streamFrames = frames >= 0 ? frames : head.counted;
+    if (frames >= 0)
+        load->streamFrames = frames;
+    else if (!vorlo_lengthByCounting(x, load, &head, tail))
+        return false;
     vorlo_warnIfTruncated(x, load, vorlo_headerFrames(x));
     return vorlo_going(x);
 }
 
 bool vorlo_countStream(t_vorlo *x, t_vorlo_load *load)
 {
-    vorlo_dropKeptFrames(x);
-    if (!vorlo_rewindInput(x, load))
-        return false;
     t_vorlo_walk whole;
-    vorlo_startWalk(&whole, 0);
-    if (!vorlo_walk(x, load, &whole, 0))
-        return false;
-    load->streamFrames = whole.counted;
-    load->counted = 1;
-    load->timedExactly = whole.exact && x->anchorOrigin != AV_NOPTS_VALUE;
-    return true;
+    vorlo_dropKeptFrames(load);
+    return vorlo_lengthByCounting(x, load, &whole, true);
+}
+
+bool vorlo_startTimeline(t_vorlo_load *load)
+{
+    load->line.origin = AV_NOPTS_VALUE;
+    load->line.keptSamples = -1;
+    load->line.runStart = VORLO_UNPLACED;
+    load->line.held = av_frame_alloc();
+    return load->line.held != nullptr;
+}
+
+void vorlo_endTimeline(t_vorlo_load *load)
+{
+    vorlo_dropKeptFrames(load);
+    av_frame_free(&load->line.held);
 }
 
 // --- positioning the runs -----------------------------------------------------------------
@@ -595,14 +628,14 @@ bool vorlo_countStream(t_vorlo *x, t_vorlo_load *load)
 // afresh. Where the packets cannot tell their place, decoding begins at the beginning.
 static bool vorlo_skipToFirstRun(t_vorlo *x, t_vorlo_load *load)
 {
-    int64_t target = x->anchorOrigin + av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
+    int64_t target = load->line.origin + av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
                                                     vorlo_stream(x)->time_base);
     av_packet_unref(&x->packet);
-    load->pendingPacket = 0;
+    load->line.pendingPacket = 0;
     if (vorlo_reopenInput(x, load) != 0 || !vorlo_renewDecoder(x, load))
         return false;
     if (vorlo_skipPackets(x, load, target) == VORLO_PACKETS_REACHED) {
-        load->seeked = 1;
+        load->line.seeked = 1;
         return vorlo_going(x);
     }
     if (!vorlo_going(x))
@@ -619,35 +652,35 @@ bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
     // Time stamps that do not count samples cannot tell where a frame met after a seek
     // belongs: such a stream is decoded from its beginning, as is one whose decoder is not
     // known to settle after a seek.
-    bool seeks = load->timedExactly && load->settle >= 0;
-    if (load->seektime > 0 && !load->timedExactly && x->attrs.debug)
+    bool seeks = load->line.timedExactly && load->line.settle >= 0;
+    if (load->seektime > 0 && !load->line.timedExactly && x->attrs.debug)
         object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
-    if (load->seektime > 0 && load->timedExactly && !seeks && x->attrs.debug)
+    if (load->seektime > 0 && load->line.timedExactly && !seeks && x->attrs.debug)
         object_post(&x->ob, "a decoder that does not settle after a seek: decoding from the beginning");
     if (load->seektime > 0 && seeks) {
-        vorlo_dropKeptFrames(x);
+        vorlo_dropKeptFrames(load);
         return vorlo_skipToFirstRun(x, load);
     }
     // The measuring decoded the whole of a short stream from its beginning and kept it.
-    if (x->keptCount > 0)
+    if (load->line.keptCount > 0)
         return true;
     return vorlo_rewindInput(x, load);
 }
 
 // --- placing decoded frames ---------------------------------------------------------------
 
-void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun)
+void vorlo_beginRun(t_vorlo *x, t_vorlo_load *load, bool firstRun)
 {
     // A run from the input's beginning knows its place by counting; one after a seek waits
     // for confirmed time stamps, and writes nothing until then.
-    bool atBeginning = !firstRun || !load->seeked;
-    x->anchorSkipFrames = firstRun && vorlo_takesSection(x) ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
-    vorlo_resetStamps(&x->anchorStamps);
-    av_frame_unref(x->heldFrame);
-    x->anchored = atBeginning;
-    x->anchorTrim = 0;
-    x->index = atBeginning ? -x->anchorSkipFrames * x->resultChannels : VORLO_UNPLACED;
-    x->runStartIndex = atBeginning ? x->index : VORLO_UNPLACED;
+    bool atBeginning = !firstRun || !load->line.seeked;
+    load->line.skipFrames = firstRun && vorlo_takesSection(x) ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
+    vorlo_resetStamps(&load->line.stamps);
+    av_frame_unref(load->line.held);
+    load->line.placed = atBeginning;
+    load->line.trim = 0;
+    x->index = atBeginning ? -load->line.skipFrames * x->resultChannels : VORLO_UNPLACED;
+    load->line.runStart = atBeginning ? x->index : VORLO_UNPLACED;
 }
 
 // Sets index where the frame of this time stamp belongs.
@@ -655,56 +688,56 @@ void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun)
 // falls on an output sample does it take up the grid of the resampling from the stream's
 // beginning, so that after its filter has filled both give the same samples. Decoded
 // samples before the next such place are dropped.
-static void vorlo_placeAt(t_vorlo *x, int64_t ts)
+static void vorlo_placeAt(t_vorlo *x, t_vorlo_load *load, int64_t ts)
 {
     AVRational timeBase = vorlo_stream(x)->time_base;
     int64_t rate = x->codecCtx->sample_rate;
-    int64_t position = av_rescale_q(ts - x->anchorOrigin, timeBase, vorlo_perSample((int)rate));
+    int64_t position = av_rescale_q(ts - load->line.origin, timeBase, vorlo_perSample((int)rate));
     int64_t step = rate / av_gcd(rate, x->resultSampleRate);
-    x->anchorTrim = ((step - position % step) % step + step) % step;
-    vorlo_count frames = av_rescale(position + x->anchorTrim, x->resultSampleRate, rate);
-    x->index = (frames - x->anchorSkipFrames) * x->resultChannels;
-    x->anchored = 1;
-    if (x->runStartIndex == VORLO_UNPLACED) {
-        x->runStartIndex = x->index;
-        if (x->anchorSkipFrames > 0 && x->index > 0)
+    load->line.trim = ((step - position % step) % step + step) % step;
+    vorlo_count frames = av_rescale(position + load->line.trim, x->resultSampleRate, rate);
+    x->index = (frames - load->line.skipFrames) * x->resultChannels;
+    load->line.placed = 1;
+    if (load->line.runStart == VORLO_UNPLACED) {
+        load->line.runStart = x->index;
+        if (load->line.skipFrames > 0 && x->index > 0)
             object_warn(&x->ob, "targetSeekTimeInSec < startInSeconds. The start index will be incorrect!");
     }
     if (x->attrs.debug) {
-        object_post(&x->ob, "start time %lf", (ts - x->anchorOrigin) * av_q2d(timeBase));
+        object_post(&x->ob, "start time %lf", (ts - load->line.origin) * av_q2d(timeBase));
         object_post(&x->ob, "start index %lld (sr: %i, ch: %i)", (long long)x->index, x->resultSampleRate,
                     x->resultChannels);
     }
 }
 
 // Without an origin nothing can be placed by time stamps: counting goes on.
-bool vorlo_anchorFrame(t_vorlo *x, AVFrame *frame)
+bool vorlo_anchorFrame(t_vorlo *x, t_vorlo_load *load, AVFrame *frame)
 {
-    if (x->anchorOrigin == AV_NOPTS_VALUE) {
-        x->anchored = 1;
+    if (load->line.origin == AV_NOPTS_VALUE) {
+        load->line.placed = 1;
         return true;
     }
     int64_t ts = vorlo_frameTime(frame);
-    int64_t heldTs = x->anchorStamps.ts;
+    int64_t heldTs = load->line.stamps.ts;
     if (ts == AV_NOPTS_VALUE) {
-        vorlo_resetStamps(&x->anchorStamps);
-        av_frame_unref(x->heldFrame);
+        vorlo_resetStamps(&load->line.stamps);
+        av_frame_unref(load->line.held);
         return false;
     }
-    if (!vorlo_confirmStamp(x, &x->anchorStamps, ts, frame->nb_samples)) {
-        av_frame_unref(x->heldFrame);
-        av_frame_ref(x->heldFrame, frame);
+    if (!vorlo_confirmStamp(x, &load->line.stamps, ts, frame->nb_samples)) {
+        av_frame_unref(load->line.held);
+        av_frame_ref(load->line.held, frame);
         return false;
     }
-    vorlo_placeAt(x, heldTs);
+    vorlo_placeAt(x, load, heldTs);
     return true;
 }
 
 // The stream ended with a frame still waiting: its own time stamp is all there is.
-bool vorlo_anchorLastFrame(t_vorlo *x)
+bool vorlo_anchorLastFrame(t_vorlo *x, t_vorlo_load *load)
 {
-    if (x->anchored || x->heldFrame->nb_samples <= 0)
+    if (load->line.placed || load->line.held->nb_samples <= 0)
         return false;
-    vorlo_placeAt(x, x->anchorStamps.ts);
+    vorlo_placeAt(x, load, load->line.stamps.ts);
     return true;
 }
