@@ -1,13 +1,21 @@
-// The stream's time line: where its first sample lies, how many frames the decoder yields
-// from it, whether frame time stamps can place decoded audio after a seek, and how a run of
-// decoding reaches the place where it begins.
+// The stream's time line. A load takes it in three steps, each a function named for what it
+// establishes and each saying where it leaves the input:
+//   1. where the first sample lies (vorlo_findFirstSample): the origin of the time stamps,
+//      and whether they count samples;
+//   2. how long the stream is (vorlo_measureStream, with step 1): from its last half second
+//      when the stamps can be trusted to the end, else by decoding it whole and counting;
+//   3. where the first run begins (vorlo_positionFirstRun): at the packet that holds the
+//      start, reached by reading packets from the beginning, or at the beginning.
+// Each run then places its frames (vorlo_beginRun, vorlo_anchorFrame): by counting from the
+// beginning, or after a start by confirmed time stamps. The state of all this is the load's
+// t_vorlo_timeline.
 //
 // The audio of a stream is what the decoder yields from its first packet to its last, one
-// frame after the other (the ffmpeg program's own decoding). A container's idea of the
-// stream's length is often not that: it counts the encoder's priming and padding, guesses
-// from the bit rate, or describes a file that was cut short. So the length is measured:
-// from the stream's last seconds when time stamps count samples exactly, by decoding the
-// whole stream when they do not.
+// frame after the other (the ffmpeg program's own decoding): a packet that cannot be decoded
+// leaves no gap, and stamps that jump (joined files) change nothing. A container's idea of
+// the stream's length is often not that either: it counts the encoder's priming and
+// padding, guesses from the bit rate, or describes a file that was cut short. Where in doubt,
+// the simple rule holds: decode from the beginning and count.
 #include "loader.h"
 
 #include <math.h>
@@ -45,6 +53,8 @@ static int64_t vorlo_frameTime(const AVFrame *frame)
 {
     return frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
 }
+
+// --- opening and reading the input -----------------------------------------------------------
 
 // FFmpeg polls this while it opens, probes and reads, so that a stalled input (a network
 // path, a pipe) never holds up the stop sequence.
@@ -231,7 +241,7 @@ static int vorlo_skipPackets(t_vorlo *x, t_vorlo_load *load, int64_t target)
     }
 }
 
-// --- measuring -------------------------------------------------------------------------
+// --- steps 1 and 2: where the first sample lies, how long the stream is -------------------
 
 // A frame's time stamp alone is not trusted: some demuxers give the first packet of an Ogg
 // page, or the first packet after a seek, a time stamp off by a block. Two time-stamped
@@ -431,23 +441,44 @@ static int64_t vorlo_tailFrames(t_vorlo *x, t_vorlo_load *load, int64_t from)
     return tail.offset + tail.counted;
 }
 
-// A file whose decoding ends well before its header says is cut short or damaged; a few
-// frames less are the encoder's padding.
-static void vorlo_warnIfTruncated(t_vorlo *x, t_vorlo_load *load, int64_t header)
+// What the stream's header announces, in the decoder's frames, when it announces anything:
+// -1 for none, or for a length guessed from the bit rate.
+static int64_t vorlo_announcedFrames(t_vorlo *x)
+{
+    return x->formatCtx->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ? vorlo_headerFrames(x) : -1;
+}
+
+// How many frames a decoding may end short of what the header announces: a lossy encoder's
+// padding; none for a lossless one.
+static int64_t vorlo_paddingFrames(t_vorlo *x)
 {
     const AVCodecDescriptor *descriptor = avcodec_descriptor_get(x->codecCtx->codec_id);
     bool lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
-    int64_t padding = lossless ? 0 : 2 * (int64_t)FFMAX(x->codecCtx->frame_size, 2048) +
-                                         vorlo_stream(x)->codecpar->initial_padding;
-    int64_t missing = header - load->streamFrames;
-    // A length guessed from the bit rate announces nothing.
-    if (header < 0 || missing <= padding || x->formatCtx->duration_estimation_method != AVFMT_DURATION_FROM_STREAM)
+    return lossless ? 0 : 2 * (int64_t)FFMAX(x->codecCtx->frame_size, 2048) + vorlo_stream(x)->codecpar->initial_padding;
+}
+
+// A length from the tail rests on where the demuxer's seek says it landed, which it may
+// reckon wrongly (FFmpeg's WAV demuxer, for ADPCM, by the byte rate): it is taken only where
+// the header announces nothing or agrees with it, else the stream is counted.
+static bool vorlo_agreesWithHeader(t_vorlo *x, int64_t frames)
+{
+    int64_t announced = vorlo_announcedFrames(x);
+    return announced < 0 || (frames <= announced && announced - frames <= vorlo_paddingFrames(x));
+}
+
+// A file whose decoding ends well before its header says is cut short or damaged; a few
+// frames less are the encoder's padding.
+static void vorlo_warnIfTruncated(t_vorlo *x, t_vorlo_load *load)
+{
+    int64_t announced = vorlo_announcedFrames(x);
+    int64_t missing = announced - load->streamFrames;
+    if (announced < 0 || missing <= vorlo_paddingFrames(x))
         return;
     double rate = x->codecCtx->sample_rate;
     load->truncationTold = 1;
     object_warn(&x->ob, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
                         "cut short or damaged.-> %s",
-                missing / rate, (long long)missing, header / rate, load->path);
+                missing / rate, (long long)missing, announced / rate, load->path);
 }
 
 // An input read once is sized by what its header claims, and a header is only the word of
@@ -588,11 +619,16 @@ bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
     int64_t frames = tail && vorlo_readsSteadily(x, load) ? vorlo_tailFrames(x, load, tailFrom) : -1;
     if (!vorlo_going(x))
         return false;
+    if (frames >= 0 && !vorlo_agreesWithHeader(x, frames)) {
+        if (x->attrs.debug)
+            object_post(&x->ob, "the tail disagrees with the header: counting the stream");
+        frames = -1;
+    }
     if (frames >= 0)
         load->streamFrames = frames;
     else if (!vorlo_lengthByCounting(x, load, &head, tail))
         return false;
-    vorlo_warnIfTruncated(x, load, vorlo_headerFrames(x));
+    vorlo_warnIfTruncated(x, load);
     return vorlo_going(x);
 }
 
@@ -618,7 +654,7 @@ void vorlo_endTimeline(t_vorlo_load *load)
     av_frame_free(&load->line.held);
 }
 
-// --- positioning the runs -----------------------------------------------------------------
+// --- step 3: where the first run begins ---------------------------------------------------
 
 // The first run begins at the packet that holds load->seektime, reached by reading the
 // packets from the input's beginning without decoding them: a demuxer's seek hands back a

@@ -83,6 +83,8 @@ const Recipe kRecipes[] = {
     {"gap_eac3.mov", 2, 44100, "-c:a eac3", 12, "gap"},
     {"ima.mov", 2, 44100, "-c:a adpcm_ima_qt", 12},
     {"g722.wav", 1, 16000, "-c:a g722", 12},
+    {"ima.wav", 2, 44100, "-c:a adpcm_ima_wav", 12},
+    {"msadpcm.wav", 2, 44100, "-c:a adpcm_ms", 12},
     {"s64.wav", 2, 44100, "-c:a pcm_s64le"},
     // the links of joined files: MP2 in MPEG-TS (the second from 60 s on), Vorbis in Ogg
     {"link_a.ts", 2, 48000, "-c:a mp2 -b:a 192k", 3},

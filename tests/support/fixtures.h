@@ -20,7 +20,9 @@
 //   "adts.aac" (3 s) "aac_bursts.m4a" (3 s of noise in bursts) "aac_pns.m4a" (6 s at
 //   64 kb/s, noise bands coded as noise) "aac6.m4a" (6 channels, 48 kHz) "opus_pink.opus" (3 s) "opus6.opus" (6 channels) "vorbis_pink.ogg" (3 s);
 // - codecs that do not settle after a seek, 12 s: "gap_ac3.mp4" (48 kHz) "gap_eac3.mov" (noise,
-//   silence and noise, a third each) "ima.mov" (ADPCM IMA QuickTime) "g722.wav" (mono, 16 kHz);
+//   silence and noise, a third each) "ima.mov" (ADPCM IMA QuickTime) "g722.wav" (mono, 16 kHz)
+//   "ima.wav" "msadpcm.wav" (ADPCM IMA WAV and Microsoft ADPCM, whose seek the WAV demuxer
+//   reckons by the byte rate);
 //   "s64.wav" (pcm_s64le, 2 s);
 // - joined end to end: "reset.ts" (MP2, 3 s and 10 s, each from 1.4 s) "jump.ts" (the second
 //   from 60 s) "chain.ogg" (Vorbis, 3 s and 10 s); "damaged.opus" ("opus12.opus", 12 s, with
