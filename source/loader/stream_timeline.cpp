@@ -183,7 +183,6 @@ static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
 bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load)
 {
     av_packet_unref(&x->packet);
-    load->line.seeked = 0;
     load->line.pendingPacket = 0;
     if (vorlo_seekToFirstPacket(x, load))
         load->line.pendingPacket = 1;
@@ -683,6 +682,7 @@ static bool vorlo_skipToFirstRun(t_vorlo *x, t_vorlo_load *load)
 
 bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
 {
+    load->line.seeked = 0;
     if (!vorlo_inputRereadable(x))
         return true;
     // Time stamps that do not count samples cannot tell where a frame met after a seek
