@@ -3,6 +3,7 @@
 // error texts from several threads.
 #include "writer_test_frames.h"
 #include "writer.h"
+#include "loader.h"
 
 #include <math.h>
 #include <stdio.h>
@@ -459,12 +460,14 @@ TEST(Resampler, ReceiveHandsEveryDecodedFrameOn)
         w.ctx = open_pcm_decoder(c.rate, 1, in);
         w.ctx->sample_fmt = c.claimed;
         w.x->codecCtx = w.ctx;
-        w.x->anchored = 1;
+        t_vorlo_load load;
+        memset(&load, 0, sizeof load);
+        load.line.placed = 1;
         w.x->attrs.resample = 7;
         w.x->resultSampleRate = 44100;
         w.x->resultChannels = 1;
         AVFrame *frame = av_frame_alloc();
-        EXPECT_EQ(vorlo_receiveAndHandle(w.x, w.ctx, frame), AVERROR(EAGAIN));
+        EXPECT_EQ(vorlo_receiveAndHandle(w.x, &load, w.ctx, frame), AVERROR(EAGAIN));
         av_frame_free(&frame);
         EXPECT_LE(w.x->index, c.written);
         vorlo_flushResampler(w.x, w.ctx);

@@ -191,41 +191,17 @@ static bool vorlo_copyBlocks(t_vorlo *x, const t_vorlo_bufferLoad *load)
     return true;
 }
 
-// The end of a copy, whether it wrote the section or was stopped: what was written stays.
-static void vorlo_completeCopy(t_vorlo *x)
-{
-    av_frame_unref(x->frame);
-    avcodec_free_context(&x->codecCtx);
-    swr_free(&x->swrCtx);
-    buffer_setdirty(x->buffer_obj);
-    vorlo_releaseTarget(x);
-    bool failed = x->writeFailed && vorlo_going(x);
-    vorlo_closeTrace(x, failed ? "load cut short: what was written is kept" : "SUCCESS");
-    vorlo_raise(x, failed ? VORLO_NOTE_ERR : VORLO_NOTE_DONE);
-}
-
-void vorlo_loadFromBuffer(t_vorlo *x)
+bool vorlo_loadFromBuffer(t_vorlo *x)
 {
     t_vorlo_bufferLoad load = {0, 0, 0, 0};
-    if (!vorlo_prepareSource(x, &load)) {
-        vorlo_errorExit(x);
-        return;
-    }
+    if (!vorlo_prepareSource(x, &load))
+        return false;
     x->index = 0;
-    if (!vorlo_makeBlockFrame(x)) {
-        vorlo_errorExit(x);
-        return;
-    }
-    if (!vorlo_lockTarget(x)) {
-        av_frame_unref(x->frame);
-        vorlo_errorExit(x);
-        return;
-    }
+    if (!vorlo_makeBlockFrame(x) || !vorlo_lockTarget(x))
+        return false;
     if (!vorlo_copyBlocks(x, &load)) {
-        av_frame_unref(x->frame);
         buffer_setdirty(x->buffer_obj);
-        vorlo_errorExit(x);
-        return;
+        return false;
     }
-    vorlo_completeCopy(x);
+    return true;
 }

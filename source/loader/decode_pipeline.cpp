@@ -16,7 +16,7 @@
 static const double VORLO_AGREEMENT_SECONDS = 0.05;
 static const float VORLO_AGREEMENT_TOLERANCE = 1e-4f;
 
-enum { VORLO_RUN_GOING = -1, VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED };
+enum { VORLO_RUN_GOING = -1, VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED, VORLO_RUN_DAMAGED };
 
 // Where a run ends besides the input's end: past `stop`, and for a run that settles a seam
 // only once the samples it writes agree with those it overwrites.
@@ -26,13 +26,16 @@ typedef struct _vorlo_runEnd {
 } t_vorlo_runEnd;
 
 // --- the three ends -------------------------------------------------------------------
+// Every load ends through one of them, called from the thread's body alone.
+
+enum { VORLO_END_ERROR, VORLO_END_INFO, VORLO_END_WRITTEN };
 
 // Releases what the load owns, whichever way it ends.
-static void vorlo_releaseLoad(t_vorlo *x)
+static void vorlo_releaseLoad(t_vorlo *x, t_vorlo_load *load)
 {
     av_packet_unref(&x->packet);
-    av_frame_unref(x->heldFrame);
-    vorlo_dropKeptFrames(x);
+    av_frame_unref(x->frame);
+    vorlo_endTimeline(load);
     avcodec_free_context(&x->codecCtx);
     vorlo_closeInput(x);
     swr_free(&x->swrCtx);
@@ -61,29 +64,29 @@ static void vorlo_warnDamage(t_vorlo *x, const t_vorlo_load *load)
 
 // Reached once the target samples are locked: what was written stays. A load cut short by
 // a failure ends with the error bang; one stopped by a stop request with the done bang.
-static void vorlo_normalEnd(t_vorlo *x, const t_vorlo_load *load)
+static void vorlo_writtenEnd(t_vorlo *x, t_vorlo_load *load)
 {
     vorlo_warnDamage(x, load);
     bool failed = (load->failed || x->writeFailed) && vorlo_going(x);
-    vorlo_releaseLoad(x);
+    vorlo_releaseLoad(x, load);
     buffer_setdirty(x->buffer_obj);
     vorlo_releaseTarget(x);
     vorlo_closeTrace(x, failed ? "load cut short: what was written is kept" : "SUCCESS");
     vorlo_raise(x, failed ? VORLO_NOTE_ERR : VORLO_NOTE_DONE);
 }
 
-static void vorlo_infoEnd(t_vorlo *x)
+static void vorlo_infoEnd(t_vorlo *x, t_vorlo_load *load)
 {
-    vorlo_releaseLoad(x);
+    vorlo_releaseLoad(x, load);
     vorlo_releaseTarget(x);
     vorlo_closeTrace(x, "SUCCESS");
     vorlo_raise(x, VORLO_NOTE_STARTREAD);
 }
 
 // Every failure before the target was locked, and every stop before decoding.
-void vorlo_errorExit(t_vorlo *x)
+static void vorlo_errorExit(t_vorlo *x, t_vorlo_load *load)
 {
-    vorlo_releaseLoad(x);
+    vorlo_releaseLoad(x, load);
     if (vorlo_going(x)) {
         vorlo_closeTrace(x, "aborting thread ! reason: -Error-");
         vorlo_raise(x, VORLO_NOTE_ERR);
@@ -208,18 +211,18 @@ static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
                          load->fileLength);
             return false;
         }
-        load->seektime = load->start - load->settle;
+        load->seektime = load->start - load->line.settle;
     } else {
         // A replace that starts past the file's end starts at its end: the second run then
         // decodes the whole file.
         if (load->start > load->fileLength)
             load->start = load->fileLength;
-        load->seektime = load->start - x->length - load->settle;
+        load->seektime = load->start - x->length - load->line.settle;
     }
     if (!(load->seektime > 0))
         load->seektime = 0;
     if (x->attrs.debug)
-        object_post(&x->ob, "seektimeInSec %f  (%f - %g sec)", load->seektime, load->start, load->settle);
+        object_post(&x->ob, "seektimeInSec %f  (%f - %g sec)", load->seektime, load->start, load->line.settle);
     return true;
 }
 
@@ -313,9 +316,9 @@ static bool vorlo_prepareTarget(t_vorlo *x, t_vorlo_load *load)
 
 // Drops the first samples that placing the run asked to drop: the frame's planes then
 // begin later (the buffers stay the frame's own and are released as always).
-static void vorlo_trimFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_trimFrame(t_vorlo_load *load, const AVCodecContext *codecCtx, AVFrame *frame)
 {
-    int samples = frame->nb_samples < x->anchorTrim ? frame->nb_samples : (int)x->anchorTrim;
+    int samples = frame->nb_samples < load->line.trim ? frame->nb_samples : (int)load->line.trim;
     if (samples <= 0)
         return;
     int planar = av_sample_fmt_is_planar(codecCtx->sample_fmt);
@@ -328,46 +331,46 @@ static void vorlo_trimFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame 
             frame->data[p] = frame->extended_data[p];
     }
     frame->nb_samples -= samples;
-    x->anchorTrim -= samples;
+    load->line.trim -= samples;
 }
 
-static void vorlo_writePlaced(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_writePlaced(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
 {
-    vorlo_trimFrame(x, codecCtx, frame);
+    vorlo_trimFrame(load, codecCtx, frame);
     vorlo_writeDecodedFrame(x, codecCtx, frame);
 }
 
-static void vorlo_writeHeld(t_vorlo *x, AVCodecContext *codecCtx)
+static void vorlo_writeHeld(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx)
 {
-    vorlo_writePlaced(x, codecCtx, x->heldFrame);
-    av_frame_unref(x->heldFrame);
+    vorlo_writePlaced(x, load, codecCtx, load->line.held);
+    av_frame_unref(load->line.held);
 }
 
 // A frame whose place is not known yet waits for the next one, whose time stamp places
 // both.
-static void vorlo_placeFrame(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_placeFrame(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
 {
-    if (!x->anchored) {
-        if (!vorlo_anchorFrame(x, frame))
+    if (!load->line.placed) {
+        if (!vorlo_anchorFrame(x, load, frame))
             return;
-        vorlo_writeHeld(x, codecCtx);
+        vorlo_writeHeld(x, load, codecCtx);
     }
-    vorlo_writePlaced(x, codecCtx, frame);
+    vorlo_writePlaced(x, load, codecCtx, frame);
 }
 
-static void vorlo_writeLastFrame(t_vorlo *x)
+static void vorlo_writeLastFrame(t_vorlo *x, t_vorlo_load *load)
 {
-    if (vorlo_anchorLastFrame(x) && vorlo_claimTarget(x)) {
-        vorlo_writeHeld(x, x->codecCtx);
+    if (vorlo_anchorLastFrame(x, load) && vorlo_claimTarget(x)) {
+        vorlo_writeHeld(x, load, x->codecCtx);
         vorlo_unlockTarget(x);
     }
 }
 
-int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
+int vorlo_receiveAndHandle(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
 {
     int ret;
     while ((ret = avcodec_receive_frame(codecCtx, frame)) == 0) {
-        vorlo_placeFrame(x, codecCtx, frame);
+        vorlo_placeFrame(x, load, codecCtx, frame);
         av_frame_unref(frame);
     }
     return ret;
@@ -375,17 +378,17 @@ int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame)
 
 // The frames of one packet are written under one claim on the target (see
 // vorlo_claimTarget); without it they wait in the decoder for a run that is ending anyway.
-static int vorlo_receiveClaimed(t_vorlo *x)
+static int vorlo_receiveClaimed(t_vorlo *x, t_vorlo_load *load)
 {
     if (!vorlo_claimTarget(x))
         return AVERROR(EAGAIN);
-    int ret = vorlo_receiveAndHandle(x, x->codecCtx, x->frame);
+    int ret = vorlo_receiveAndHandle(x, load, x->codecCtx, x->frame);
     vorlo_unlockTarget(x);
     return ret;
 }
 
 // A packet that the decoder refuses, or fails to decode, is skipped as the ffmpeg program
-// skips it; the next frame places itself by its own time stamp.
+// skips it: the next frame follows the last one written, leaving no gap.
 static void vorlo_dropPacket(t_vorlo *x, t_vorlo_load *load, int err)
 {
     char text[256];
@@ -394,7 +397,15 @@ static void vorlo_dropPacket(t_vorlo *x, t_vorlo_load *load, int err)
     load->lastPacketBad = 1;
     if (x->attrs.debug)
         object_post(&x->ob, "dropped bad packet. error: %s bad packet count: %i", text, load->badPackets);
-    x->anchored = 0;
+}
+
+// Skipping a packet shortens the stream: a length taken from time stamps, or a run placed
+// by them, then disagrees with the ffmpeg program's decoding, and the load starts again
+// counted from the beginning. An import mixes into what the buffer~ held and cannot start
+// again; it counts on.
+static bool vorlo_mustRecount(t_vorlo *x, const t_vorlo_load *load)
+{
+    return load->lastPacketBad && (!load->line.counted || load->line.seeked) && !x->isImport && vorlo_inputRereadable(x);
 }
 
 static void vorlo_announceStart(t_vorlo *x, t_vorlo_load *load)
@@ -444,10 +455,12 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
         ret = avcodec_send_packet(x->codecCtx, &x->packet);
         av_packet_unref(&x->packet);
         if (ret == 0)
-            ret = vorlo_receiveClaimed(x);
+            ret = vorlo_receiveClaimed(x, load);
         load->lastPacketBad = 0;
         if (ret != AVERROR(EAGAIN))
             vorlo_dropPacket(x, load, ret);
+        if (vorlo_mustRecount(x, load))
+            return VORLO_RUN_DAMAGED;
         int state = vorlo_runGoesOn(x, load, end);
         if (state != VORLO_RUN_GOING)
             return state;
@@ -457,12 +470,12 @@ static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
 // The frames that the measuring kept, written as a run from the beginning would write them.
 static int vorlo_runKept(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
 {
-    for (int i = 0; i < x->keptCount; i++) {
+    for (int i = 0; i < load->line.keptCount; i++) {
         if (vorlo_claimTarget(x)) {
-            vorlo_placeFrame(x, x->codecCtx, x->keptFrames[i]);
+            vorlo_placeFrame(x, load, x->codecCtx, load->line.kept[i]);
             vorlo_unlockTarget(x);
         }
-        av_frame_free(&x->keptFrames[i]);
+        av_frame_free(&load->line.kept[i]);
         int state = vorlo_runGoesOn(x, load, end);
         if (state != VORLO_RUN_GOING)
             return state;
@@ -478,7 +491,7 @@ static void vorlo_drain(t_vorlo *x, t_vorlo_load *load)
         load->failed = 1;
         return;
     }
-    int ret = vorlo_receiveClaimed(x);
+    int ret = vorlo_receiveClaimed(x, load);
     if (ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
         object_error(&x->ob, "Receive-error while draining decoder");
         load->failed = 1;
@@ -509,16 +522,18 @@ static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
     t_vorlo_runEnd end = {x->indexLimit, 0};
     vorlo_beginRun(x, load, true);
     // Kept frames are all the decoder gave: it has been drained already.
-    bool kept = x->keptCount > 0;
+    bool kept = load->line.keptCount > 0;
     int result = kept ? vorlo_runKept(x, load, &end) : vorlo_run(x, load, &end);
     if (!vorlo_going(x))
         return VORLO_RUN_ABORTED;
+    if (result == VORLO_RUN_DAMAGED)
+        return result;
     if (result == VORLO_RUN_STOPPED && x->attrs.debug)
         object_post(&x->ob, "Decoding done! (first run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
     if (!kept)
         vorlo_drain(x, load);
-    vorlo_writeLastFrame(x);
+    vorlo_writeLastFrame(x, load);
     vorlo_flushClaimed(x);
     // What the decoder held back may be the first that reached the section.
     vorlo_announceStart(x, load);
@@ -535,7 +550,7 @@ static vorlo_count vorlo_firstRunFrom(const t_vorlo *x, const t_vorlo_load *load
     return from < (double)x->indexLimit ? (vorlo_count)from : x->indexLimit;
 }
 
-static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
 {
     vorlo_startPrefault(x, vorlo_firstRunFrom(x, load));
     int result = vorlo_decodeFirstRun(x, load);
@@ -543,13 +558,14 @@ static void vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
     // An import leaves what it did not reach as it was.
     if (result == VORLO_RUN_EOF && !x->writeFailed && !x->isImport)
         vorlo_silenceTail(x);
+    return result;
 }
 
 // A replace that began past the beginning decodes the beginning afterwards, on into what
 // the first run wrote until the first run's output has settled: at least the decoder's
 // settling time past where the first run began, at least to the request's start, and only
 // once the two decodings agree.
-static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
 {
     if (!load->listSent) {
         vorlo_raise(x, VORLO_NOTE_STARTREAD);
@@ -557,17 +573,17 @@ static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
     }
     if (x->attrs.debug)
         object_post(&x->ob, "Now we decode first half of file! (second run)");
-    vorlo_count firstStart = x->runStartIndex;
+    vorlo_count firstStart = load->line.runStart;
     if (!vorlo_rewindInput(x, load)) {
         if (vorlo_going(x)) {
             object_error(&x->ob, "error while seeking to 0 of %s ", load->path);
             load->failed = 1;
         }
-        return;
+        return VORLO_RUN_FAILED;
     }
     vorlo_resetResampler(x);
     vorlo_count channels = x->resultChannels;
-    vorlo_count settled = firstStart + (vorlo_count)ceil(load->settle * x->resultSampleRate) * channels;
+    vorlo_count settled = firstStart + (vorlo_count)ceil(load->line.settle * x->resultSampleRate) * channels;
     vorlo_count requested = (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) * channels;
     t_vorlo_runEnd end = {settled > requested ? settled : requested,
                           (vorlo_count)ceil(VORLO_AGREEMENT_SECONDS * x->resultSampleRate) * channels};
@@ -581,52 +597,103 @@ static void vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
         object_post(&x->ob, "Decoding done! (second run)");
     load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
+    return result;
 }
 
-static void vorlo_load(t_vorlo *x)
+// The load of a stream found damaged, again from the beginning as the ffmpeg program decodes
+// it: measured by counting, the buffer~ sized to that from the size the first attempt gave
+// it, and the list sent again with the length it now has.
+static void vorlo_reloadCounting(t_vorlo *x, t_vorlo_load *load)
 {
-    t_vorlo_load load;
-    memset(&load, 0, sizeof load);
+    if (x->attrs.debug)
+        object_post(&x->ob, "a packet could not be decoded: loading again, counted from the beginning");
+    x->targetFrames = x->claimFrames;
+    x->targetChannels = (int32_t)x->claimChannels;
+    x->targetSr = x->resultSampleRate;
+    load->badPackets = 0;
+    load->endsInsidePacket = 0;
+    load->listSent = 0;
+    load->seektime = 0;
+    bool ready = vorlo_countStream(x, load);
+    if (ready) {
+        load->fileLength = (double)load->streamFrames / x->codecCtx->sample_rate;
+        ready = vorlo_limitResult(x, vorlo_resultFrames(x, load));
+    }
+    if (ready) {
+        vorlo_fillProps(x, load);
+        ready = vorlo_prepareTarget(x, load);
+    }
+    if (ready)
+        vorlo_firstRun(x, load);
+    else if (vorlo_going(x))
+        load->failed = 1;
+}
+
+// The first run, then for a replace that began past the beginning the second.
+static void vorlo_decodeRuns(t_vorlo *x, t_vorlo_load *load)
+{
+    int result = vorlo_firstRun(x, load);
+    if (result != VORLO_RUN_DAMAGED && vorlo_going(x) && !load->failed && !x->writeFailed &&
+        !vorlo_takesSection(x) && load->line.seeked)
+        result = vorlo_secondRun(x, load);
+    if (result == VORLO_RUN_DAMAGED && vorlo_going(x) && !x->writeFailed)
+        vorlo_reloadCounting(x, load);
+}
+
+// The load from the request to the end it takes.
+static int vorlo_load(t_vorlo *x, t_vorlo_load *load)
+{
     x->writeFailed = 0;
+    x->unreadableTold = 0;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
     if (!vorlo_going(x))
-        vorlo_errorExit(x);
-    else if (x->sourceIsBuffer)
-        vorlo_loadFromBuffer(x);
-    else if (!vorlo_prepare(x, &load))
-        vorlo_errorExit(x);
-    else if (x->isInfo)
-        vorlo_infoEnd(x);
-    else if (!vorlo_prepareTarget(x, &load))
-        vorlo_errorExit(x);
-    else {
-        vorlo_firstRun(x, &load);
-        if (vorlo_going(x) && !load.failed && !x->writeFailed && !vorlo_takesSection(x) && load.seeked)
-            vorlo_secondRun(x, &load);
-        vorlo_normalEnd(x, &load);
+        return VORLO_END_ERROR;
+    if (x->sourceIsBuffer)
+        return vorlo_loadFromBuffer(x) ? VORLO_END_WRITTEN : VORLO_END_ERROR;
+    if (!vorlo_startTimeline(load)) {
+        object_error(&x->ob, "Could not allocate memory for a frame.");
+        return VORLO_END_ERROR;
     }
+    if (!vorlo_prepare(x, load))
+        return VORLO_END_ERROR;
+    if (x->isInfo)
+        return VORLO_END_INFO;
+    if (!vorlo_prepareTarget(x, load))
+        return VORLO_END_ERROR;
+    vorlo_decodeRuns(x, load);
+    return VORLO_END_WRITTEN;
 }
 
-// What an exception interrupted is let go of as the error exit lets go.
-static void vorlo_exceptionExit(t_vorlo *x, const char *what)
+// What an exception interrupted is let go of before the error exit: the claim on the
+// samples and the thread that faults the buffer~'s pages in.
+static int vorlo_interrupted(t_vorlo *x, const char *what)
 {
     vorlo_unlockTarget(x);
     vorlo_stopPrefault(x);
     object_error(&x->ob, "the load failed: %s", what);
-    vorlo_errorExit(x);
+    return VORLO_END_ERROR;
 }
 
 // The host is C: an exception that left the thread would end it, and the patch with it.
 void *vorlo_threadproc_load(t_vorlo *x)
 {
+    t_vorlo_load load;
+    memset(&load, 0, sizeof load);
+    int end;
     try {
-        vorlo_load(x);
+        end = vorlo_load(x, &load);
     } catch (const std::bad_alloc &) {
-        vorlo_exceptionExit(x, "out of memory");
+        end = vorlo_interrupted(x, "out of memory");
     } catch (const std::exception &e) {
-        vorlo_exceptionExit(x, e.what());
+        end = vorlo_interrupted(x, e.what());
     } catch (...) {
-        vorlo_exceptionExit(x, "an unknown failure");
+        end = vorlo_interrupted(x, "an unknown failure");
     }
+    if (end == VORLO_END_WRITTEN)
+        vorlo_writtenEnd(x, &load);
+    else if (end == VORLO_END_INFO)
+        vorlo_infoEnd(x, &load);
+    else
+        vorlo_errorExit(x, &load);
     return nullptr;
 }

@@ -1,16 +1,25 @@
-// The stream's time line: where its first sample lies, how many frames the decoder yields
-// from it, whether frame time stamps can place decoded audio after a seek, and how a run of
-// decoding reaches the place where it begins.
+// The stream's time line. A load takes it in three steps, each a function named for what it
+// establishes and each saying where it leaves the input:
+//   1. where the first sample lies (vorlo_findFirstSample): the origin of the time stamps,
+//      and whether they count samples;
+//   2. how long the stream is (vorlo_measureStream, with step 1): from its last half second
+//      when the stamps can be trusted to the end, else by decoding it whole and counting;
+//   3. where the first run begins (vorlo_positionFirstRun): at the packet that holds the
+//      start, reached by reading packets from the beginning, or at the beginning.
+// Each run then places its frames (vorlo_beginRun, vorlo_anchorFrame): by counting from the
+// beginning, or after a start by confirmed time stamps. The state of all this is the load's
+// t_vorlo_timeline.
 //
 // The audio of a stream is what the decoder yields from its first packet to its last, one
-// frame after the other (the ffmpeg program's own decoding). A container's idea of the
-// stream's length is often not that: it counts the encoder's priming and padding, guesses
-// from the bit rate, or describes a file that was cut short. So the length is measured:
-// from the stream's last seconds when time stamps count samples exactly, by decoding the
-// whole stream when they do not.
+// frame after the other (the ffmpeg program's own decoding): a packet that cannot be decoded
+// leaves no gap, and stamps that jump (joined files) change nothing. A container's idea of
+// the stream's length is often not that either: it counts the encoder's priming and
+// padding, guesses from the bit rate, or describes a file that was cut short. Where in doubt,
+// the simple rule holds: decode from the beginning and count.
 #include "loader.h"
 
 #include <math.h>
+#include <stdlib.h>
 #include <string.h>
 
 // Packets decoded from the beginning to learn where the first sample lies and whether the
@@ -26,6 +35,8 @@ static const int64_t VORLO_UNMEASURED_SAMPLES = (int64_t)1 << 27;
 static const int64_t VORLO_KEPT_SAMPLES = (int64_t)1 << 20;
 // A frame count not known yet.
 static const int64_t VORLO_UNKNOWN = INT64_MIN;
+// How a reading of packets without decoding them ended.
+enum { VORLO_PACKETS_JUMP, VORLO_PACKETS_END, VORLO_PACKETS_REACHED };
 
 static AVStream *vorlo_stream(t_vorlo *x)
 {
@@ -42,6 +53,8 @@ static int64_t vorlo_frameTime(const AVFrame *frame)
 {
     return frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
 }
+
+// --- opening and reading the input -----------------------------------------------------------
 
 // FFmpeg polls this while it opens, probes and reads, so that a stalled input (a network
 // path, a pipe) never holds up the stop sequence.
@@ -158,7 +171,7 @@ static bool vorlo_samePacket(const AVPacket *packet, const t_vorlo_packetMark *m
 // packet that the input began with, its duration and trimming included.
 static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
 {
-    const t_vorlo_packetMark *first = &load->first;
+    const t_vorlo_packetMark *first = &load->line.first;
     int64_t ts = first->pts != AV_NOPTS_VALUE ? first->pts : first->dts;
     if (first->size == 0 || ts == AV_NOPTS_VALUE ||
         av_seek_frame(x->formatCtx, x->streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0 || vorlo_nextPacket(x, load) < 0)
@@ -172,25 +185,24 @@ static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
 bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load)
 {
     av_packet_unref(&x->packet);
-    load->seeked = 0;
-    load->pendingPacket = 0;
+    load->line.pendingPacket = 0;
     if (vorlo_seekToFirstPacket(x, load))
-        load->pendingPacket = 1;
+        load->line.pendingPacket = 1;
     else if (vorlo_reopenInput(x, load) != 0)
         return false;
     return vorlo_renewDecoder(x, load);
 }
 
 // A pipe can be read once only: it is decoded as it comes, and sized by what its header says.
-static bool vorlo_inputRereadable(t_vorlo *x)
+bool vorlo_inputRereadable(const t_vorlo *x)
 {
     return x->formatCtx->pb && (x->formatCtx->pb->seekable & AVIO_SEEKABLE_NORMAL);
 }
 
 int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load)
 {
-    if (load->pendingPacket) {
-        load->pendingPacket = 0;
+    if (load->line.pendingPacket) {
+        load->line.pendingPacket = 0;
         return 0;
     }
     for (;;) {
@@ -201,7 +213,36 @@ int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load)
     }
 }
 
-// --- measuring -------------------------------------------------------------------------
+// Reads packets without decoding them, from where the input stands, until the input ends
+// or a packet reaches `target` (in the stream's time base), which is left pending for a
+// run. Each packet's time stamp must take up where the one before it ended, within half a
+// packet (a demuxer rounds stamps to its time base): a stream whose stamps jump, or that
+// has packets without a stamp or a duration, has no time line that places a packet by its
+// stamp, and the ffmpeg program's decoding is then only had by counting from the beginning.
+static int vorlo_skipPackets(t_vorlo *x, t_vorlo_load *load, int64_t target)
+{
+    int64_t end = AV_NOPTS_VALUE;
+    int64_t duration = 0;
+    for (;;) {
+        int ret = vorlo_nextPacket(x, load);
+        if (ret < 0)
+            return ret == AVERROR_EOF ? VORLO_PACKETS_END : VORLO_PACKETS_JUMP;
+        int64_t ts = x->packet.pts != AV_NOPTS_VALUE ? x->packet.pts : x->packet.dts;
+        bool follows = ts != AV_NOPTS_VALUE && x->packet.duration > 0 &&
+                       (end == AV_NOPTS_VALUE || 2 * llabs(ts - end) <= duration);
+        if (follows && ts + x->packet.duration > target) {
+            load->line.pendingPacket = 1;
+            return VORLO_PACKETS_REACHED;
+        }
+        end = ts + x->packet.duration;
+        duration = x->packet.duration;
+        av_packet_unref(&x->packet);
+        if (!follows || !vorlo_going(x))
+            return VORLO_PACKETS_JUMP;
+    }
+}
+
+// --- steps 1 and 2: where the first sample lies, how long the stream is -------------------
 
 // A frame's time stamp alone is not trusted: some demuxers give the first packet of an Ogg
 // page, or the first packet after a seek, a time stamp off by a block. Two time-stamped
@@ -249,9 +290,9 @@ static void vorlo_startWalk(t_vorlo_walk *walk, int64_t offset)
     walk->ended = 0;
 }
 
-static int64_t vorlo_framesSinceOrigin(t_vorlo *x, int64_t ts)
+static int64_t vorlo_framesSinceOrigin(t_vorlo *x, const t_vorlo_load *load, int64_t ts)
 {
-    return av_rescale_q(ts - x->anchorOrigin, vorlo_stream(x)->time_base,
+    return av_rescale_q(ts - load->line.origin, vorlo_stream(x)->time_base,
                         vorlo_perSample(x->codecCtx->sample_rate));
 }
 
@@ -266,76 +307,76 @@ static bool vorlo_durationIsWhole(t_vorlo *x, int samples)
 // The first confirmed time stamp fixes the origin (a walk from the beginning) or the
 // walk's position (a walk from elsewhere); later confirmed stamps must keep to the count,
 // a single one off being a block's slip, two in a row a clock of their own.
-static void vorlo_walkFrame(t_vorlo *x, t_vorlo_walk *walk, const AVFrame *frame)
+static void vorlo_walkFrame(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, const AVFrame *frame)
 {
     if (!vorlo_durationIsWhole(x, frame->nb_samples))
         walk->exact = 0;
     int64_t ts = vorlo_frameTime(frame);
     int64_t at = walk->counted;
     if (vorlo_confirmStamp(x, &walk->stamps, ts, frame->nb_samples)) {
-        if (x->anchorOrigin == AV_NOPTS_VALUE)
-            x->anchorOrigin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
+        if (load->line.origin == AV_NOPTS_VALUE)
+            load->line.origin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
                                                 vorlo_stream(x)->time_base);
         if (walk->offset == VORLO_UNKNOWN)
-            walk->offset = vorlo_framesSinceOrigin(x, ts) - at;
-        walk->misses = vorlo_framesSinceOrigin(x, ts) == walk->offset + at ? 0 : walk->misses + 1;
+            walk->offset = vorlo_framesSinceOrigin(x, load, ts) - at;
+        walk->misses = vorlo_framesSinceOrigin(x, load, ts) == walk->offset + at ? 0 : walk->misses + 1;
         if (walk->misses > 1)
             walk->exact = 0;
     }
     walk->counted += frame->nb_samples;
 }
 
-void vorlo_dropKeptFrames(t_vorlo *x)
+void vorlo_dropKeptFrames(t_vorlo_load *load)
 {
-    for (int i = 0; i < x->keptCount; i++)
-        av_frame_free(&x->keptFrames[i]);
-    av_freep(&x->keptFrames);
-    x->keptCount = 0;
-    x->keptRoom = 0;
-    x->keptSamples = -1;
+    for (int i = 0; i < load->line.keptCount; i++)
+        av_frame_free(&load->line.kept[i]);
+    av_freep(&load->line.kept);
+    load->line.keptCount = 0;
+    load->line.keptRoom = 0;
+    load->line.keptSamples = -1;
 }
 
 // Takes the frame's data while the stream decoded so far is short enough, else gives it up.
-static void vorlo_keepFrame(t_vorlo *x, AVFrame *frame)
+static void vorlo_keepFrame(t_vorlo_load *load, AVFrame *frame)
 {
-    if (x->keptSamples < 0)
+    if (load->line.keptSamples < 0)
         return;
-    x->keptSamples += (int64_t)frame->nb_samples * vorlo_ff_frame_channels(frame);
-    if (x->keptSamples > VORLO_KEPT_SAMPLES) {
-        vorlo_dropKeptFrames(x);
+    load->line.keptSamples += (int64_t)frame->nb_samples * vorlo_ff_frame_channels(frame);
+    if (load->line.keptSamples > VORLO_KEPT_SAMPLES) {
+        vorlo_dropKeptFrames(load);
         return;
     }
-    if (x->keptCount == x->keptRoom) {
-        int room = x->keptRoom ? 2 * x->keptRoom : 64;
-        AVFrame **frames = (AVFrame **)av_realloc_array(x->keptFrames, room, sizeof *frames);
+    if (load->line.keptCount == load->line.keptRoom) {
+        int room = load->line.keptRoom ? 2 * load->line.keptRoom : 64;
+        AVFrame **frames = (AVFrame **)av_realloc_array(load->line.kept, room, sizeof *frames);
         if (!frames) {
-            vorlo_dropKeptFrames(x);
+            vorlo_dropKeptFrames(load);
             return;
         }
-        x->keptFrames = frames;
-        x->keptRoom = room;
+        load->line.kept = frames;
+        load->line.keptRoom = room;
     }
     AVFrame *kept = av_frame_alloc();
     if (!kept) {
-        vorlo_dropKeptFrames(x);
+        vorlo_dropKeptFrames(load);
         return;
     }
     av_frame_move_ref(kept, frame);
-    x->keptFrames[x->keptCount++] = kept;
+    load->line.kept[load->line.keptCount++] = kept;
 }
 
 // A decoder error leaves the frames to a run, which skips what it cannot decode as the
 // ffmpeg program does and says so.
-static void vorlo_walkFrames(t_vorlo *x, t_vorlo_walk *walk)
+static void vorlo_walkFrames(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk)
 {
     int ret;
     while ((ret = avcodec_receive_frame(x->codecCtx, x->frame)) == 0) {
-        vorlo_walkFrame(x, walk, x->frame);
-        vorlo_keepFrame(x, x->frame);
+        vorlo_walkFrame(x, load, walk, x->frame);
+        vorlo_keepFrame(load, x->frame);
         av_frame_unref(x->frame);
     }
     if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
-        vorlo_dropKeptFrames(x);
+        vorlo_dropKeptFrames(load);
 }
 
 // Decodes from where the input stands until it ends, or until `packets` packets have been
@@ -347,18 +388,18 @@ static bool vorlo_walk(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, int p
             return false;
         if (vorlo_nextPacket(x, load) < 0) {
             avcodec_send_packet(x->codecCtx, nullptr);
-            vorlo_walkFrames(x, walk);
+            vorlo_walkFrames(x, load, walk);
             walk->ended = 1;
             break;
         }
-        if (load->first.size == 0)
-            vorlo_markPacket(&x->packet, &load->first);
+        if (load->line.first.size == 0)
+            vorlo_markPacket(&x->packet, &load->line.first);
         int ret = avcodec_send_packet(x->codecCtx, &x->packet);
         av_packet_unref(&x->packet);
         if (ret == 0)
-            vorlo_walkFrames(x, walk);
+            vorlo_walkFrames(x, load, walk);
         else
-            vorlo_dropKeptFrames(x);
+            vorlo_dropKeptFrames(load);
     }
     return vorlo_going(x);
 }
@@ -389,7 +430,7 @@ static int64_t vorlo_estimatedFrames(t_vorlo *x)
 // disagree there).
 static int64_t vorlo_tailFrames(t_vorlo *x, t_vorlo_load *load, int64_t from)
 {
-    int64_t target = x->anchorOrigin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
+    int64_t target = load->line.origin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
                                                     vorlo_stream(x)->time_base);
     if (av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0)
         return -1;
@@ -401,23 +442,44 @@ static int64_t vorlo_tailFrames(t_vorlo *x, t_vorlo_load *load, int64_t from)
     return tail.offset + tail.counted;
 }
 
-// A file whose decoding ends well before its header says is cut short or damaged; a few
-// frames less are the encoder's padding.
-static void vorlo_warnIfTruncated(t_vorlo *x, t_vorlo_load *load, int64_t header)
+// What the stream's header announces, in the decoder's frames, when it announces anything:
+// -1 for none, or for a length guessed from the bit rate.
+static int64_t vorlo_announcedFrames(t_vorlo *x)
+{
+    return x->formatCtx->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ? vorlo_headerFrames(x) : -1;
+}
+
+// How many frames a decoding may end short of what the header announces: a lossy encoder's
+// padding; none for a lossless one.
+static int64_t vorlo_paddingFrames(t_vorlo *x)
 {
     const AVCodecDescriptor *descriptor = avcodec_descriptor_get(x->codecCtx->codec_id);
     bool lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
-    int64_t padding = lossless ? 0 : 2 * (int64_t)FFMAX(x->codecCtx->frame_size, 2048) +
-                                         vorlo_stream(x)->codecpar->initial_padding;
-    int64_t missing = header - load->streamFrames;
-    // A length guessed from the bit rate announces nothing.
-    if (header < 0 || missing <= padding || x->formatCtx->duration_estimation_method != AVFMT_DURATION_FROM_STREAM)
+    return lossless ? 0 : 2 * (int64_t)FFMAX(x->codecCtx->frame_size, 2048) + vorlo_stream(x)->codecpar->initial_padding;
+}
+
+// A length from the tail rests on where the demuxer's seek says it landed, which it may
+// reckon wrongly (FFmpeg's WAV demuxer, for ADPCM, by the byte rate): it is taken only where
+// the header announces nothing or agrees with it, else the stream is counted.
+static bool vorlo_agreesWithHeader(t_vorlo *x, int64_t frames)
+{
+    int64_t announced = vorlo_announcedFrames(x);
+    return announced < 0 || (frames <= announced && announced - frames <= vorlo_paddingFrames(x));
+}
+
+// A file whose decoding ends well before its header says is cut short or damaged; a few
+// frames less are the encoder's padding.
+static void vorlo_warnIfTruncated(t_vorlo *x, t_vorlo_load *load)
+{
+    int64_t announced = vorlo_announcedFrames(x);
+    int64_t missing = announced - load->streamFrames;
+    if (announced < 0 || missing <= vorlo_paddingFrames(x))
         return;
     double rate = x->codecCtx->sample_rate;
     load->truncationTold = 1;
     object_warn(&x->ob, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
                         "cut short or damaged.-> %s",
-                missing / rate, (long long)missing, header / rate, load->path);
+                missing / rate, (long long)missing, announced / rate, load->path);
 }
 
 // An input read once is sized by what its header claims, and a header is only the word of
@@ -435,10 +497,13 @@ static int64_t vorlo_claimedFrames(t_vorlo *x, const t_vorlo_load *load)
     return most;
 }
 
-// How long the decoder needs after a seek before its output is the plain decoding's: the
-// frames of lossless codecs stand alone; lossy decoders carry state from frame to frame
-// (MPEG audio its bit reservoir, Opus its energy prediction), measured here on noise at
-// low and high bit rates, with a margin.
+// How long the decoder needs after a seek before its output is the plain decoding's; -1
+// for a decoder not known to get there. Only decoders measured here on noise at low and
+// high bit rates are trusted, with a margin: the frames of the lossless codecs and of PCM
+// stand alone; MPEG audio carries its bit reservoir, Opus its energy prediction, Vorbis
+// its overlap. Others carry state that never settles (the dither generator of AC-3 and
+// E-AC-3, the noise generator of AAC, the predictor of ADPCM across blocks), or are not
+// measured: they are decoded from their beginning.
 static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream *stream)
 {
     double seconds;
@@ -448,23 +513,23 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
     case AV_CODEC_ID_MP3:
         seconds = 0.5;
         break;
-    case AV_CODEC_ID_AAC:
-    case AV_CODEC_ID_AAC_LATM:
-        seconds = 0.2;
-        break;
     case AV_CODEC_ID_OPUS:
         seconds = 0.8;
         break;
     case AV_CODEC_ID_VORBIS:
-    case AV_CODEC_ID_AC3:
-    case AV_CODEC_ID_EAC3:
         seconds = 0.1;
         break;
-    default: {
-        const AVCodecDescriptor *descriptor = avcodec_descriptor_get(codecCtx->codec_id);
-        seconds = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS) ? 0.05 : 1.0;
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_WAVPACK:
+        seconds = 0.05;
         break;
-    }
+    default:
+        // The PCM codecs come first among the audio codecs, before the ADPCM ones.
+        if (codecCtx->codec_id < AV_CODEC_ID_FIRST_AUDIO || codecCtx->codec_id >= AV_CODEC_ID_ADPCM_IMA_QT)
+            return -1;
+        seconds = 0.05;
+        break;
     }
     double preroll = (double)stream->codecpar->seek_preroll / codecCtx->sample_rate;
     return preroll > seconds ? preroll : seconds;
@@ -472,124 +537,188 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
 
 // A short stream that the first run will decode from its beginning costs less decoded once
 // whole and kept than measured at its tail and decoded again.
-static bool vorlo_keepsWhole(const t_vorlo *x, int64_t estimated)
+static bool vorlo_keepsWhole(const t_vorlo *x, const t_vorlo_load *load, int64_t estimated)
 {
-    return x->keptSamples >= 0 && !x->isInfo && x->startPos == 0 && estimated >= 0 &&
+    return load->line.keptSamples >= 0 && !x->isInfo && x->startPos == 0 && estimated >= 0 &&
            estimated * vorlo_ff_channels(x->codecCtx) <= VORLO_KEPT_SAMPLES;
+}
+
+// A container that lets time stamps jump (MPEG-TS at a reset, Ogg at the next link of a
+// chain) is read through without decoding before its tail is trusted.
+static bool vorlo_allowsJumps(const t_vorlo *x)
+{
+    return (x->formatCtx->iformat->flags & AVFMT_TS_DISCONT) != 0;
+}
+
+// Whether the stream's time stamps may be trusted to the end: those of a container that lets
+// them jump are read through first. The input is then opened afresh, since Ogg's demuxer,
+// once it has read to the end, times the packets after a seek otherwise.
+static bool vorlo_readsSteadily(t_vorlo *x, t_vorlo_load *load)
+{
+    if (!vorlo_allowsJumps(x))
+        return true;
+    av_packet_unref(&x->packet);
+    load->line.pendingPacket = 0;
+    return vorlo_reopenInput(x, load) == 0 && vorlo_skipPackets(x, load, INT64_MAX) == VORLO_PACKETS_END &&
+           vorlo_reopenInput(x, load) == 0;
+}
+
+// Where the first sample lies: the first packets, decoded from the beginning, give the
+// origin of the time stamps and whether they count samples. The input is left after those
+// packets, and `head` ready to count on.
+static bool vorlo_findFirstSample(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *head)
+{
+    vorlo_startWalk(head, 0);
+    load->line.keptSamples = 0;
+    if (!vorlo_walk(x, load, head, VORLO_HEAD_PACKETS))
+        return false;
+    load->line.timedExactly = head->exact && load->line.origin != AV_NOPTS_VALUE;
+    return true;
+}
+
+// Whether the stream's last half second can tell its length: its stamps count samples, it
+// goes on past the head, and it is not short enough to be kept whole.
+static bool vorlo_tailTells(t_vorlo *x, const t_vorlo_load *load, const t_vorlo_walk *head, int64_t tailFrom)
+{
+    return !head->ended && load->line.timedExactly && tailFrom > head->counted &&
+           !vorlo_keepsWhole(x, load, vorlo_estimatedFrames(x));
+}
+
+// How long the stream is, by counting it whole from its beginning: `head` counts on where it
+// stands, or starts again at the beginning when the input has moved since. A count has seen
+// every stamp: a jump, or the gap of a packet that could not be decoded, leaves them unfit
+// to place a run. The input is left at its end.
+static bool vorlo_lengthByCounting(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *head, bool moved)
+{
+    if (moved) {
+        vorlo_startWalk(head, 0);
+        if (!vorlo_rewindInput(x, load))
+            return false;
+    }
+    if (!vorlo_walk(x, load, head, 0))
+        return false;
+    load->streamFrames = head->counted;
+    load->line.counted = 1;
+    load->line.timedExactly = head->exact && load->line.origin != AV_NOPTS_VALUE;
+    return true;
 }
 
 bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
 {
-    load->settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
-    x->anchorOrigin = AV_NOPTS_VALUE;
+    load->line.settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
     if (!vorlo_inputRereadable(x)) {
         load->streamFrames = vorlo_claimedFrames(x, load);
         return true;
     }
     t_vorlo_walk head;
-    vorlo_startWalk(&head, 0);
-    x->keptSamples = 0;
-    if (!vorlo_walk(x, load, &head, VORLO_HEAD_PACKETS))
+    if (!vorlo_findFirstSample(x, load, &head))
         return false;
-    load->timedExactly = head.exact && x->anchorOrigin != AV_NOPTS_VALUE;
-    int64_t estimated = vorlo_estimatedFrames(x);
-    int64_t tailFrom = estimated - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
-    int64_t frames = -1;
-    if (!head.ended && load->timedExactly && tailFrom > head.counted && !vorlo_keepsWhole(x, estimated)) {
-        vorlo_dropKeptFrames(x);
-        frames = vorlo_tailFrames(x, load, tailFrom);
-        if (frames < 0 && vorlo_going(x)) {
-            // Counted from the beginning after all.
-            vorlo_startWalk(&head, 0);
-            if (!vorlo_rewindInput(x, load))
-                return false;
-        }
-    }
-    if (frames < 0 && !vorlo_walk(x, load, &head, 0))
-        return false;
-    load->streamFrames = frames >= 0 ? frames : head.counted;
-    vorlo_warnIfTruncated(x, load, vorlo_headerFrames(x));
-    return vorlo_going(x);
-}
-
-// --- positioning the runs -----------------------------------------------------------------
-
-// Seeks to at or before the first run's start and checks where the input landed: a seek
-// that lands after its target, or fails, leaves decoding to begin at the beginning.
-static bool vorlo_seekFirstRun(t_vorlo *x, t_vorlo_load *load)
-{
-    AVStream *stream = vorlo_stream(x);
-    int64_t target = x->anchorOrigin +
-                     av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q, stream->time_base);
-    int ret = av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD);
+    int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
+    bool tail = vorlo_tailTells(x, load, &head, tailFrom);
+    if (tail)
+        vorlo_dropKeptFrames(load);
+    int64_t frames = tail && vorlo_readsSteadily(x, load) ? vorlo_tailFrames(x, load, tailFrom) : -1;
     if (!vorlo_going(x))
         return false;
-    if (ret < 0) {
-        object_error(&x->ob, "error %s while seeking %s , trying to resume.\n", vorlo_errtext(ret), load->path);
-        return vorlo_rewindInput(x, load);
-    }
-    avcodec_flush_buffers(x->codecCtx);
-    if (vorlo_nextPacket(x, load) < 0)
-        return vorlo_rewindInput(x, load);
-    int64_t landed = x->packet.pts != AV_NOPTS_VALUE ? x->packet.pts : x->packet.dts;
-    if (landed != AV_NOPTS_VALUE && landed > target) {
+    if (frames >= 0 && !vorlo_agreesWithHeader(x, frames)) {
         if (x->attrs.debug)
-            object_post(&x->ob, "the seek landed after its target: decoding from the beginning");
-        return vorlo_rewindInput(x, load);
+            object_post(&x->ob, "the tail disagrees with the header: counting the stream");
+        frames = -1;
     }
-    load->pendingPacket = 1;
-    load->seeked = 1;
+    if (frames >= 0)
+        load->streamFrames = frames;
+    else if (!vorlo_lengthByCounting(x, load, &head, tail))
+        return false;
+    vorlo_warnIfTruncated(x, load);
     return vorlo_going(x);
 }
 
-// The measuring has read the input to its end, and a demuxer keeps state from that (Ogg's
-// end-of-stream handling among it) that can make a seek land on packets cut at other
-// places: a first run that starts in the middle seeks in the input opened afresh.
-// The AAC decoder fills the bands coded as noise from a random generator that runs on from
-// the stream's first frame: after a seek those bands never agree with the plain decoding.
-static bool vorlo_seekSettles(const AVCodecContext *codecCtx)
+bool vorlo_countStream(t_vorlo *x, t_vorlo_load *load)
 {
-    return codecCtx->codec_id != AV_CODEC_ID_AAC && codecCtx->codec_id != AV_CODEC_ID_AAC_LATM;
+    t_vorlo_walk whole;
+    vorlo_dropKeptFrames(load);
+    return vorlo_lengthByCounting(x, load, &whole, true);
+}
+
+bool vorlo_startTimeline(t_vorlo_load *load)
+{
+    load->line.origin = AV_NOPTS_VALUE;
+    load->line.keptSamples = -1;
+    load->line.runStart = VORLO_UNPLACED;
+    load->line.held = av_frame_alloc();
+    return load->line.held != nullptr;
+}
+
+void vorlo_endTimeline(t_vorlo_load *load)
+{
+    vorlo_dropKeptFrames(load);
+    av_frame_free(&load->line.held);
+}
+
+// --- step 3: where the first run begins ---------------------------------------------------
+
+// The first run begins at the packet that holds load->seektime, reached by reading the
+// packets from the input's beginning without decoding them: a demuxer's seek hands back a
+// stamp that it computed, not the packet's own (FFmpeg's WAV demuxer lands G.722 at twice
+// the target and stamps it as the target), and one that has read to the end keeps state
+// (Ogg's end-of-stream handling among it) that times packets otherwise. The input is opened
+// afresh. Where the packets cannot tell their place, decoding begins at the beginning.
+static bool vorlo_skipToFirstRun(t_vorlo *x, t_vorlo_load *load)
+{
+    int64_t target = load->line.origin + av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
+                                                    vorlo_stream(x)->time_base);
+    av_packet_unref(&x->packet);
+    load->line.pendingPacket = 0;
+    if (vorlo_reopenInput(x, load) != 0 || !vorlo_renewDecoder(x, load))
+        return false;
+    if (vorlo_skipPackets(x, load, target) == VORLO_PACKETS_REACHED) {
+        load->line.seeked = 1;
+        return vorlo_going(x);
+    }
+    if (!vorlo_going(x))
+        return false;
+    if (x->attrs.debug)
+        object_post(&x->ob, "packets that do not follow each other: decoding from the beginning");
+    return vorlo_rewindInput(x, load);
 }
 
 bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
 {
+    load->line.seeked = 0;
     if (!vorlo_inputRereadable(x))
         return true;
     // Time stamps that do not count samples cannot tell where a frame met after a seek
-    // belongs: such a stream is decoded from its beginning, as is one whose decoder never
-    // settles after a seek.
-    bool seeks = load->timedExactly && vorlo_seekSettles(x->codecCtx);
-    if (load->seektime > 0 && !load->timedExactly && x->attrs.debug)
+    // belongs: such a stream is decoded from its beginning, as is one whose decoder is not
+    // known to settle after a seek.
+    bool seeks = load->line.timedExactly && load->line.settle >= 0;
+    if (load->seektime > 0 && !load->line.timedExactly && x->attrs.debug)
         object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
-    if (load->seektime > 0 && load->timedExactly && !seeks && x->attrs.debug)
+    if (load->seektime > 0 && load->line.timedExactly && !seeks && x->attrs.debug)
         object_post(&x->ob, "a decoder that does not settle after a seek: decoding from the beginning");
     if (load->seektime > 0 && seeks) {
-        vorlo_dropKeptFrames(x);
-        av_packet_unref(&x->packet);
-        load->pendingPacket = 0;
-        return vorlo_reopenInput(x, load) == 0 && vorlo_renewDecoder(x, load) && vorlo_seekFirstRun(x, load);
+        vorlo_dropKeptFrames(load);
+        return vorlo_skipToFirstRun(x, load);
     }
     // The measuring decoded the whole of a short stream from its beginning and kept it.
-    if (x->keptCount > 0)
+    if (load->line.keptCount > 0)
         return true;
     return vorlo_rewindInput(x, load);
 }
 
 // --- placing decoded frames ---------------------------------------------------------------
 
-void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun)
+void vorlo_beginRun(t_vorlo *x, t_vorlo_load *load, bool firstRun)
 {
     // A run from the input's beginning knows its place by counting; one after a seek waits
     // for confirmed time stamps, and writes nothing until then.
-    bool atBeginning = !firstRun || !load->seeked;
-    x->anchorSkipFrames = firstRun && vorlo_takesSection(x) ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
-    vorlo_resetStamps(&x->anchorStamps);
-    av_frame_unref(x->heldFrame);
-    x->anchored = atBeginning;
-    x->anchorTrim = 0;
-    x->index = atBeginning ? -x->anchorSkipFrames * x->resultChannels : VORLO_UNPLACED;
-    x->runStartIndex = atBeginning ? x->index : VORLO_UNPLACED;
+    bool atBeginning = !firstRun || !load->line.seeked;
+    load->line.skipFrames = firstRun && vorlo_takesSection(x) ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
+    vorlo_resetStamps(&load->line.stamps);
+    av_frame_unref(load->line.held);
+    load->line.placed = atBeginning;
+    load->line.trim = 0;
+    x->index = atBeginning ? -load->line.skipFrames * x->resultChannels : VORLO_UNPLACED;
+    load->line.runStart = atBeginning ? x->index : VORLO_UNPLACED;
 }
 
 // Sets index where the frame of this time stamp belongs.
@@ -597,56 +726,56 @@ void vorlo_beginRun(t_vorlo *x, const t_vorlo_load *load, bool firstRun)
 // falls on an output sample does it take up the grid of the resampling from the stream's
 // beginning, so that after its filter has filled both give the same samples. Decoded
 // samples before the next such place are dropped.
-static void vorlo_placeAt(t_vorlo *x, int64_t ts)
+static void vorlo_placeAt(t_vorlo *x, t_vorlo_load *load, int64_t ts)
 {
     AVRational timeBase = vorlo_stream(x)->time_base;
     int64_t rate = x->codecCtx->sample_rate;
-    int64_t position = av_rescale_q(ts - x->anchorOrigin, timeBase, vorlo_perSample((int)rate));
+    int64_t position = av_rescale_q(ts - load->line.origin, timeBase, vorlo_perSample((int)rate));
     int64_t step = rate / av_gcd(rate, x->resultSampleRate);
-    x->anchorTrim = ((step - position % step) % step + step) % step;
-    vorlo_count frames = av_rescale(position + x->anchorTrim, x->resultSampleRate, rate);
-    x->index = (frames - x->anchorSkipFrames) * x->resultChannels;
-    x->anchored = 1;
-    if (x->runStartIndex == VORLO_UNPLACED) {
-        x->runStartIndex = x->index;
-        if (x->anchorSkipFrames > 0 && x->index > 0)
+    load->line.trim = ((step - position % step) % step + step) % step;
+    vorlo_count frames = av_rescale(position + load->line.trim, x->resultSampleRate, rate);
+    x->index = (frames - load->line.skipFrames) * x->resultChannels;
+    load->line.placed = 1;
+    if (load->line.runStart == VORLO_UNPLACED) {
+        load->line.runStart = x->index;
+        if (load->line.skipFrames > 0 && x->index > 0)
             object_warn(&x->ob, "targetSeekTimeInSec < startInSeconds. The start index will be incorrect!");
     }
     if (x->attrs.debug) {
-        object_post(&x->ob, "start time %lf", (ts - x->anchorOrigin) * av_q2d(timeBase));
+        object_post(&x->ob, "start time %lf", (ts - load->line.origin) * av_q2d(timeBase));
         object_post(&x->ob, "start index %lld (sr: %i, ch: %i)", (long long)x->index, x->resultSampleRate,
                     x->resultChannels);
     }
 }
 
 // Without an origin nothing can be placed by time stamps: counting goes on.
-bool vorlo_anchorFrame(t_vorlo *x, AVFrame *frame)
+bool vorlo_anchorFrame(t_vorlo *x, t_vorlo_load *load, AVFrame *frame)
 {
-    if (x->anchorOrigin == AV_NOPTS_VALUE) {
-        x->anchored = 1;
+    if (load->line.origin == AV_NOPTS_VALUE) {
+        load->line.placed = 1;
         return true;
     }
     int64_t ts = vorlo_frameTime(frame);
-    int64_t heldTs = x->anchorStamps.ts;
+    int64_t heldTs = load->line.stamps.ts;
     if (ts == AV_NOPTS_VALUE) {
-        vorlo_resetStamps(&x->anchorStamps);
-        av_frame_unref(x->heldFrame);
+        vorlo_resetStamps(&load->line.stamps);
+        av_frame_unref(load->line.held);
         return false;
     }
-    if (!vorlo_confirmStamp(x, &x->anchorStamps, ts, frame->nb_samples)) {
-        av_frame_unref(x->heldFrame);
-        av_frame_ref(x->heldFrame, frame);
+    if (!vorlo_confirmStamp(x, &load->line.stamps, ts, frame->nb_samples)) {
+        av_frame_unref(load->line.held);
+        av_frame_ref(load->line.held, frame);
         return false;
     }
-    vorlo_placeAt(x, heldTs);
+    vorlo_placeAt(x, load, heldTs);
     return true;
 }
 
 // The stream ended with a frame still waiting: its own time stamp is all there is.
-bool vorlo_anchorLastFrame(t_vorlo *x)
+bool vorlo_anchorLastFrame(t_vorlo *x, t_vorlo_load *load)
 {
-    if (x->anchored || x->heldFrame->nb_samples <= 0)
+    if (load->line.placed || load->line.held->nb_samples <= 0)
         return false;
-    vorlo_placeAt(x, x->anchorStamps.ts);
+    vorlo_placeAt(x, load, load->line.stamps.ts);
     return true;
 }

@@ -362,7 +362,7 @@ void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
     }
     if (!vorlo_stopForRequest(x))
         return;
-    if (!x->frame || !x->resampledFrame || !x->heldFrame || !x->resizeWakeup) {
+    if (!x->frame || !x->resampledFrame || !x->resizeWakeup) {
         object_error(&x->ob, "Could not allocate memory for frame.");
         outlet_bang(x->out_error);
         return;

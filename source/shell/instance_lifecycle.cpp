@@ -32,10 +32,6 @@ static void vorlo_makeFrames(t_vorlo *x)
         object_error(&x->ob, "Could not allocate memory for resampledFrame.\n");
     if (!vorlo_makeResizeWakeup(x))
         object_error(&x->ob, "Could not allocate memory for the resize wake-up.\n");
-    x->keptSamples = -1;
-    x->heldFrame = av_frame_alloc();
-    if (!x->heldFrame)
-        object_error(&x->ob, "Could not allocate memory for heldFrame.\n");
 }
 
 static void vorlo_setAttrDefaults(t_vorlo *x)
@@ -102,7 +98,6 @@ void vorlo_free(t_vorlo *x)
     vorlo_joinLoader(x);
     av_frame_free(&x->frame);
     av_frame_free(&x->resampledFrame);
-    av_frame_free(&x->heldFrame);
     vorlo_freeResizeWakeup(x);
     av_packet_unref(&x->packet);
     swr_free(&x->swrCtx);

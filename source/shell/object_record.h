@@ -35,13 +35,6 @@ enum {
     VORLO_NOTE_DONE = 8
 };
 
-// A time stamp and the decoder samples met since the frame that bore it: the next stamp
-// confirms it when the two differ by just those samples.
-typedef struct _vorlo_stampPair {
-    int64_t ts;       // AV_NOPTS_VALUE before any
-    int64_t samples;
-} t_vorlo_stampPair;
-
 // The attributes as a load takes them when its request starts. The patch may set an attribute
 // at any moment; the loader reads only this copy, made on the main thread before it starts.
 typedef struct _vorlo_attrs {
@@ -104,13 +97,6 @@ typedef struct _vorlo {
 
     AVFrame *frame;
     AVFrame *resampledFrame;
-    AVFrame *heldFrame;        // a decoded frame waiting for the next one's time stamp to place it
-    // A short stream that its measuring decoded whole, kept decoded: the first run writes
-    // these frames instead of decoding the stream again.
-    AVFrame **keptFrames;
-    int keptCount;
-    int keptRoom;
-    int64_t keptSamples;       // samples of all channels kept; -1: not keeping
     AVPacket packet;
     AVFormatContext *formatCtx;
     AVCodecContext *codecCtx;
@@ -170,17 +156,11 @@ typedef struct _vorlo {
 
     t_symbol *viewName;  // target name of the last request, for the double-click
     int32_t writeFailed; // the writer could not go on: the load ends with the error bang, keeping what it wrote
+    int32_t unreadableTold; // the writer has reported samples of a format it cannot read
     vorlo_count seamStart;      // from here on the writer compares what it writes with what it overwrites
     vorlo_count seamAgreedFrom; // where the samples began to agree with those they overwrote
     float seamTolerance;
 
-    // where decoded frames land (loader)
-    int32_t anchored;              // 0: index waits for confirmed time stamps to place the frames
-    int64_t anchorOrigin;          // time stamp of the stream's first decoded sample; AV_NOPTS_VALUE until known
-    vorlo_count anchorSkipFrames;  // frames before the section start, written as negative positions
-    vorlo_count runStartIndex;     // index the run's first placed frame took; far below 0 before it
-    t_vorlo_stampPair anchorStamps;  // the held frame's time stamp
-    int64_t anchorTrim;              // decoded samples still to drop before the placed position
 } t_vorlo;
 
 // Statics of the external, set once by ext_main.
@@ -240,7 +220,6 @@ int vorlo_resizeTarget(t_vorlo *x);                   // the loader's side of th
 bool vorlo_makeResizeWakeup(t_vorlo *x);
 void vorlo_freeResizeWakeup(t_vorlo *x);
 void vorlo_wakeResizeWait(t_vorlo *x);                // after resize_done or abort_request has changed
-int vorlo_receiveAndHandle(t_vorlo *x, AVCodecContext *codecCtx, AVFrame *frame); // places and writes what the decoder has ready
 bool vorlo_lockTarget(t_vorlo *x);                    // checks the target's samples before the decoding
 bool vorlo_claimTarget(t_vorlo *x);                   // claims them for one write; false: write nothing
 void vorlo_unlockTarget(t_vorlo *x);                  // lets go of a claim, if one is held

@@ -56,11 +56,12 @@ typedef struct _vorlo_shaping {
 // integer by 127 or by 32767 (odd, not a power of two) never lies within 2^-40 of a halfway
 // point between two floats, relative to its size, while the product in double precision
 // lies within 2^-52 of the quotient, so rounding that product to float rounds the quotient
-// itself. A 32-bit sample rounds once on its conversion and is then scaled exactly by a
-// power of two.
+// itself. A 32-bit or 64-bit sample rounds once on its conversion and is then scaled
+// exactly by a power of two, as FFmpeg's own conversion to floats does.
 static inline float vorlo_toFloat(uint8_t b) { return (float)((double)((int)b - 127) * (1.0 / 127.0)); }
 static inline float vorlo_toFloat(int16_t v) { return (float)((double)v * (1.0 / 32767.0)); }
 static inline float vorlo_toFloat(int32_t v) { return (float)v * (1.0f / 2147483648.0f); }
+static inline float vorlo_toFloat(int64_t v) { return (float)v * (1.0f / 9223372036854775808.0f); }
 static inline float vorlo_toFloat(float v) { return v; }
 static inline float vorlo_toFloat(double v) { return (float)v; }
 
@@ -71,16 +72,10 @@ static inline float vorlo_readSample(const vorlo_frameView *v, int s, int c)
     return vorlo_toFloat(plane[v->planar ? s : s * v->channels + c]);
 }
 
-// Such a sample is stored as silence and reported each time, as it is reached.
+// Such a sample is stored as silence; the load reports it once (vorlo_writeUnreadable).
 template <>
-float vorlo_readSample<vorlo_unreadable>(const vorlo_frameView *v, int, int)
+float vorlo_readSample<vorlo_unreadable>(const vorlo_frameView *, int, int)
 {
-    if (v->bytes != 1 && v->bytes != 2 && v->bytes != 4 && v->bytes != 8) {
-        object_error(nullptr, "vorlo~ Invalid sample size %d.\n", v->bytes);
-    } else {
-        const char *name = av_get_sample_fmt_name(v->format);
-        object_error(nullptr, "vorlo~ Invalid sample format %s.\n", name ? name : "?");
-    }
     return 0.0f;
 }
 
@@ -370,9 +365,19 @@ static void vorlo_writeFrame(t_vorlo *x, const vorlo_frameView *v)
     vorlo_importFrame<T>(x, v, &sh);
 }
 
-// Samples of a format the writer cannot read go sample by sample, which reports each one.
+// Samples of a format the writer cannot read go sample by sample as silence. One line
+// tells, once a load: posted from the loader thread for every frame, it would flood the
+// console and stall the host's interface.
 static void vorlo_writeUnreadable(t_vorlo *x, const vorlo_frameView *v)
 {
+    if (!x->unreadableTold) {
+        const char *name = av_get_sample_fmt_name(v->format);
+        if (v->bytes != 1 && v->bytes != 2 && v->bytes != 4 && v->bytes != 8)
+            object_error(nullptr, "vorlo~ Invalid sample size %d.\n", v->bytes);
+        else
+            object_error(nullptr, "vorlo~ Invalid sample format %s.\n", name ? name : "?");
+        x->unreadableTold = 1;
+    }
     if (!x->isImport) {
         vorlo_replaceRows<vorlo_unreadable, true>(x, v, 0, v->nbSamples);
         return;
@@ -410,6 +415,9 @@ void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame
         break;
     case AV_SAMPLE_FMT_S32:
         vorlo_writeFrame<int32_t>(x, &v);
+        break;
+    case AV_SAMPLE_FMT_S64:
+        vorlo_writeFrame<int64_t>(x, &v);
         break;
     case AV_SAMPLE_FMT_FLT:
         vorlo_writeFrame<float>(x, &v);

@@ -13,7 +13,7 @@ const float kExact = 0.0f;
 // library may differ by after rounding to the decoder's format.
 const float kRounding = 2.5f / 32767;
 // What a lossy decoder that began after a seek may still differ by once it has settled.
-const float kSettled = 1e-3f;
+const float kSettled = 1e-4f;
 
 // A test case name made of any text.
 std::string case_name(std::string name);

@@ -77,6 +77,22 @@ const Recipe kRecipes[] = {
     {"vorbis_pink.ogg", 2, 44100, "-c:a libvorbis -q:a 3", 3, "pink"},
     {"start.ts", 2, 44100, "-c:a mp2 -b:a 256k -output_ts_offset 1.4"},
     {"mp2.ts", 2, 44100, "-c:a mp2 -b:a 256k", 5},
+    // codecs whose decoders do not settle after a seek: a dither or a predictor that runs on
+    // from the first frame, and a demuxer's seek that lands elsewhere than it says
+    {"gap_ac3.mp4", 2, 48000, "-c:a ac3", 12, "gap"},
+    {"gap_eac3.mov", 2, 44100, "-c:a eac3", 12, "gap"},
+    {"ima.mov", 2, 44100, "-c:a adpcm_ima_qt", 12},
+    {"g722.wav", 1, 16000, "-c:a g722", 12},
+    {"ima.wav", 2, 44100, "-c:a adpcm_ima_wav", 12},
+    {"msadpcm.wav", 2, 44100, "-c:a adpcm_ms", 12},
+    {"s64.wav", 2, 44100, "-c:a pcm_s64le"},
+    // the links of joined files: MP2 in MPEG-TS (the second from 60 s on), Vorbis in Ogg
+    {"link_a.ts", 2, 48000, "-c:a mp2 -b:a 192k", 3},
+    {"link_b.ts", 2, 48000, "-c:a mp2 -b:a 192k", 10, "pink"},
+    {"link_b60.ts", 2, 48000, "-c:a mp2 -b:a 192k -output_ts_offset 60", 10, "pink"},
+    {"link_a.ogg", 2, 44100, "-c:a libvorbis", 3},
+    {"link_b.ogg", 2, 44100, "-c:a libvorbis", 10, "pink"},
+    {"opus12.opus", 2, 48000, "-c:a libopus -b:a 96k", 12, "pink"},
     {"video.mkv", 2, 44100, "-c:a flac"},
     {"videoonly.mkv", 0, 0, ""},
     {"twostreams.mkv", 2, 44100, "-c:a flac", 2, "white", 2},
@@ -133,6 +149,38 @@ struct CutRecipe {
     const char *whole;
 };
 
+// Files joined end to end, as `cat` joins them: MPEG-TS whose time stamps start again or
+// jump, a chained Ogg file.
+struct JoinRecipe {
+    const char *name;
+    const char *first;
+    const char *second;
+};
+
+const JoinRecipe kJoinRecipes[] = {
+    {"reset.ts", "link_a.ts", "link_b.ts"},
+    {"jump.ts", "link_a.ts", "link_b60.ts"},
+    {"chain.ogg", "link_a.ogg", "link_b.ogg"},
+};
+
+// A file with one damaged packet: packet 300 of "opus12.opus" gets the table of contents
+// of code 3 with a frame count of 0, which no decoder takes, and its page a checksum that
+// fits again.
+const char *const kDamagedName = "damaged.opus";
+const char *const kDamagedWhole = "opus12.opus";
+const int kDamagedPacket = 300;
+
+// The same stream in another container, copied packet for packet: MP4 times its packets
+// without looking into them, so the damaged one reaches the decoder.
+struct CopyRecipe {
+    const char *name;
+    const char *from;
+};
+
+const CopyRecipe kCopyRecipes[] = {
+    {"damaged.mp4", "damaged.opus"},
+};
+
 const CutRecipe kCutRecipes[] = {
     {"half.flac", "flaccli.flac"},
     {"half.wav", "s16.wav"},
@@ -162,6 +210,9 @@ std::string signal_graph(const std::string &signal, double seconds, int channels
     for (int c = 0; c < channels; c++) {
         if (signal == "sine")
             g << "sine=d=" << seconds << ":r=" << rate << ":f=" << 300 + 170 * c;
+        else if (signal == "gap")
+            g << "anoisesrc=d=" << seconds << ":r=" << rate << ":a=0.5:seed=" << seed + c
+              << ",aeval=val(0)*not(between(t\\," << seconds / 3 << "\\," << 2 * seconds / 3 << "))";
         else if (signal == "bursts")
             g << "anoisesrc=d=" << seconds << ":r=" << rate << ":a=0.5:seed=" << seed + c
               << ",aeval=val(0)*(0.05+0.95*lt(mod(t\\,0.21)\\,0.01))";
@@ -349,6 +400,8 @@ bool raw_format(std::string fmt, RawFormat *raw)
         {"u8", {"u8", 1, from_u8}},       {"s16", {"s16le", 2, from_s16}},
         {"s32", {"s32le", 4, from_s32}},  {"flt", {"f32le", 4, from_flt}},
         {"dbl", {"f64le", 8, from_dbl}},
+        // The program's conversion of 64-bit integers to floats is the writer's.
+        {"s64", {"f32le", 4, from_flt}},
     };
     auto it = formats.find(fmt);
     if (it == formats.end())
@@ -393,6 +446,82 @@ std::string make_cut(const CutRecipe &r, const std::string &whole, const std::st
     return publish(tmp, path) ? path : "";
 }
 
+std::string file_bytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string make_joined(const std::string &first, const std::string &second, const std::string &dir,
+                        const std::string &path)
+{
+    if (first.empty() || second.empty())
+        return "";
+    std::string tmp = temporary_name(dir, "joined");
+    std::ofstream(tmp, std::ios::binary) << file_bytes(first) << file_bytes(second);
+    return publish(tmp, path) ? path : "";
+}
+
+// The CRC of an Ogg page: polynomial 0x04c11db7, not reflected, starting from 0.
+uint32_t ogg_crc(const unsigned char *data, size_t size)
+{
+    uint32_t crc = 0;
+    for (size_t i = 0; i < size; i++) {
+        crc ^= (uint32_t)data[i] << 24;
+        for (int bit = 0; bit < 8; bit++)
+            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04c11db7u : crc << 1;
+    }
+    return crc;
+}
+
+// Damages packet `target` of an Ogg Opus file (counted from its first header packet) in
+// place; false when the file has no such packet.
+bool damage_opus_packet(std::string &bytes, int target)
+{
+    unsigned char *d = (unsigned char *)&bytes[0];
+    size_t page = 0;
+    int packet = 0;
+    while (page + 27 <= bytes.size() && memcmp(d + page, "OggS", 4) == 0) {
+        int segments = d[page + 26];
+        size_t body = page + 27 + segments;
+        size_t start = body;
+        size_t length = 0;
+        size_t size = 0;
+        for (int i = 0; i < segments; i++)
+            size += d[page + 27 + i];
+        for (int i = 0; i < segments; i++) {
+            length += d[page + 27 + i];
+            if (d[page + 27 + i] == 255)
+                continue;
+            if (packet++ == target && length >= 2) {
+                d[start] |= 3;       // code 3: a frame count byte follows
+                d[start + 1] &= 0xc0; // no frames
+                memset(d + page + 22, 0, 4);
+                uint32_t crc = ogg_crc(d + page, body + size - page);
+                for (int b = 0; b < 4; b++)
+                    d[page + 22 + b] = (unsigned char)(crc >> (8 * b));
+                return true;
+            }
+            start += length;
+            length = 0;
+        }
+        page = body + size;
+    }
+    return false;
+}
+
+std::string make_damaged(const std::string &whole, const std::string &dir, const std::string &path)
+{
+    std::string bytes = whole.empty() ? "" : file_bytes(whole);
+    if (!damage_opus_packet(bytes, kDamagedPacket)) {
+        ADD_FAILURE() << "no packet " << kDamagedPacket << " in " << whole;
+        return "";
+    }
+    std::string tmp = temporary_name(dir, kDamagedName);
+    std::ofstream(tmp, std::ios::binary) << bytes;
+    return publish(tmp, path) ? path : "";
+}
+
 // The fixture's path, made first when it is missing; the caller holds the fixture lock.
 std::string made_fixture(const std::string &name)
 {
@@ -416,6 +545,17 @@ std::string made_fixture(const std::string &name)
     for (const CutRecipe &r : kCutRecipes)
         if (name == r.name)
             return make_cut(r, made_fixture(r.whole), dir, path);
+    for (const JoinRecipe &r : kJoinRecipes)
+        if (name == r.name)
+            return make_joined(made_fixture(r.first), made_fixture(r.second), dir, path);
+    if (name == kDamagedName)
+        return make_damaged(made_fixture(kDamagedWhole), dir, path);
+    for (const CopyRecipe &r : kCopyRecipes)
+        if (name == r.name) {
+            std::string from = made_fixture(r.from);
+            std::string tmp = temporary_name(dir, name);
+            return from.empty() ? "" : make_with("ffmpeg -nostdin -v error -y -i " + from + " -c copy " + tmp, tmp, path);
+        }
     ADD_FAILURE() << "no recipe for fixture " << name;
     return "";
 }

@@ -19,6 +19,14 @@
 //   VBR without a Xing header) "r22050.mp3" (mono) "r48000.mp3" "aac_pink.m4a" (3 s)
 //   "adts.aac" (3 s) "aac_bursts.m4a" (3 s of noise in bursts) "aac_pns.m4a" (6 s at
 //   64 kb/s, noise bands coded as noise) "aac6.m4a" (6 channels, 48 kHz) "opus_pink.opus" (3 s) "opus6.opus" (6 channels) "vorbis_pink.ogg" (3 s);
+// - codecs that do not settle after a seek, 12 s: "gap_ac3.mp4" (48 kHz) "gap_eac3.mov" (noise,
+//   silence and noise, a third each) "ima.mov" (ADPCM IMA QuickTime) "g722.wav" (mono, 16 kHz)
+//   "ima.wav" "msadpcm.wav" (ADPCM IMA WAV and Microsoft ADPCM, whose seek the WAV demuxer
+//   reckons by the byte rate);
+//   "s64.wav" (pcm_s64le, 2 s);
+// - joined end to end: "reset.ts" (MP2, 3 s and 10 s, each from 1.4 s) "jump.ts" (the second
+//   from 60 s) "chain.ogg" (Vorbis, 3 s and 10 s); "damaged.opus" ("opus12.opus", 12 s, with
+//   packet 300 undecodable) and "damaged.mp4" (its packets copied into MP4);
 // - containers: "start.ts" (MP2 from 1.4 s) "mp2.ts" (MP2, 5 s) "video.mkv" "videoonly.mkv"
 //   "twostreams.mkv" (stereo and mono, 2 s each) "twolengths.mkv" (stereo 2 s, mono 3 s);
 // - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" and "pipe.mp3"

@@ -22,6 +22,8 @@ const std::vector<const char *> kWholeFiles = {
     "ch1.wav",       "ch2.wav",        "ch3.wav",         "ch4.wav",        "ch5.wav",       "ch6.wav",
     "ch7.wav",       "ch8.wav",        "pipe.flac",       "pipe.mp3",       "oggenc.ogg",    "opusenc.opus",
     "lame.mp3",      "flaccli.flac",   "sox.ogg",         "sox24.wav",      "sndfile.ogg",   "aac_bursts.m4a",
+    "reset.ts",      "jump.ts",        "chain.ogg",       "gap_ac3.mp4",    "gap_eac3.mov",  "ima.mov",
+    "g722.wav",      "s64.wav",        "ima.wav",         "msadpcm.wav",
 };
 
 void PrintTo(const SeamCase &c, std::ostream *out)
@@ -80,6 +82,13 @@ const std::vector<SeamCase> kSeams = {
     {"aac_pns.m4a", 1.3, 0},     {"aac_pns.m4a", 0.7, 4.5},
     {"start.ts", 1, 0},          {"start.ts", 0.6, 0.9},        {"mp2.ts", 2.5, 0},
     {"mp2.ts", 3.3, 1},
+    {"reset.ts", 6.2, 0},        {"reset.ts", 1.5, 4},          {"reset.ts", 8.3, 3},
+    {"jump.ts", 6.2, 0},         {"jump.ts", 2.2, 3},           {"jump.ts", 9.1, 2},
+    {"chain.ogg", 7.7, 0},       {"chain.ogg", 2.1, 3},         {"chain.ogg", 9.4, 2.5},
+    {"gap_ac3.mp4", 5.1, 0},     {"gap_ac3.mp4", 9.3, 2},       {"gap_eac3.mov", 4.5, 0},
+    {"gap_eac3.mov", 8.2, 2.5},  {"ima.mov", 6.3, 0},           {"ima.mov", 7.1, 3},
+    {"g722.wav", 4.1, 0},        {"g722.wav", 5.2, 3},          {"s64.wav", 0.6, 0.9},
+    {"ima.wav", 7.7, 0},         {"msadpcm.wav", 3.4, 2},
 };
 
 std::string seam_name(const ::testing::TestParamInfo<SeamCase> &info)
