@@ -105,9 +105,9 @@ const Recipe kRecipes[] = {
 };
 
 // Files written the way other programs write them: the command turns {in}, a WAV file of
-// three seconds of stereo bursts at 44.1 kHz, into {out}. A FLAC or MP3 written to a pipe
-// has no header that gives its length; libsndfile's Ogg Vorbis pages carry time stamps that
-// jump at the short blocks.
+// three seconds of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the fixtures' ffmpeg). A
+// FLAC or MP3 written to a pipe has no header that gives its length; libsndfile's Ogg Vorbis
+// pages carry time stamps that jump at the short blocks.
 struct EncoderRecipe {
     const char *name;
     const char *command;
@@ -116,8 +116,8 @@ struct EncoderRecipe {
 const Recipe kEncoderSource = {"source.wav", 2, 44100, "-c:a pcm_s16le -fflags +bitexact", 3, "bursts"};
 
 const EncoderRecipe kEncoderRecipes[] = {
-    {"pipe.flac", "ffmpeg -nostdin -v error -i {in} -c:a flac -f flac - > {out}"},
-    {"pipe.mp3", "ffmpeg -nostdin -v error -i {in} -c:a libmp3lame -q:a 4 -f mp3 - > {out}"},
+    {"pipe.flac", "{ffmpeg} -nostdin -v error -i {in} -c:a flac -f flac - > {out}"},
+    {"pipe.mp3", "{ffmpeg} -nostdin -v error -i {in} -c:a libmp3lame -q:a 4 -f mp3 - > {out}"},
     {"oggenc.ogg", "oggenc -Q -q 4 -o {out} {in}"},
     {"opusenc.opus", "opusenc --quiet {in} {out}"},
     {"lame.mp3", "lame --quiet -V 4 {in} {out}"},
@@ -183,7 +183,7 @@ std::string recipe_command(const Recipe &r, const std::string &out)
 {
     std::string name = r.name;
     std::ostringstream cmd;
-    cmd << "ffmpeg -nostdin -v error -y ";
+    cmd << fixture_ffmpeg() << " -nostdin -v error -y ";
     if (name == "videoonly.mkv") {
         cmd << kVideo << " -c:v mpeg4 " << out;
         return cmd.str();
@@ -206,6 +206,9 @@ std::string recipe_command(const Recipe &r, const std::string &out)
 // An encoder's command line with its input and output in place; each appears once.
 std::string encoder_command(std::string command, const std::string &in, const std::string &out)
 {
+    size_t program = command.find("{ffmpeg}");
+    if (program != std::string::npos)
+        command.replace(program, 8, fixture_ffmpeg());
     command.replace(command.find("{in}"), 4, in);
     command.replace(command.find("{out}"), 5, out);
     return command;
@@ -260,7 +263,7 @@ struct StreamInfo {
 StreamInfo probe_stream(const std::string &path, int stream)
 {
     std::string text;
-    std::string cmd = "ffprobe -v error -select_streams a:" + std::to_string(stream) +
+    std::string cmd = reference_ffprobe() + " -v error -select_streams a:" + std::to_string(stream) +
                       " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate" +
                       ":frame=sample_fmt -of flat " + shell_quoted(path) + " 2>/dev/null";
     StreamInfo info;
@@ -409,6 +412,10 @@ std::string made_fixture(const std::string &name)
 
 } // namespace
 
+std::string reference_ffmpeg() { return shell_quoted(VORLO_REFERENCE_FFMPEG); }
+std::string reference_ffprobe() { return shell_quoted(VORLO_REFERENCE_FFPROBE); }
+std::string fixture_ffmpeg() { return shell_quoted(VORLO_FIXTURE_FFMPEG); }
+
 std::string fixture(const std::string &name)
 {
     std::lock_guard<std::mutex> guard(g_fixture_lock);
@@ -438,7 +445,7 @@ Decoded reference_decode(const std::string &path, int stream, int rate, int chan
     d.rate = rate ? rate : info.rate;
     d.channels = channels ? channels : info.channels;
     std::ostringstream cmd;
-    cmd << "ffmpeg -nostdin -v error -i " << shell_quoted(path) << " -map 0:a:" << stream;
+    cmd << reference_ffmpeg() << " -nostdin -v error -i " << shell_quoted(path) << " -map 0:a:" << stream;
     if (rate)
         cmd << " -ar " << rate;
     if (channels)

@@ -32,6 +32,13 @@
 //   channel, for comparisons that allow a sub-sample shift.
 std::string fixture(const std::string &name);
 
+// The programs as words of a shell command: the reference decoder is the ffmpeg (ffprobe) of
+// the FFmpeg that the object is built against; fixtures are encoded by the ffmpeg on the PATH,
+// which has the encoders that the recipes name.
+std::string reference_ffmpeg();
+std::string reference_ffprobe();
+std::string fixture_ffmpeg();
+
 // Interleaved float samples, as a buffer~ holds them.
 struct Decoded {
     std::string codec;  // of the stream, for a reference decoding
