@@ -15,13 +15,19 @@ sanitize=
 options=()
 while [ $# -gt 0 ]; do
   case $1 in
-    --ffmpeg) [ $# -ge 2 ] || usage; options+=(-DFFMPEG_DIR="$("$top/scripts/ffmpeg.sh" "$2")"); shift ;;
+    --ffmpeg)
+      [ $# -ge 2 ] || usage
+      prefix=$("$top/scripts/ffmpeg.sh" "$2")
+      options+=(-DFFMPEG_DIR="$prefix")
+      shift ;;
     --reference-tests) options+=(-DVORLO_REFERENCE_TESTS_ONLY=ON) ;;
     -*) usage ;;
     *) sanitize=$1 ;;
   esac
   shift
 done
-cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLO_SANITIZE="$sanitize" -DVORLO_WERROR=ON \
+# The object's warnings are errors where no sanitizer's instrumentation adds warnings of its own.
+[ -n "$sanitize" ] || options+=(-DVORLO_WERROR=ON)
+cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLO_SANITIZE="$sanitize" \
   -DVORLO_FIXTURE_DIR="$top/build/fixtures" ${MAX_SDK_DIR:+-DVORLO_MAX_SDK_DIR="$MAX_SDK_DIR"} "${options[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
