@@ -12,6 +12,7 @@ usage() { echo "usage: scripts/build.sh DIR [SANITIZERS] [--ffmpeg 4.3|7.1] [--r
 dir=$1
 shift
 sanitize=
+build_type=RelWithDebInfo
 options=()
 while [ $# -gt 0 ]; do
   case $1 in
@@ -20,7 +21,9 @@ while [ $# -gt 0 ]; do
       prefix=$("$top/scripts/ffmpeg.sh" "$2")
       options+=(-DFFMPEG_DIR="$prefix")
       shift ;;
-    --reference-tests) options+=(-DVORLO_REFERENCE_TESTS_ONLY=ON) ;;
+    # A tree that is built for one run of its tests goes without debug information: it
+    # builds in two thirds of the time.
+    --reference-tests) options+=(-DVORLO_REFERENCE_TESTS_ONLY=ON); build_type=Release ;;
     -*) usage ;;
     *) sanitize=$1 ;;
   esac
@@ -28,6 +31,6 @@ while [ $# -gt 0 ]; do
 done
 # The object's warnings are errors where no sanitizer's instrumentation adds warnings of its own.
 [ -n "$sanitize" ] || options+=(-DVORLO_WERROR=ON)
-cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLO_SANITIZE="$sanitize" \
+cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE="$build_type" -DVORLO_SANITIZE="$sanitize" \
   -DVORLO_FIXTURE_DIR="$top/build/fixtures" ${MAX_SDK_DIR:+-DVORLO_MAX_SDK_DIR="$MAX_SDK_DIR"} "${options[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

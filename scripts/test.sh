@@ -2,8 +2,8 @@
 # Builds and runs every test three times: in the plain build, under AddressSanitizer with
 # UndefinedBehaviorSanitizer, and under ThreadSanitizer (most tests run a loader thread
 # beside the main thread); the tests that compare loads with the ffmpeg program once more
-# against FFmpeg 4.3 and 7.1; then replays the fuzzers' regression inputs and fuzzes files for a
-# minute.
+# against FFmpeg 4.3 and 7.1; then replays the fuzzers' regression inputs and fuzzes files for
+# half a minute (scripts/fuzz.sh fuzzes longer).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
@@ -31,4 +31,4 @@ for release in 4.3 7.1; do
   run_suite "$top/build/ffmpeg-$release" "" --ffmpeg "$release" --reference-tests
 done
 "$top/scripts/fuzz.sh" message 0
-"$top/scripts/fuzz.sh" file 60
+"$top/scripts/fuzz.sh" file 30
