@@ -81,7 +81,7 @@ install_missing() { # PACKAGE...
   echo "installing: ${missing[*]}" >&2
   local sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
+  $sudo_cmd apt-get update -qq >&2
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Builds and runs every test three times: in the plain build, under AddressSanitizer with
 # UndefinedBehaviorSanitizer, and under ThreadSanitizer (most tests run a loader thread
-# beside the main thread), the Windows build under Wine after the plain one; then replays the
-# fuzzers' regression inputs and fuzzes files for a minute.
+# beside the main thread), the Windows build under Wine after the plain one; the tests that
+# compare loads with the ffmpeg program once more against FFmpeg 4.3 and 7.1; then replays the
+# fuzzers' regression inputs and fuzzes files for half a minute (scripts/fuzz.sh fuzzes longer).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 jobs=$(nproc)
 
-run_suite() { # DIR SANITIZERS
+run_suite() { # DIR SANITIZERS [BUILD OPTIONS...]
   local dir=$1 sanitize=$2
+  shift 2
   echo "=== build $(basename "$dir") ${sanitize:+($sanitize)}"
-  "$top/scripts/build.sh" "$dir" "$sanitize" >"$dir.log" 2>&1 || { tail -50 "$dir.log"; return 1; }
+  "$top/scripts/build.sh" "$dir" "$sanitize" "$@" >"$dir.log" 2>&1 || { tail -50 "$dir.log"; return 1; }
   (cd "$dir" && ctest --output-on-failure -j"$jobs")
 }
 
@@ -23,5 +25,11 @@ run_suite "$top/build/plain" ""
 "$top/scripts/test-windows.sh" "$top/build/plain"
 run_suite "$top/build/asan" "address,undefined"
 run_suite "$top/build/tsan" "thread"
+# The tests that compare loads with the ffmpeg program, against the oldest and the newest FFmpeg
+# release (built once per machine by scripts/ffmpeg.sh), each with its own ffmpeg and ffprobe
+# as the reference; the suites above use the machine's FFmpeg.
+for release in 4.3 7.1; do
+  run_suite "$top/build/ffmpeg-$release" "" --ffmpeg "$release" --reference-tests
+done
 "$top/scripts/fuzz.sh" message 0
-"$top/scripts/fuzz.sh" file 60
+"$top/scripts/fuzz.sh" file 30

@@ -69,7 +69,8 @@ struct Probed {
 
 Probed probe(const std::string &path)
 {
-    std::string cmd = "ffprobe -v error -show_entries stream=codec_type,channels,sample_rate:stream_tags:format_tags "
+    std::string cmd = reference_ffprobe() +
+                      " -v error -show_entries stream=codec_type,channels,sample_rate:stream_tags:format_tags "
                       "-of default '" + path + "'";
     Probed probed;
     FILE *p = popen(cmd.c_str(), "r");

@@ -277,7 +277,7 @@ Decoded ffmpeg_converted(const Decoded &in, int rate, int channels)
     std::ofstream(raw, std::ios::binary)
         .write((const char *)in.samples.data(), (std::streamsize)(in.samples.size() * sizeof(float)));
     std::ostringstream cmd;
-    cmd << "ffmpeg -nostdin -v error -f f32le -ar " << in.rate << " -ac " << in.channels << " -i '" << raw << "'";
+    cmd << reference_ffmpeg() << " -nostdin -v error -f f32le -ar " << in.rate << " -ac " << in.channels << " -i '" << raw << "'";
     if (rate)
         cmd << " -ar " << rate;
     if (channels)

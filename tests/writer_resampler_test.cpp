@@ -1,6 +1,7 @@
 // The path from decoder to writer: the choice of path, the resampler's modes and
 // matrices, rate conversion as the ffmpeg program does it, flushing and resetting, and
 // error texts from several threads.
+#include "fixtures.h"
 #include "writer_test_frames.h"
 #include "writer.h"
 #include "loader.h"
@@ -340,7 +341,7 @@ std::vector<float> ffmpeg_resample(const std::vector<float> &in, int inRate, int
     std::filesystem::create_directories(VORLO_FIXTURE_DIR);
     std::string path = std::string(VORLO_FIXTURE_DIR) + "/writer_resample_" + std::to_string(getpid()) + ".raw";
     std::ofstream(path, std::ios::binary).write((const char *)in.data(), (std::streamsize)(in.size() * sizeof(float)));
-    std::string cmd = "ffmpeg -nostdin -v error -f f32le -ar " + std::to_string(inRate) + " -ac 1 -i '" + path +
+    std::string cmd = reference_ffmpeg() + " -nostdin -v error -f f32le -ar " + std::to_string(inRate) + " -ac 1 -i '" + path +
                       "' -ar " + std::to_string(outRate) + " -f f32le -";
     std::vector<float> out;
     FILE *pipe = popen(cmd.c_str(), "r");
@@ -505,9 +506,9 @@ TEST(ErrorText, ThreadsKeepTheirOwnText)
 // The frames the ffmpeg program's resampler makes of `frames` frames of silence.
 long ffmpeg_resampled(int inRate, int outRate, long frames)
 {
-    std::string cmd = "ffmpeg -nostdin -v error -f lavfi -i \"anullsrc=r=" + std::to_string(inRate) +
-                      ":cl=mono,atrim=end_sample=" + std::to_string(frames) + "\" -ar " + std::to_string(outRate) +
-                      " -f f32le - | wc -c";
+    std::string cmd = "head -c " + std::to_string(frames * 4) + " /dev/zero | " + reference_ffmpeg() +
+                      " -nostdin -v error -f f32le -ar " + std::to_string(inRate) + " -ac 1 -i - -ar " +
+                      std::to_string(outRate) + " -f f32le - | wc -c";
     FILE *p = popen(cmd.c_str(), "r");
     long bytes = -1;
     if (p) {

@@ -129,12 +129,27 @@ static bool vorlo_open(t_vorlo *x, t_vorlo_load *load)
     return ret == 0;
 }
 
+// An audio stream, the one asked for by number or any (wanted -1).
+static bool vorlo_hasAudioStream(const t_vorlo *x, long wanted)
+{
+    for (unsigned i = 0; i < x->formatCtx->nb_streams; i++)
+        if (x->formatCtx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && (wanted < 0 || wanted == (long)i))
+            return true;
+    return false;
+}
+
 // A stream asked for by number that is not there, or not audio, is named with what it is.
+// FFmpeg passes over an audio stream without channels or rate. From FFmpeg 7 on, a stream
+// whose decoder refused to open while the file was read is left without channels (earlier
+// releases kept the count and the decoder refused it again when the load opened it), so the
+// load says the decoder's refusal in every release.
 static void vorlo_reportNoAudioStream(t_vorlo *x, const t_vorlo_load *load)
 {
     unsigned streams = x->formatCtx->nb_streams;
     long wanted = x->attrs.stream_nb;
-    if (wanted < 0) {
+    if (vorlo_hasAudioStream(x, wanted)) {
+        object_error(&x->ob, "Failed to initialize the decoder.\n-> %s", load->path);
+    } else if (wanted < 0) {
         object_error(&x->ob, "None of the available streams are audio streams.\n-> %s", load->path);
     } else if ((unsigned long)wanted >= streams) {
         object_error(&x->ob, "stream_nb %ld names no stream: the file has %u (numbered from 0).\n-> %s", wanted,

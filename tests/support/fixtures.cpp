@@ -121,9 +121,9 @@ const Recipe kRecipes[] = {
 };
 
 // Files written the way other programs write them: the command turns {in}, a WAV file of
-// three seconds of stereo bursts at 44.1 kHz, into {out}. A FLAC or MP3 written to a pipe
-// has no header that gives its length; libsndfile's Ogg Vorbis pages carry time stamps that
-// jump at the short blocks.
+// three seconds of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the fixtures' ffmpeg). A
+// FLAC or MP3 written to a pipe has no header that gives its length; libsndfile's Ogg Vorbis
+// pages carry time stamps that jump at the short blocks.
 struct EncoderRecipe {
     const char *name;
     const char *command;
@@ -132,8 +132,8 @@ struct EncoderRecipe {
 const Recipe kEncoderSource = {"source.wav", 2, 44100, "-c:a pcm_s16le -fflags +bitexact", 3, "bursts"};
 
 const EncoderRecipe kEncoderRecipes[] = {
-    {"pipe.flac", "ffmpeg -nostdin -v error -i {in} -c:a flac -f flac - > {out}"},
-    {"pipe.mp3", "ffmpeg -nostdin -v error -i {in} -c:a libmp3lame -q:a 4 -f mp3 - > {out}"},
+    {"pipe.flac", "{ffmpeg} -nostdin -v error -i {in} -c:a flac -f flac - > {out}"},
+    {"pipe.mp3", "{ffmpeg} -nostdin -v error -i {in} -c:a libmp3lame -q:a 4 -f mp3 - > {out}"},
     {"oggenc.ogg", "oggenc -Q -q 4 -o {out} {in}"},
     {"opusenc.opus", "opusenc --quiet {in} {out}"},
     {"lame.mp3", "lame --quiet -V 4 {in} {out}"},
@@ -234,7 +234,7 @@ std::string recipe_command(const Recipe &r, const std::string &out)
 {
     std::string name = r.name;
     std::ostringstream cmd;
-    cmd << "ffmpeg -nostdin -v error -y ";
+    cmd << fixture_ffmpeg() << " -nostdin -v error -y ";
     if (name == "videoonly.mkv") {
         cmd << kVideo << " -c:v mpeg4 " << out;
         return cmd.str();
@@ -257,6 +257,9 @@ std::string recipe_command(const Recipe &r, const std::string &out)
 // An encoder's command line with its input and output in place; each appears once.
 std::string encoder_command(std::string command, const std::string &in, const std::string &out)
 {
+    size_t program = command.find("{ffmpeg}");
+    if (program != std::string::npos)
+        command.replace(program, 8, fixture_ffmpeg());
     command.replace(command.find("{in}"), 4, in);
     command.replace(command.find("{out}"), 5, out);
     return command;
@@ -299,16 +302,6 @@ std::string shell_quoted(const std::string &text)
     return quoted + "'";
 }
 
-// The program that decodes the reference, or probes for it: VORLO_REFERENCE_FFMPEG or
-// VORLO_REFERENCE_FFPROBE when set (a command line, such as another FFmpeg build's program
-// run under Wine), else the ffmpeg or ffprobe on the PATH. The fixtures themselves are
-// always made with the ffmpeg on the PATH.
-std::string reference_program(const char *name, const char *variable)
-{
-    const char *command = getenv(variable);
-    return command && *command ? command : name;
-}
-
 struct StreamInfo {
     std::string codec;
     std::string sample_fmt;
@@ -321,8 +314,7 @@ struct StreamInfo {
 StreamInfo probe_stream(const std::string &path, int stream)
 {
     std::string text;
-    std::string cmd = reference_program("ffprobe", "VORLO_REFERENCE_FFPROBE") + " -v error -select_streams a:" +
-                      std::to_string(stream) +
+    std::string cmd = reference_ffprobe() + " -v error -select_streams a:" + std::to_string(stream) +
                       " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate" +
                       ":frame=sample_fmt -of flat " + shell_quoted(path) + " 2>/dev/null";
     StreamInfo info;
@@ -562,6 +554,18 @@ std::string made_fixture(const std::string &name)
 
 } // namespace
 
+// A command line in `variable` (another FFmpeg build's program run under Wine) before the
+// program of the FFmpeg that the tests are built against.
+static std::string reference_program(const char *variable, const char *built)
+{
+    const char *command = getenv(variable);
+    return command && *command ? command : shell_quoted(built);
+}
+
+std::string reference_ffmpeg() { return reference_program("VORLO_REFERENCE_FFMPEG", VORLO_REFERENCE_FFMPEG); }
+std::string reference_ffprobe() { return reference_program("VORLO_REFERENCE_FFPROBE", VORLO_REFERENCE_FFPROBE); }
+std::string fixture_ffmpeg() { return shell_quoted(VORLO_FIXTURE_FFMPEG); }
+
 std::string fixture(const std::string &name)
 {
     std::lock_guard<std::mutex> guard(g_fixture_lock);
@@ -591,8 +595,7 @@ Decoded reference_decode(const std::string &path, int stream, int rate, int chan
     d.rate = rate ? rate : info.rate;
     d.channels = channels ? channels : info.channels;
     std::ostringstream cmd;
-    cmd << reference_program("ffmpeg", "VORLO_REFERENCE_FFMPEG") << " -nostdin -v error -i " << shell_quoted(path)
-        << " -map 0:a:" << stream;
+    cmd << reference_ffmpeg() << " -nostdin -v error -i " << shell_quoted(path) << " -map 0:a:" << stream;
     if (rate)
         cmd << " -ar " << rate;
     if (channels)

@@ -40,6 +40,14 @@
 //   channel, for comparisons that allow a sub-sample shift.
 std::string fixture(const std::string &name);
 
+// The programs as words of a shell command: the reference decoder is the ffmpeg (ffprobe) of
+// the FFmpeg that the object is built against, or the command line that VORLO_REFERENCE_FFMPEG
+// (VORLO_REFERENCE_FFPROBE) holds (another build's program, under Wine); fixtures are encoded
+// by the ffmpeg on the PATH, which has the encoders that the recipes name.
+std::string reference_ffmpeg();
+std::string reference_ffprobe();
+std::string fixture_ffmpeg();
+
 // Interleaved float samples, as a buffer~ holds them.
 struct Decoded {
     std::string codec;  // of the stream, for a reference decoding
@@ -51,9 +59,8 @@ struct Decoded {
 
 // The ffmpeg program's plain decoding of audio stream `stream` of `path`, in the decoder's
 // own sample format converted to float as the object's writer converts it; with `rate` the
-// decoding resampled to that rate, with `channels` mixed to that many channels. The program
-// and its ffprobe are those on the PATH, or the commands that VORLO_REFERENCE_FFMPEG and
-// VORLO_REFERENCE_FFPROBE name (another build's, under Wine).
+// decoding resampled to that rate, with `channels` mixed to that many channels, by
+// reference_ffmpeg().
 Decoded reference_decode(const std::string &path, int stream = 0, int rate = 0, int channels = 0);
 
 // The codec name of audio stream `stream` of `path`, as ffprobe gives it; "" when the file
