@@ -11,7 +11,7 @@
 //   written), and one of its parsers crashes there; so the size stays, and reads end, where
 //   the file ended then.
 // Names are UTF-8 on every system, as the host hands them over; nothing here converts them
-// through a locale or a code page.
+// through a locale or a code page (windows.h comes with the SDK's ext.h on Windows).
 #include "loader.h"
 
 #include <atomic>
@@ -27,10 +27,8 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
+#ifndef _WIN32
+#include <filesystem>
 #endif
 
 // How long the loader waits for data before it looks for a stop again.
@@ -114,20 +112,23 @@ static t_vorlo_inputKind vorlo_inputKind(const char *path)
     return kind;
 }
 #else
+// The name's bytes are the path here: nothing converts them.
 static t_vorlo_inputKind vorlo_inputKind(const char *path)
 {
-    struct stat status;
-    if (stat(path, &status) != 0)
-        return VORLO_INPUT_OTHER;
-    if (S_ISREG(status.st_mode))
+    std::error_code error;
+    switch (std::filesystem::status(path, error).type()) {
+    case std::filesystem::file_type::regular:
         return VORLO_INPUT_FILE;
-    if (S_ISDIR(status.st_mode))
+    case std::filesystem::file_type::directory:
         return VORLO_INPUT_FOLDER;
-    if (S_ISFIFO(status.st_mode))
+    case std::filesystem::file_type::fifo:
         return VORLO_INPUT_FIFO;
-    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block:
         return VORLO_INPUT_DEVICE;
-    return VORLO_INPUT_OTHER;
+    default:
+        return VORLO_INPUT_OTHER;
+    }
 }
 #endif
 
