@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <new>
+#include <string>
 
 // The second run of a replace goes on past the first run's start until the first run's
 // output has settled: it must then have written the same samples, within this tolerance,
@@ -269,17 +270,13 @@ static t_symbol *vorlo_layoutNames(t_vorlo *x)
     uint64_t mask = vorlo_ff_ctx_layout(x->codecCtx);
     if (!mask)
         return _sym_unspecified;
-    t_string *names = string_new("");
+    std::string names;
     char name[64];
     for (int i = 0; i < vorlo_ff_channels(x->codecCtx); i++) {
         vorlo_ff_channel_name(mask, i, name, sizeof name);
-        if (i > 0)
-            string_append(names, " ");
-        string_append(names, name);
+        names += (i > 0 ? " " : "") + std::string(name);
     }
-    t_symbol *joined = gensym(string_getptr(names));
-    object_free(names);
-    return joined;
+    return gensym(names.c_str());
 }
 
 static void vorlo_fillProps(t_vorlo *x, const t_vorlo_load *load)
