@@ -12,15 +12,22 @@
 # ${XDG_CACHE_HOME:-~/.cache}/vorlo/wine (made on the first run, which takes a while).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-# package.sh builds the external with scripts/build-windows.sh, which installs what is missing.
-zip=$("$top/scripts/package.sh" "$top/build/windows" "$top/build/vorlo~-package.zip" 2>/dev/null)
+# The external is built (scripts/build-windows.sh installs what is missing), then packed and
+# unpacked again only when it or the package's files changed since the last unpacking.
+"$top/scripts/build-windows.sh" "$top/build/windows" >/dev/null
 package=$top/build/windows-package
-rm -rf "$package"
-mkdir -p "$package"
-(cd "$package" && cmake -E tar xf "$zip")
+stamp=$package/unpacked
+if [ ! -f "$stamp" ] || [ -n "$(find "$top/build/windows/externals" "$top/build/windows/support" "$top/packaging" \
+    "$top/scripts/package.sh" "$top/scripts/demo-media.sh" -type f -newer "$stamp" -print -quit)" ]; then
+  zip=$("$top/scripts/package.sh" "$top/build/windows" "$top/build/vorlo~-package.zip" 2>/dev/null)
+  rm -rf "$package"
+  mkdir -p "$package"
+  (cd "$package" && cmake -E tar xf "$zip")
+  touch "$stamp"
+fi
 host=$top/build/windows-host
-cmake -S "$top/host/windows" -B "$host" -DCMAKE_TOOLCHAIN_FILE="$top/packaging/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
+[ -f "$host/CMakeCache.txt" ] || cmake -S "$top/host/windows" -B "$host" \
+  -DCMAKE_TOOLCHAIN_FILE="$top/packaging/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$host" -j"${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" >/dev/null
 
 export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=${WINEDEBUG:--all}
