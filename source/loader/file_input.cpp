@@ -33,10 +33,10 @@
 
 // How long the loader waits for data before it looks for a stop again.
 static const std::chrono::milliseconds VORLO_FIFO_WAIT{20};
-static const size_t VORLO_FIFO_CHUNK = 32768;
+// What a reader asks for at a time: of a FIFO's thread, and FFmpeg of a reader of ours.
+static const int VORLO_READ_CHUNK = 32768;
 // What the thread reads ahead of the loader at most.
 static const size_t VORLO_FIFO_AHEAD = 1 << 20;
-static const int VORLO_FILE_CHUNK = 32768;
 
 // Shared by the reading thread and the loader; the last of the two to let go frees it.
 typedef struct _vorlo_fifo {
@@ -169,7 +169,7 @@ static bool vorlo_handOver(t_vorlo_fifo *fifo, const uint8_t *chunk, size_t coun
 // Opening waits for a writer, reading for its data: both may block for ever.
 static void vorlo_readFifoFile(t_vorlo_fifo *fifo)
 {
-    std::vector<uint8_t> chunk(VORLO_FIFO_CHUNK);
+    std::vector<uint8_t> chunk(VORLO_READ_CHUNK);
     FILE *file = std::fopen(fifo->path.c_str(), "rb");
     int error = file ? 0 : AVERROR(errno);
     for (bool ended = !file; !ended;) {
@@ -249,9 +249,9 @@ static bool vorlo_startFifoThread(t_vorlo *x, t_vorlo_fifo *fifo, const char *pa
 static int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
 {
     t_vorlo_fifo *fifo = new (std::nothrow) t_vorlo_fifo;
-    uint8_t *buffer = (uint8_t *)av_malloc(VORLO_FIFO_CHUNK);
+    uint8_t *buffer = (uint8_t *)av_malloc(VORLO_READ_CHUNK);
     if (fifo && buffer)
-        *pb = avio_alloc_context(buffer, VORLO_FIFO_CHUNK, 0, fifo, vorlo_readFifo, nullptr, nullptr);
+        *pb = avio_alloc_context(buffer, VORLO_READ_CHUNK, 0, fifo, vorlo_readFifo, nullptr, nullptr);
     if (!*pb) {
         delete fifo;
         av_free(buffer);
@@ -298,7 +298,7 @@ static void vorlo_freeSnapshot(t_vorlo_snapshot *snapshot)
 static int vorlo_openSnapshot(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb)
 {
     t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)av_mallocz(sizeof *snapshot);
-    uint8_t *buffer = (uint8_t *)av_malloc(VORLO_FILE_CHUNK);
+    uint8_t *buffer = (uint8_t *)av_malloc(VORLO_READ_CHUNK);
     int ret = snapshot && buffer ? avio_open2(&snapshot->file, load->path, AVIO_FLAG_READ,
                                               &x->formatCtx->interrupt_callback, nullptr)
                                  : AVERROR(ENOMEM);
@@ -308,7 +308,7 @@ static int vorlo_openSnapshot(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb)
         ret = (int)load->inputSize;
     if (ret >= 0) {
         snapshot->size = load->inputSize;
-        *pb = avio_alloc_context(buffer, VORLO_FILE_CHUNK, 0, snapshot, vorlo_readSnapshot, nullptr,
+        *pb = avio_alloc_context(buffer, VORLO_READ_CHUNK, 0, snapshot, vorlo_readSnapshot, nullptr,
                                  vorlo_seekSnapshot);
         ret = *pb ? 0 : AVERROR(ENOMEM);
     }
