@@ -18,9 +18,12 @@ cmake --build "$linux_build" --target wine_loads -j"$(nproc)" >/dev/null
 
 export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
-# A server that outlives each Wine program by 30 s: the programs of the run do not wait for
-# one to start. It fails when one is running already, which serves as well.
-/usr/lib/wine/wineserver -p30 2>/dev/null || true
+# One server for the whole run, ended with it: no program of the run starts while a server
+# that outlived the last one is shutting down.
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+/usr/lib/wine/wineserver -w 2>/dev/null || true
+/usr/lib/wine/wineserver -p
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 wine="/usr/lib/wine/wine64"
 export VORLO_WINE_HOST="$top/scripts/run-windows.sh"
 export VORLO_REFERENCE_FFMPEG="$wine $ffmpeg_prefix/bin/ffmpeg.exe"
