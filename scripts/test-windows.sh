@@ -18,10 +18,12 @@ cmake --build "$linux_build" --target wine_loads -j"$(nproc)" >/dev/null
 
 export WINEPREFIX=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
-# One server for the whole run, ended with it: no program of the run starts while a server
-# that outlived the last one is shutting down.
+# The prefix made or brought up to date, and settled, before any test runs; then one server
+# for the whole run, ended with it: no program of the run starts while a prefix is being
+# updated or a server that outlived the last program is shutting down.
 /usr/lib/wine/wineserver -k 2>/dev/null || true
-/usr/lib/wine/wineserver -w 2>/dev/null || true
+/usr/lib/wine/wine64 wineboot --init
+/usr/lib/wine/wineserver -w
 /usr/lib/wine/wineserver -p
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 wine="/usr/lib/wine/wine64"
