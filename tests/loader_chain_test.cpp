@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <thread>
 
 namespace {
@@ -28,15 +27,6 @@ bool is_list_of(const std::string &line, const std::string &path)
            line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-const Decoded &reference(const std::string &path)
-{
-    static std::map<std::string, Decoded> decoded;
-    auto found = decoded.find(path);
-    if (found == decoded.end())
-        found = decoded.emplace(path, reference_decode(path)).first;
-    return found->second;
-}
-
 // The buffer holds the plain decoding of the file, as a replace from its start leaves it.
 void expect_holds(const std::string &buffer, const std::string &path)
 {
@@ -44,7 +34,7 @@ void expect_holds(const std::string &buffer, const std::string &path)
     double rate = 0;
     std::vector<float> samples;
     ASSERT_TRUE(host_buffer_read(buffer, &frames, &channels, &rate, &samples));
-    const Decoded &r = reference(path);
+    const Decoded &r = reference_of(path);
     ASSERT_EQ(channels, r.channels) << buffer << " does not hold " << path;
     ASSERT_EQ(rate, r.rate) << buffer << " does not hold " << path;
     // The container's length and the decoded stream differ by at most the codec's padding;
@@ -296,7 +286,7 @@ TEST_F(LoaderChain, BreakFromTheList)
         EXPECT_TRUE(seen.size() == 1 || (seen.size() == 2 && seen[1] == kDone)) << joined(seen);
         long frames = 0;
         ASSERT_TRUE(host_buffer_read("snd", &frames, nullptr, nullptr, nullptr));
-        EXPECT_EQ(frames, reference(path).frames());
+        EXPECT_EQ(frames, reference_of(path).frames());
     }
 }
 

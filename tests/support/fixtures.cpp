@@ -634,6 +634,15 @@ Decoded reference_decode(const std::string &path, int stream, int rate, int chan
     return d;
 }
 
+const Decoded &reference_of(const std::string &path)
+{
+    static std::map<std::string, Decoded> decoded;
+    auto found = decoded.find(path);
+    if (found == decoded.end())
+        found = decoded.emplace(path, reference_decode(path)).first;
+    return found->second;
+}
+
 std::string first_difference(const std::vector<float> &actual, const std::vector<float> &expected,
                              long offset, float tolerance)
 {

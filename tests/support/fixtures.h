@@ -62,6 +62,8 @@ struct Decoded {
 // decoding resampled to that rate, with `channels` mixed to that many channels, by
 // reference_ffmpeg().
 Decoded reference_decode(const std::string &path, int stream = 0, int rate = 0, int channels = 0);
+// The same of a file's first audio stream as it is, decoded once for the whole test program.
+const Decoded &reference_of(const std::string &path);
 
 // The codec name of audio stream `stream` of `path`, as ffprobe gives it; "" when the file
 // has no such stream or is no media file.

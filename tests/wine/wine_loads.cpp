@@ -178,15 +178,6 @@ void expect_done(const std::string &id, long bangs = 1)
     EXPECT_EQ(count(outlets_of(id), id + " 2: bang"), 0) << joined(outlets_of(id));
 }
 
-const Decoded &reference_of(const std::string &path)
-{
-    static std::map<std::string, Decoded> decoded;
-    auto it = decoded.find(path);
-    if (it == decoded.end())
-        it = decoded.emplace(path, reference_decode(path)).first;
-    return it->second;
-}
-
 TEST(WineRun, EndsWithoutAFault)
 {
     EXPECT_EQ(wine_run().status, 0) << wine_run().log;
