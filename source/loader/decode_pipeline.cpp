@@ -620,7 +620,7 @@ static void vorlo_reloadCounting(t_vorlo *x, t_vorlo_load *load)
     if (x->attrs.debug)
         object_post(&x->ob, "a packet could not be decoded: loading again, counted from the beginning");
     x->targetFrames = x->claimFrames;
-    x->targetChannels = (int32_t)x->claimChannels;
+    x->targetChannels = x->claimChannels;
     x->targetSr = x->resultSampleRate;
     load->badPackets = 0;
     load->endsInsidePacket = 0;
