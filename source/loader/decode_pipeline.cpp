@@ -32,106 +32,101 @@ typedef struct _vorlo_runEnd {
 enum { VORLO_END_ERROR, VORLO_END_INFO, VORLO_END_WRITTEN };
 
 // Releases what the load owns, whichever way it ends.
-static void vorlo_releaseLoad(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_releaseLoad(t_vorlo_load *x)
 {
     av_packet_unref(&x->packet);
     av_frame_unref(x->frame);
-    vorlo_endTimeline(load);
+    vorlo_endTimeline(x);
     avcodec_free_context(&x->codecCtx);
     vorlo_closeInput(x);
     swr_free(&x->swrCtx);
-    vorlo_releaseSourcePath(x);
 }
 
-void vorlo_closeTrace(t_vorlo *x, const char *reason)
+void vorlo_closeTrace(t_vorlo_load *x, const char *reason)
 {
-    if (!x->attrs.debug)
+    if (!x->request.attrs.debug)
         return;
-    object_post(&x->ob, "%s", reason);
+    vorlo_post(x, "%s", reason);
     object_post(nullptr, " ");
 }
 
 // A file cut inside a packet ends with one the decoder cannot take: its rest is missing.
-static void vorlo_warnDamage(t_vorlo *x, const t_vorlo_load *load)
+static void vorlo_warnDamage(t_vorlo_load *x)
 {
-    int skipped = load->badPackets - load->endsInsidePacket;
-    if (load->endsInsidePacket && !load->truncationTold)
-        object_warn(&x->ob, "the file ends inside a packet that cannot be decoded: its rest is missing, it is cut "
+    int skipped = x->badPackets - x->endsInsidePacket;
+    if (x->endsInsidePacket && !x->truncationTold)
+        vorlo_warn(x, "the file ends inside a packet that cannot be decoded: its rest is missing, it is cut "
                             "short or damaged.-> %s",
-                    load->path);
+                    x->path);
     if (skipped > 0)
-        object_warn(&x->ob, "%i damaged packets could not be decoded and were skipped.-> %s", skipped, load->path);
+        vorlo_warn(x, "%i damaged packets could not be decoded and were skipped.-> %s", skipped, x->path);
 }
 
 // Reached once the target samples are locked: what was written stays. A load cut short by
 // a failure ends with the error bang; one stopped by a stop request with the done bang.
-static void vorlo_writtenEnd(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_writtenEnd(t_vorlo_load *x)
 {
-    vorlo_warnDamage(x, load);
-    bool failed = (load->failed || x->writeFailed) && vorlo_going(x);
-    vorlo_releaseLoad(x, load);
-    buffer_setdirty(x->buffer_obj);
-    vorlo_releaseTarget(x);
+    vorlo_warnDamage(x);
+    bool failed = (x->failed || x->writeFailed) && vorlo_going(x);
+    vorlo_releaseLoad(x);
+    vorlo_setTargetDirty(x);
     vorlo_closeTrace(x, failed ? "load cut short: what was written is kept" : "SUCCESS");
     vorlo_raise(x, failed ? VORLO_NOTE_ERR : VORLO_NOTE_DONE);
 }
 
-static void vorlo_infoEnd(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_infoEnd(t_vorlo_load *x)
 {
-    vorlo_releaseLoad(x, load);
-    vorlo_releaseTarget(x);
+    vorlo_releaseLoad(x);
     vorlo_closeTrace(x, "SUCCESS");
     vorlo_raise(x, VORLO_NOTE_STARTREAD);
 }
 
 // Every failure before the target was locked, and every stop before decoding.
-static void vorlo_errorExit(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_errorExit(t_vorlo_load *x)
 {
-    vorlo_releaseLoad(x, load);
+    vorlo_releaseLoad(x);
     if (vorlo_going(x)) {
         vorlo_closeTrace(x, "aborting thread ! reason: -Error-");
         vorlo_raise(x, VORLO_NOTE_ERR);
     } else {
         vorlo_closeTrace(x, "aborting thread ! reason: -Abort Request-");
     }
-    vorlo_releaseTarget(x);
 }
 
 // --- opening ---------------------------------------------------------------------------
 
-static bool vorlo_conformPath(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_conformPath(t_vorlo_load *x)
 {
-    const char *source = x->sourcePath ? string_getptr(x->sourcePath) : x->sourceSym->s_name;
-    atom_setsym(&x->file_props[6], x->sourceIsDict ? _sym_dictionary : x->sourceSym);
+    const char *source = x->request.sourcePath ? x->request.sourcePath : x->request.sourceSym->s_name;
+    atom_setsym(&x->file_props[6], x->request.sourceIsDict ? _sym_dictionary : x->request.sourceSym);
     size_t length = strlen(source);
     bool conformed = length < MAX_PATH_CHARS &&
-                     path_nameconform(source, load->path, PATH_STYLE_NATIVE, PATH_TYPE_BOOT) == 0;
+                     path_nameconform(source, x->path, PATH_STYLE_NATIVE, PATH_TYPE_BOOT) == 0;
     if (length >= MAX_PATH_CHARS)
-        object_error(&x->ob, "the file path is too long: %lld characters, at most %d are possible",
+        vorlo_error(x, "the file path is too long: %lld characters, at most %d are possible",
                      (long long)length, MAX_PATH_CHARS - 1);
     else if (!conformed)
         vorlo_reportOpenError(x, source, "the path cannot be made a path of this system");
-    vorlo_releaseSourcePath(x);
-    if (conformed && x->attrs.debug)
-        object_post(&x->ob, "conformed Path: %s", load->path);
+    if (conformed && x->request.attrs.debug)
+        vorlo_post(x, "conformed Path: %s", x->path);
     return conformed;
 }
 
-static bool vorlo_open(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_open(t_vorlo_load *x)
 {
-    const char *refusal = vorlo_refuseInput(load->path);
+    const char *refusal = vorlo_refuseInput(x->path);
     if (refusal) {
-        vorlo_reportOpenError(x, load->path, refusal);
+        vorlo_reportOpenError(x, x->path, refusal);
         return false;
     }
-    int ret = vorlo_openInput(x, load, nullptr);
+    int ret = vorlo_openInput(x, nullptr);
     if (ret != 0)
-        vorlo_reportOpenError(x, load->path, vorlo_errtext(ret));
+        vorlo_reportOpenError(x, x->path, vorlo_errtext(ret));
     return ret == 0;
 }
 
 // An audio stream, the one asked for by number or any (wanted -1).
-static bool vorlo_hasAudioStream(const t_vorlo *x, long wanted)
+static bool vorlo_hasAudioStream(const t_vorlo_load *x, long wanted)
 {
     for (unsigned i = 0; i < x->formatCtx->nb_streams; i++)
         if (x->formatCtx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && (wanted < 0 || wanted == (long)i))
@@ -144,48 +139,48 @@ static bool vorlo_hasAudioStream(const t_vorlo *x, long wanted)
 // whose decoder refused to open while the file was read is left without channels (earlier
 // releases kept the count and the decoder refused it again when the load opened it), so the
 // load says the decoder's refusal in every release.
-static void vorlo_reportNoAudioStream(t_vorlo *x, const t_vorlo_load *load)
+static void vorlo_reportNoAudioStream(t_vorlo_load *x)
 {
     unsigned streams = x->formatCtx->nb_streams;
-    long wanted = x->attrs.stream_nb;
+    long wanted = x->request.attrs.stream_nb;
     if (vorlo_hasAudioStream(x, wanted)) {
-        object_error(&x->ob, "Failed to initialize the decoder.\n-> %s", load->path);
+        vorlo_error(x, "Failed to initialize the decoder.\n-> %s", x->path);
     } else if (wanted < 0) {
-        object_error(&x->ob, "None of the available streams are audio streams.\n-> %s", load->path);
+        vorlo_error(x, "None of the available streams are audio streams.\n-> %s", x->path);
     } else if ((unsigned long)wanted >= streams) {
-        object_error(&x->ob, "stream_nb %ld names no stream: the file has %u (numbered from 0).\n-> %s", wanted,
-                     streams, load->path);
+        vorlo_error(x, "stream_nb %ld names no stream: the file has %u (numbered from 0).\n-> %s", wanted,
+                     streams, x->path);
     } else {
         const char *type = av_get_media_type_string(x->formatCtx->streams[wanted]->codecpar->codec_type);
-        object_error(&x->ob, "stream_nb %ld names a stream of type %s, not an audio stream.\n-> %s", wanted,
-                     type ? type : "unknown", load->path);
+        vorlo_error(x, "stream_nb %ld names a stream of type %s, not an audio stream.\n-> %s", wanted,
+                     type ? type : "unknown", x->path);
     }
 }
 
-static bool vorlo_chooseStream(t_vorlo *x, const t_vorlo_load *load, vorlo_ff_decoder *decoder)
+static bool vorlo_chooseStream(t_vorlo_load *x, vorlo_ff_decoder *decoder)
 {
-    int wanted = x->attrs.stream_nb > INT_MAX ? INT_MAX : x->attrs.stream_nb < -1 ? -1 : (int)x->attrs.stream_nb;
+    int wanted = x->request.attrs.stream_nb > INT_MAX ? INT_MAX : x->request.attrs.stream_nb < -1 ? -1 : (int)x->request.attrs.stream_nb;
     *decoder = nullptr;
     x->streamIndex = av_find_best_stream(x->formatCtx, AVMEDIA_TYPE_AUDIO, wanted, -1, decoder, 0);
     if (x->streamIndex == AVERROR_DECODER_NOT_FOUND || (x->streamIndex >= 0 && !*decoder)) {
-        object_error(&x->ob, "Decoder not found. The codec is not supported.\n-> %s", load->path);
+        vorlo_error(x, "Decoder not found. The codec is not supported.\n-> %s", x->path);
         return false;
     }
     if (x->streamIndex < 0) {
-        vorlo_reportNoAudioStream(x, load);
+        vorlo_reportNoAudioStream(x);
         return false;
     }
-    if (x->attrs.debug)
-        object_post(&x->ob, "-->using stream %i.  (%i available)", x->streamIndex, (int)x->formatCtx->nb_streams);
+    if (x->request.attrs.debug)
+        vorlo_post(x, "-->using stream %i.  (%i available)", x->streamIndex, (int)x->formatCtx->nb_streams);
     return vorlo_going(x);
 }
 
-static bool vorlo_nameCodec(t_vorlo *x)
+static bool vorlo_nameCodec(t_vorlo_load *x)
 {
     const AVCodecDescriptor *descriptor = avcodec_descriptor_get(x->codecCtx->codec_id);
     const char *name = descriptor ? descriptor->name : "unknown";
-    if (x->attrs.debug)
-        object_post(&x->ob, "codec name: %s\n", name);
+    if (x->request.attrs.debug)
+        vorlo_post(x, "codec name: %s\n", name);
     atom_setsym(&x->file_props[5], gensym(name));
     return vorlo_going(x);
 }
@@ -193,79 +188,70 @@ static bool vorlo_nameCodec(t_vorlo *x)
 // --- measuring --------------------------------------------------------------------------
 
 // The file's length is the length of what the decoder yields from the stream.
-static bool vorlo_measure(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_measure(t_vorlo_load *x)
 {
     if (x->codecCtx->sample_rate < 1 || vorlo_ff_channels(x->codecCtx) < 1) {
-        object_error(&x->ob, "Can not calculate length in samples for this file.-> %s", load->path);
+        vorlo_error(x, "Can not calculate length in samples for this file.-> %s", x->path);
         return false;
     }
-    if (!vorlo_measureStream(x, load))
+    if (!vorlo_measureStream(x))
         return false;
-    load->fileLength = (double)load->streamFrames / x->codecCtx->sample_rate;
-    if (!(load->fileLength > 0)) {
-        object_error(&x->ob, "Can not calculate length in samples for this file.-> %s", load->path);
+    x->fileLength = (double)x->streamFrames / x->codecCtx->sample_rate;
+    if (!(x->fileLength > 0)) {
+        vorlo_error(x, "Can not calculate length in samples for this file.-> %s", x->path);
         return false;
     }
-    load->start = vorlo_seconds(x->startPos, x->startUnit, load->fileLength, 0);
-    // A start before the file's beginning means its beginning.
-    if (!(load->start > 0))
-        load->start = 0;
-    x->length = vorlo_seconds(x->length, x->lengthUnit, load->fileLength, vorlo_targetSeconds(x));
-    x->writeOffset = 0;
-    return !x->isImport || vorlo_placeImport(x);
+    return vorlo_resolveSection(x, x->fileLength);
 }
 
 // Decoding begins the decoder's settling time before the first sample that is needed.
-static bool vorlo_seekTime(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_seekTime(t_vorlo_load *x)
 {
-    if (vorlo_takesSection(x)) {
-        double rest = load->fileLength - load->start;
-        if (x->length == 0 || x->length > rest)
-            x->length = rest;
-        if (load->start >= load->fileLength) {
-            object_error(&x->ob, "requested start pos (%lf sec) > length of file (%lf sec).", load->start,
-                         load->fileLength);
+    if (vorlo_takesSection(&x->request)) {
+        if (x->start >= x->fileLength) {
+            vorlo_error(x, "requested start pos (%lf sec) > length of file (%lf sec).", x->start,
+                         x->fileLength);
             return false;
         }
-        load->seektime = load->start - load->line.settle;
+        x->seektime = x->start - x->line.settle;
     } else {
         // A replace that starts past the file's end starts at its end: the second run then
         // decodes the whole file.
-        if (load->start > load->fileLength)
-            load->start = load->fileLength;
-        load->seektime = load->start - x->length - load->line.settle;
+        if (x->start > x->fileLength)
+            x->start = x->fileLength;
+        x->seektime = x->start - x->length - x->line.settle;
     }
-    if (!(load->seektime > 0))
-        load->seektime = 0;
-    if (x->attrs.debug)
-        object_post(&x->ob, "seektimeInSec %f  (%f - %g sec)", load->seektime, load->start, load->line.settle);
+    if (!(x->seektime > 0))
+        x->seektime = 0;
+    if (x->request.attrs.debug)
+        vorlo_post(x, "seektimeInSec %f  (%f - %g sec)", x->seektime, x->start, x->line.settle);
     return true;
 }
 
 // The frames written: the stream's own when it keeps its rate, else as many as the
 // resampler makes of them.
-static double vorlo_resultFrames(t_vorlo *x, const t_vorlo_load *load)
+static double vorlo_resultFrames(t_vorlo_load *x)
 {
-    if (vorlo_takesSection(x))
-        return vorlo_sectionFrames(x, load->fileLength - load->start);
+    if (vorlo_takesSection(&x->request))
+        return vorlo_sectionFrames(x, x->fileLength - x->start);
     if (x->resultSampleRate == x->codecCtx->sample_rate)
-        return (double)load->streamFrames;
-    return (double)vorlo_resampledFrames(load->streamFrames, x->codecCtx->sample_rate, x->resultSampleRate);
+        return (double)x->streamFrames;
+    return (double)vorlo_resampledFrames(x->streamFrames, x->codecCtx->sample_rate, x->resultSampleRate);
 }
 
-static bool vorlo_resultFormat(t_vorlo *x, const t_vorlo_load *load)
+static bool vorlo_resultFormat(t_vorlo_load *x)
 {
     if (!vorlo_decideResultFormat(x))
         return false;
-    if (!vorlo_limitResult(x, vorlo_resultFrames(x, load))) {
-        object_error(&x->ob, "Can not calculate length in samples for this file.-> %s", load->path);
+    if (!vorlo_limitResult(x, vorlo_resultFrames(x))) {
+        vorlo_error(x, "Can not calculate length in samples for this file.-> %s", x->path);
         return false;
     }
     return true;
 }
 
 // Atom 5: the names of the channels, or "unspecified" when the decoder gives no layout.
-static t_symbol *vorlo_layoutNames(t_vorlo *x)
+static t_symbol *vorlo_layoutNames(t_vorlo_load *x)
 {
     uint64_t mask = vorlo_ff_ctx_layout(x->codecCtx);
     if (!mask)
@@ -279,45 +265,45 @@ static t_symbol *vorlo_layoutNames(t_vorlo *x)
     return gensym(names.c_str());
 }
 
-static void vorlo_fillProps(t_vorlo *x, const t_vorlo_load *load)
+static void vorlo_fillProps(t_vorlo_load *x)
 {
     atom_setfloat(&x->file_props[0], x->codecCtx->sample_rate);
     atom_setlong(&x->file_props[1], vorlo_ff_channels(x->codecCtx));
-    atom_setfloat(&x->file_props[2], (vorlo_takesSection(x) ? x->length : load->fileLength) * 1000);
-    atom_setfloat(&x->file_props[3], load->start * 1000);
+    atom_setfloat(&x->file_props[2], (vorlo_takesSection(&x->request) ? x->length : x->fileLength) * 1000);
+    atom_setfloat(&x->file_props[3], x->start * 1000);
     atom_setsym(&x->file_props[4], vorlo_layoutNames(x));
 }
 
 // Everything from the request to the file-properties list; false leads to the error exit.
-static bool vorlo_prepare(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_prepare(t_vorlo_load *x)
 {
     vorlo_ff_decoder decoder = nullptr;
-    if (!vorlo_conformPath(x, load))
+    if (!vorlo_conformPath(x))
         return false;
-    if (!vorlo_open(x, load))
+    if (!vorlo_open(x))
         return false;
-    if (!vorlo_chooseStream(x, load, &decoder))
+    if (!vorlo_chooseStream(x, &decoder))
         return false;
-    if (!vorlo_openDecoder(x, load, decoder) || !vorlo_nameCodec(x))
+    if (!vorlo_openDecoder(x, decoder) || !vorlo_nameCodec(x))
         return false;
-    if (!vorlo_measure(x, load))
+    if (!vorlo_measure(x))
         return false;
-    if (!vorlo_seekTime(x, load))
+    if (!vorlo_seekTime(x))
         return false;
-    if (!vorlo_resultFormat(x, load))
+    if (!vorlo_resultFormat(x))
         return false;
     vorlo_exportMetadata(x);
-    vorlo_fillProps(x, load);
+    vorlo_fillProps(x);
     return true;
 }
 
 // From the first run's position to the locked target; false leads to the error exit. An
 // import keeps the buffer as it is and prepares its shaping instead.
-static bool vorlo_prepareTarget(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_prepareTarget(t_vorlo_load *x)
 {
-    if (!vorlo_positionFirstRun(x, load) || !vorlo_going(x))
+    if (!vorlo_positionFirstRun(x) || !vorlo_going(x))
         return false;
-    if (x->isImport)
+    if (x->request.isImport)
         vorlo_prepareImport(x);
     else if (vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
         return false;
@@ -328,9 +314,9 @@ static bool vorlo_prepareTarget(t_vorlo *x, t_vorlo_load *load)
 
 // Drops the first samples that placing the run asked to drop: the frame's planes then
 // begin later (the buffers stay the frame's own and are released as always).
-static void vorlo_trimFrame(t_vorlo_load *load, const AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_trimFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
 {
-    int samples = frame->nb_samples < load->line.trim ? frame->nb_samples : (int)load->line.trim;
+    int samples = frame->nb_samples < x->line.trim ? frame->nb_samples : (int)x->line.trim;
     if (samples <= 0)
         return;
     int planar = av_sample_fmt_is_planar(codecCtx->sample_fmt);
@@ -343,46 +329,46 @@ static void vorlo_trimFrame(t_vorlo_load *load, const AVCodecContext *codecCtx, 
             frame->data[p] = frame->extended_data[p];
     }
     frame->nb_samples -= samples;
-    load->line.trim -= samples;
+    x->line.trim -= samples;
 }
 
-static void vorlo_writePlaced(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_writePlaced(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *frame)
 {
-    vorlo_trimFrame(load, codecCtx, frame);
+    vorlo_trimFrame(x, codecCtx, frame);
     vorlo_writeDecodedFrame(x, codecCtx, frame);
 }
 
-static void vorlo_writeHeld(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx)
+static void vorlo_writeHeld(t_vorlo_load *x, AVCodecContext *codecCtx)
 {
-    vorlo_writePlaced(x, load, codecCtx, load->line.held);
-    av_frame_unref(load->line.held);
+    vorlo_writePlaced(x, codecCtx, x->line.held);
+    av_frame_unref(x->line.held);
 }
 
 // A frame whose place is not known yet waits for the next one, whose time stamp places
 // both.
-static void vorlo_placeFrame(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_placeFrame(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *frame)
 {
-    if (!load->line.placed) {
-        if (!vorlo_anchorFrame(x, load, frame))
+    if (!x->line.placed) {
+        if (!vorlo_anchorFrame(x, frame))
             return;
-        vorlo_writeHeld(x, load, codecCtx);
+        vorlo_writeHeld(x, codecCtx);
     }
-    vorlo_writePlaced(x, load, codecCtx, frame);
+    vorlo_writePlaced(x, codecCtx, frame);
 }
 
-static void vorlo_writeLastFrame(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_writeLastFrame(t_vorlo_load *x)
 {
-    if (vorlo_anchorLastFrame(x, load) && vorlo_claimTarget(x)) {
-        vorlo_writeHeld(x, load, x->codecCtx);
+    if (vorlo_anchorLastFrame(x) && vorlo_claimTarget(x)) {
+        vorlo_writeHeld(x, x->codecCtx);
         vorlo_unlockTarget(x);
     }
 }
 
-int vorlo_receiveAndHandle(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codecCtx, AVFrame *frame)
+int vorlo_receiveAndHandle(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *frame)
 {
     int ret;
     while ((ret = avcodec_receive_frame(codecCtx, frame)) == 0) {
-        vorlo_placeFrame(x, load, codecCtx, frame);
+        vorlo_placeFrame(x, codecCtx, frame);
         av_frame_unref(frame);
     }
     return ret;
@@ -390,48 +376,48 @@ int vorlo_receiveAndHandle(t_vorlo *x, t_vorlo_load *load, AVCodecContext *codec
 
 // The frames of one packet are written under one claim on the target (see
 // vorlo_claimTarget); without it they wait in the decoder for a run that is ending anyway.
-static int vorlo_receiveClaimed(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_receiveClaimed(t_vorlo_load *x)
 {
     if (!vorlo_claimTarget(x))
         return AVERROR(EAGAIN);
-    int ret = vorlo_receiveAndHandle(x, load, x->codecCtx, x->frame);
+    int ret = vorlo_receiveAndHandle(x, x->codecCtx, x->frame);
     vorlo_unlockTarget(x);
     return ret;
 }
 
 // A packet that the decoder refuses, or fails to decode, is skipped as the ffmpeg program
 // skips it: the next frame follows the last one written, leaving no gap.
-static void vorlo_dropPacket(t_vorlo *x, t_vorlo_load *load, int err)
+static void vorlo_dropPacket(t_vorlo_load *x, int err)
 {
     char text[256];
     av_strerror(err, text, sizeof text);
-    load->badPackets++;
-    load->lastPacketBad = 1;
-    if (x->attrs.debug)
-        object_post(&x->ob, "dropped bad packet. error: %s bad packet count: %i", text, load->badPackets);
+    x->badPackets++;
+    x->lastPacketBad = 1;
+    if (x->request.attrs.debug)
+        vorlo_post(x, "dropped bad packet. error: %s bad packet count: %i", text, x->badPackets);
 }
 
 // Skipping a packet shortens the stream: a length taken from time stamps, or a run placed
 // by them, then disagrees with the ffmpeg program's decoding, and the load starts again
 // counted from the beginning. An import mixes into what the buffer~ held and cannot start
 // again; it counts on.
-static bool vorlo_mustRecount(t_vorlo *x, const t_vorlo_load *load)
+static bool vorlo_mustRecount(t_vorlo_load *x)
 {
-    return load->lastPacketBad && (!load->line.counted || load->line.seeked) && !x->isImport && vorlo_inputRereadable(x);
+    return x->lastPacketBad && (!x->line.counted || x->line.seeked) && !x->request.isImport && vorlo_inputRereadable(x);
 }
 
-static void vorlo_announceStart(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_announceStart(t_vorlo_load *x)
 {
-    if (load->listSent)
+    if (x->listSent)
         return;
-    double threshold = vorlo_takesSection(x) ? 1 : (double)x->resultChannels * x->resultSampleRate * load->start;
+    double threshold = vorlo_takesSection(&x->request) ? 1 : (double)x->resultChannels * x->resultSampleRate * x->start;
     if (x->index >= threshold) {
         vorlo_raise(x, VORLO_NOTE_STARTREAD);
-        load->listSent = 1;
+        x->listSent = 1;
     }
 }
 
-static bool vorlo_runEnded(const t_vorlo *x, const t_vorlo_runEnd *end)
+static bool vorlo_runEnded(const t_vorlo_load *x, const t_vorlo_runEnd *end)
 {
     if (x->index <= end->stop)
         return false;
@@ -439,56 +425,56 @@ static bool vorlo_runEnded(const t_vorlo *x, const t_vorlo_runEnd *end)
 }
 
 // After each frame or packet of a run: whether the run goes on, and if not, how it ended.
-static int vorlo_runGoesOn(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
+static int vorlo_runGoesOn(t_vorlo_load *x, const t_vorlo_runEnd *end)
 {
     if (!vorlo_going(x))
         return VORLO_RUN_ABORTED;
     if (x->writeFailed)
         return VORLO_RUN_FAILED;
-    vorlo_announceStart(x, load);
+    vorlo_announceStart(x);
     return vorlo_runEnded(x, end) ? VORLO_RUN_STOPPED : VORLO_RUN_GOING;
 }
 
 // Feeds packets to the decoder and decoded frames to the writer until the input ends, the
 // run's end is reached, a stop is asked for or something fails.
-static int vorlo_run(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
+static int vorlo_run(t_vorlo_load *x, const t_vorlo_runEnd *end)
 {
     for (;;) {
-        int ret = vorlo_nextPacket(x, load);
+        int ret = vorlo_nextPacket(x);
         if (ret == AVERROR_EOF)
             return VORLO_RUN_EOF;
         if (ret < 0 && !vorlo_going(x))
             return VORLO_RUN_ABORTED;  // the read was cut short by the stop
         if (ret < 0) {
-            object_error(&x->ob, "Read frame error %i", ret);
-            load->failed = 1;
+            vorlo_error(x, "Read frame error %i", ret);
+            x->failed = 1;
             return VORLO_RUN_FAILED;
         }
         ret = avcodec_send_packet(x->codecCtx, &x->packet);
         av_packet_unref(&x->packet);
         if (ret == 0)
-            ret = vorlo_receiveClaimed(x, load);
-        load->lastPacketBad = 0;
+            ret = vorlo_receiveClaimed(x);
+        x->lastPacketBad = 0;
         if (ret != AVERROR(EAGAIN))
-            vorlo_dropPacket(x, load, ret);
-        if (vorlo_mustRecount(x, load))
+            vorlo_dropPacket(x, ret);
+        if (vorlo_mustRecount(x))
             return VORLO_RUN_DAMAGED;
-        int state = vorlo_runGoesOn(x, load, end);
+        int state = vorlo_runGoesOn(x, end);
         if (state != VORLO_RUN_GOING)
             return state;
     }
 }
 
 // The frames that the measuring kept, written as a run from the beginning would write them.
-static int vorlo_runKept(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *end)
+static int vorlo_runKept(t_vorlo_load *x, const t_vorlo_runEnd *end)
 {
-    for (int i = 0; i < load->line.keptCount; i++) {
+    for (int i = 0; i < x->line.keptCount; i++) {
         if (vorlo_claimTarget(x)) {
-            vorlo_placeFrame(x, load, x->codecCtx, load->line.kept[i]);
+            vorlo_placeFrame(x, x->codecCtx, x->line.kept[i]);
             vorlo_unlockTarget(x);
         }
-        av_frame_free(&load->line.kept[i]);
-        int state = vorlo_runGoesOn(x, load, end);
+        av_frame_free(&x->line.kept[i]);
+        int state = vorlo_runGoesOn(x, end);
         if (state != VORLO_RUN_GOING)
             return state;
     }
@@ -496,23 +482,23 @@ static int vorlo_runKept(t_vorlo *x, t_vorlo_load *load, const t_vorlo_runEnd *e
 }
 
 // Sending no packet asks the decoder for the frames it still holds.
-static void vorlo_drain(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_drain(t_vorlo_load *x)
 {
     if (avcodec_send_packet(x->codecCtx, nullptr) != 0) {
-        object_error(&x->ob, "Send-error while draining decoder");
-        load->failed = 1;
+        vorlo_error(x, "Send-error while draining decoder");
+        x->failed = 1;
         return;
     }
-    int ret = vorlo_receiveClaimed(x, load);
+    int ret = vorlo_receiveClaimed(x);
     if (ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) {
-        object_error(&x->ob, "Receive-error while draining decoder");
-        load->failed = 1;
+        vorlo_error(x, "Receive-error while draining decoder");
+        x->failed = 1;
     }
 }
 
 // A decoding that yields less than the stream measured (damaged data) leaves the rest of
 // the buffer silent rather than holding what it held before.
-static void vorlo_silenceTail(t_vorlo *x)
+static void vorlo_silenceTail(t_vorlo_load *x)
 {
     if (!vorlo_claimTarget(x))
         return;
@@ -521,7 +507,7 @@ static void vorlo_silenceTail(t_vorlo *x)
     vorlo_unlockTarget(x);
 }
 
-static void vorlo_flushClaimed(t_vorlo *x)
+static void vorlo_flushClaimed(t_vorlo_load *x)
 {
     if (!vorlo_claimTarget(x))
         return;
@@ -529,46 +515,46 @@ static void vorlo_flushClaimed(t_vorlo *x)
     vorlo_unlockTarget(x);
 }
 
-static int vorlo_decodeFirstRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_decodeFirstRun(t_vorlo_load *x)
 {
     t_vorlo_runEnd end = {x->indexLimit, 0};
-    vorlo_beginRun(x, load, true);
+    vorlo_beginRun(x, true);
     // Kept frames are all the decoder gave: it has been drained already.
-    bool kept = load->line.keptCount > 0;
-    int result = kept ? vorlo_runKept(x, load, &end) : vorlo_run(x, load, &end);
+    bool kept = x->line.keptCount > 0;
+    int result = kept ? vorlo_runKept(x, &end) : vorlo_run(x, &end);
     if (!vorlo_going(x))
         return VORLO_RUN_ABORTED;
     if (result == VORLO_RUN_DAMAGED)
         return result;
-    if (result == VORLO_RUN_STOPPED && x->attrs.debug)
-        object_post(&x->ob, "Decoding done! (first run)");
-    load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
+    if (result == VORLO_RUN_STOPPED && x->request.attrs.debug)
+        vorlo_post(x, "Decoding done! (first run)");
+    x->endsInsidePacket += result == VORLO_RUN_EOF && x->lastPacketBad;
     if (!kept)
-        vorlo_drain(x, load);
-    vorlo_writeLastFrame(x, load);
+        vorlo_drain(x);
+    vorlo_writeLastFrame(x);
     vorlo_flushClaimed(x);
     // What the decoder held back may be the first that reached the section.
-    vorlo_announceStart(x, load);
+    vorlo_announceStart(x);
     return result;
 }
 
 // Where the first run begins to write: a section from the result's beginning, a replace
 // from its start, or a little before.
-static vorlo_count vorlo_firstRunFrom(const t_vorlo *x, const t_vorlo_load *load)
+static vorlo_count vorlo_firstRunFrom(const t_vorlo_load *x)
 {
-    if (vorlo_takesSection(x))
+    if (vorlo_takesSection(&x->request))
         return 0;
-    double from = floor(load->start * x->resultSampleRate) * x->resultChannels;
+    double from = floor(x->start * x->resultSampleRate) * x->resultChannels;
     return from < (double)x->indexLimit ? (vorlo_count)from : x->indexLimit;
 }
 
-static int vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_firstRun(t_vorlo_load *x)
 {
-    vorlo_startPrefault(x, vorlo_firstRunFrom(x, load));
-    int result = vorlo_decodeFirstRun(x, load);
+    vorlo_startPrefault(x, vorlo_firstRunFrom(x));
+    int result = vorlo_decodeFirstRun(x);
     vorlo_stopPrefault(x);
     // An import leaves what it did not reach as it was.
-    if (result == VORLO_RUN_EOF && !x->writeFailed && !x->isImport)
+    if (result == VORLO_RUN_EOF && !x->writeFailed && !x->request.isImport)
         vorlo_silenceTail(x);
     return result;
 }
@@ -577,37 +563,37 @@ static int vorlo_firstRun(t_vorlo *x, t_vorlo_load *load)
 // the first run wrote until the first run's output has settled: at least the decoder's
 // settling time past where the first run began, at least to the request's start, and only
 // once the two decodings agree.
-static int vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_secondRun(t_vorlo_load *x)
 {
-    if (!load->listSent) {
+    if (!x->listSent) {
         vorlo_raise(x, VORLO_NOTE_STARTREAD);
-        load->listSent = 1;
+        x->listSent = 1;
     }
-    if (x->attrs.debug)
-        object_post(&x->ob, "Now we decode first half of file! (second run)");
-    vorlo_count firstStart = load->line.runStart;
-    if (!vorlo_rewindInput(x, load)) {
+    if (x->request.attrs.debug)
+        vorlo_post(x, "Now we decode first half of file! (second run)");
+    vorlo_count firstStart = x->line.runStart;
+    if (!vorlo_rewindInput(x)) {
         if (vorlo_going(x)) {
-            object_error(&x->ob, "error while seeking to 0 of %s ", load->path);
-            load->failed = 1;
+            vorlo_error(x, "error while seeking to 0 of %s ", x->path);
+            x->failed = 1;
         }
         return VORLO_RUN_FAILED;
     }
     vorlo_resetResampler(x);
     vorlo_count channels = x->resultChannels;
-    vorlo_count settled = firstStart + (vorlo_count)ceil(load->line.settle * x->resultSampleRate) * channels;
-    vorlo_count requested = (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) * channels;
+    vorlo_count settled = firstStart + (vorlo_count)ceil(x->line.settle * x->resultSampleRate) * channels;
+    vorlo_count requested = (vorlo_count)floor(x->start * x->resultSampleRate + 0.5) * channels;
     t_vorlo_runEnd end = {settled > requested ? settled : requested,
                           (vorlo_count)ceil(VORLO_AGREEMENT_SECONDS * x->resultSampleRate) * channels};
     // Without a placed first run the whole stream is decoded again.
     if (firstStart == VORLO_UNPLACED)
         end.stop = x->indexLimit;
     vorlo_watchSeam(x, firstStart == VORLO_UNPLACED ? x->indexLimit : firstStart, VORLO_AGREEMENT_TOLERANCE);
-    vorlo_beginRun(x, load, false);
-    int result = vorlo_run(x, load, &end);
-    if (result == VORLO_RUN_STOPPED && x->attrs.debug)
-        object_post(&x->ob, "Decoding done! (second run)");
-    load->endsInsidePacket += result == VORLO_RUN_EOF && load->lastPacketBad;
+    vorlo_beginRun(x, false);
+    int result = vorlo_run(x, &end);
+    if (result == VORLO_RUN_STOPPED && x->request.attrs.debug)
+        vorlo_post(x, "Decoding done! (second run)");
+    x->endsInsidePacket += result == VORLO_RUN_EOF && x->lastPacketBad;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
     return result;
 }
@@ -615,85 +601,84 @@ static int vorlo_secondRun(t_vorlo *x, t_vorlo_load *load)
 // The load of a stream found damaged, again from the beginning as the ffmpeg program decodes
 // it: measured by counting, the buffer~ sized to that from the size the first attempt gave
 // it, and the list sent again with the length it now has.
-static void vorlo_reloadCounting(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_reloadCounting(t_vorlo_load *x)
 {
-    if (x->attrs.debug)
-        object_post(&x->ob, "a packet could not be decoded: loading again, counted from the beginning");
+    if (x->request.attrs.debug)
+        vorlo_post(x, "a packet could not be decoded: loading again, counted from the beginning");
     x->targetFrames = x->claimFrames;
     x->targetChannels = x->claimChannels;
     x->targetSr = x->resultSampleRate;
-    load->badPackets = 0;
-    load->endsInsidePacket = 0;
-    load->listSent = 0;
-    load->seektime = 0;
-    bool ready = vorlo_countStream(x, load);
+    x->badPackets = 0;
+    x->endsInsidePacket = 0;
+    x->listSent = 0;
+    x->seektime = 0;
+    bool ready = vorlo_countStream(x);
     if (ready) {
-        load->fileLength = (double)load->streamFrames / x->codecCtx->sample_rate;
-        ready = vorlo_limitResult(x, vorlo_resultFrames(x, load));
+        x->fileLength = (double)x->streamFrames / x->codecCtx->sample_rate;
+        ready = vorlo_limitResult(x, vorlo_resultFrames(x));
     }
     if (ready) {
-        vorlo_fillProps(x, load);
-        ready = vorlo_prepareTarget(x, load);
+        vorlo_fillProps(x);
+        ready = vorlo_prepareTarget(x);
     }
     if (ready)
-        vorlo_firstRun(x, load);
+        vorlo_firstRun(x);
     else if (vorlo_going(x))
-        load->failed = 1;
+        x->failed = 1;
 }
 
 // The first run, then for a replace that began past the beginning the second.
-static void vorlo_decodeRuns(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_decodeRuns(t_vorlo_load *x)
 {
-    int result = vorlo_firstRun(x, load);
-    if (result != VORLO_RUN_DAMAGED && vorlo_going(x) && !load->failed && !x->writeFailed &&
-        !vorlo_takesSection(x) && load->line.seeked)
-        result = vorlo_secondRun(x, load);
+    int result = vorlo_firstRun(x);
+    if (result != VORLO_RUN_DAMAGED && vorlo_going(x) && !x->failed && !x->writeFailed &&
+        !vorlo_takesSection(&x->request) && x->line.seeked)
+        result = vorlo_secondRun(x);
     if (result == VORLO_RUN_DAMAGED && vorlo_going(x) && !x->writeFailed)
-        vorlo_reloadCounting(x, load);
+        vorlo_reloadCounting(x);
 }
 
 // The load from the request to the end it takes.
-static int vorlo_load(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_load(t_vorlo_load *x)
 {
     x->writeFailed = 0;
     x->unreadableTold = 0;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
     if (!vorlo_going(x))
         return VORLO_END_ERROR;
-    if (x->sourceIsBuffer)
+    if (x->request.sourceIsBuffer)
         return vorlo_loadFromBuffer(x) ? VORLO_END_WRITTEN : VORLO_END_ERROR;
-    if (!vorlo_startTimeline(load)) {
-        object_error(&x->ob, "Could not allocate memory for a frame.");
+    if (!vorlo_startTimeline(x)) {
+        vorlo_error(x, "Could not allocate memory for a frame.");
         return VORLO_END_ERROR;
     }
-    if (!vorlo_prepare(x, load))
+    if (!vorlo_prepare(x))
         return VORLO_END_ERROR;
-    if (x->isInfo)
+    if (x->request.isInfo)
         return VORLO_END_INFO;
-    if (!vorlo_prepareTarget(x, load))
+    if (!vorlo_prepareTarget(x))
         return VORLO_END_ERROR;
-    vorlo_decodeRuns(x, load);
+    vorlo_decodeRuns(x);
     return VORLO_END_WRITTEN;
 }
 
 // What an exception interrupted is let go of before the error exit: the claim on the
 // samples and the thread that faults the buffer~'s pages in.
-static int vorlo_interrupted(t_vorlo *x, const char *what)
+static int vorlo_interrupted(t_vorlo_load *x, const char *what)
 {
     vorlo_unlockTarget(x);
     vorlo_stopPrefault(x);
-    object_error(&x->ob, "the load failed: %s", what);
+    vorlo_error(x, "the load failed: %s", what);
     return VORLO_END_ERROR;
 }
 
 // The host is C: an exception that left the thread would end it, and the patch with it.
-void *vorlo_threadproc_load(t_vorlo *x)
+// The thread lets go of its share of the load last: a stopped load is then freed here.
+void *vorlo_threadproc_load(t_vorlo_load *x)
 {
-    t_vorlo_load load;
-    memset(&load, 0, sizeof load);
     int end;
     try {
-        end = vorlo_load(x, &load);
+        end = vorlo_load(x);
     } catch (const std::bad_alloc &) {
         end = vorlo_interrupted(x, "out of memory");
     } catch (const std::exception &e) {
@@ -702,10 +687,11 @@ void *vorlo_threadproc_load(t_vorlo *x)
         end = vorlo_interrupted(x, "an unknown failure");
     }
     if (end == VORLO_END_WRITTEN)
-        vorlo_writtenEnd(x, &load);
+        vorlo_writtenEnd(x);
     else if (end == VORLO_END_INFO)
-        vorlo_infoEnd(x, &load);
+        vorlo_infoEnd(x);
     else
-        vorlo_errorExit(x, &load);
+        vorlo_errorExit(x);
+    vorlo_dropLoad(x);
     return nullptr;
 }

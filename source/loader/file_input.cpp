@@ -50,7 +50,7 @@ typedef struct _vorlo_fifo {
     bool abandoned = false;           // the loader let go
     std::atomic<int> holders{2};
     std::string path;
-    t_vorlo *x = nullptr;
+    t_vorlo_load *x = nullptr;
 } t_vorlo_fifo;
 
 // A file as the load first found it.
@@ -234,19 +234,19 @@ static int vorlo_readFifo(void *opaque, uint8_t *buf, int size)
     }
 }
 
-static bool vorlo_startFifoThread(t_vorlo *x, t_vorlo_fifo *fifo, const char *path)
+static bool vorlo_startFifoThread(t_vorlo_load *x, t_vorlo_fifo *fifo, const char *path)
 {
     try {
         fifo->path = path;
         std::thread(vorlo_readFifoThread, fifo).detach();
         return true;
     } catch (const std::exception &e) {
-        object_error(&x->ob, "could not start a thread to read the FIFO: %s", e.what());
+        vorlo_error(x, "could not start a thread to read the FIFO: %s", e.what());
         return false;
     }
 }
 
-static int vorlo_openFifoReader(t_vorlo *x, const char *path, AVIOContext **pb)
+static int vorlo_openFifoReader(t_vorlo_load *x, const char *path, AVIOContext **pb)
 {
     t_vorlo_fifo *fifo = new (std::nothrow) t_vorlo_fifo;
     uint8_t *buffer = (uint8_t *)av_malloc(VORLO_READ_CHUNK);
@@ -295,19 +295,19 @@ static void vorlo_freeSnapshot(t_vorlo_snapshot *snapshot)
 }
 
 // The size is taken at the load's first opening and kept when the input is opened again.
-static int vorlo_openSnapshot(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb)
+static int vorlo_openSnapshot(t_vorlo_load *x, AVIOContext **pb)
 {
     t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)av_mallocz(sizeof *snapshot);
     uint8_t *buffer = (uint8_t *)av_malloc(VORLO_READ_CHUNK);
-    int ret = snapshot && buffer ? avio_open2(&snapshot->file, load->path, AVIO_FLAG_READ,
+    int ret = snapshot && buffer ? avio_open2(&snapshot->file, x->path, AVIO_FLAG_READ,
                                               &x->formatCtx->interrupt_callback, nullptr)
                                  : AVERROR(ENOMEM);
-    if (ret >= 0 && load->inputSize <= 0)
-        load->inputSize = avio_size(snapshot->file);
-    if (ret >= 0 && load->inputSize < 0)
-        ret = (int)load->inputSize;
+    if (ret >= 0 && x->inputSize <= 0)
+        x->inputSize = avio_size(snapshot->file);
+    if (ret >= 0 && x->inputSize < 0)
+        ret = (int)x->inputSize;
     if (ret >= 0) {
-        snapshot->size = load->inputSize;
+        snapshot->size = x->inputSize;
         *pb = avio_alloc_context(buffer, VORLO_READ_CHUNK, 0, snapshot, vorlo_readSnapshot, nullptr,
                                  vorlo_seekSnapshot);
         ret = *pb ? 0 : AVERROR(ENOMEM);
@@ -319,14 +319,14 @@ static int vorlo_openSnapshot(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb)
     return ret;
 }
 
-int vorlo_openReader(t_vorlo *x, t_vorlo_load *load, AVIOContext **pb)
+int vorlo_openReader(t_vorlo_load *x, AVIOContext **pb)
 {
     *pb = nullptr;
-    switch (vorlo_inputKind(load->path)) {
+    switch (vorlo_inputKind(x->path)) {
     case VORLO_INPUT_FIFO:
-        return vorlo_openFifoReader(x, load->path, pb);
+        return vorlo_openFifoReader(x, x->path, pb);
     case VORLO_INPUT_FILE:
-        return vorlo_openSnapshot(x, load, pb);
+        return vorlo_openSnapshot(x, pb);
     default:
         return 0;
     }
@@ -354,7 +354,7 @@ void vorlo_freeReader(AVIOContext **pb)
     avio_context_free(pb);
 }
 
-void vorlo_closeInput(t_vorlo *x)
+void vorlo_closeInput(t_vorlo_load *x)
 {
     AVIOContext *own = x->formatCtx && (x->formatCtx->flags & AVFMT_FLAG_CUSTOM_IO) ? x->formatCtx->pb : nullptr;
     avformat_close_input(&x->formatCtx);

@@ -11,41 +11,41 @@ enum { VORLO_META_KEY_CHARS = 512 };
 
 static const char *const VORLO_STREAM_FAILURE = "can't append stream metadata to dict";
 
-static void vorlo_appendLong(t_vorlo *x, t_dictionary *d, const char *key, t_atom_long value, const char *failure)
+static void vorlo_appendLong(t_vorlo_load *x, t_dictionary *d, const char *key, t_atom_long value, const char *failure)
 {
     if (dictionary_appendlong(d, gensym(key), value) != MAX_ERR_NONE)
-        object_error(&x->ob, "%s", failure);
+        vorlo_error(x, "%s", failure);
 }
 
-static void vorlo_appendString(t_vorlo *x, t_dictionary *d, const char *key, const char *value,
+static void vorlo_appendString(t_vorlo_load *x, t_dictionary *d, const char *key, const char *value,
                                const char *failure)
 {
     if (dictionary_appendstring(d, gensym(key), value) != MAX_ERR_NONE)
-        object_error(&x->ob, "%s", failure);
+        vorlo_error(x, "%s", failure);
 }
 
 // A tag whose key does not fit beside the stream's prefix is skipped rather than cut: a cut
 // key names no tag, two cut keys could meet and the later replace the earlier, and a cut
 // may split a character of a UTF-8 key.
-static void vorlo_exportStreamTags(t_vorlo *x, t_dictionary *d, int i, const AVDictionary *tags)
+static void vorlo_exportStreamTags(t_vorlo_load *x, t_dictionary *d, int i, const AVDictionary *tags)
 {
     char key[VORLO_META_KEY_CHARS];
     const AVDictionaryEntry *tag = nullptr;
     while ((tag = av_dict_get(tags, "", tag, AV_DICT_IGNORE_SUFFIX))) {
         int length = snprintf(key, sizeof key, "STREAM_%i_META_%s", i, tag->key);
         if (length < 0 || length >= (int)sizeof key) {
-            object_warn(&x->ob, "stream %i: a tag key of %zu characters is too long for the metadata dictionary, "
+            vorlo_warn(x, "stream %i: a tag key of %zu characters is too long for the metadata dictionary, "
                                 "the tag is skipped",
                         i, strlen(tag->key));
             continue;
         }
-        if (x->attrs.debug)
-            object_post(&x->ob, "found stream metadata:  %s: %s", tag->key, tag->value);
+        if (x->request.attrs.debug)
+            vorlo_post(x, "found stream metadata:  %s: %s", tag->key, tag->value);
         vorlo_appendString(x, d, key, tag->value, VORLO_STREAM_FAILURE);
     }
 }
 
-static void vorlo_exportStream(t_vorlo *x, t_dictionary *d, int i)
+static void vorlo_exportStream(t_vorlo_load *x, t_dictionary *d, int i)
 {
     const AVStream *stream = x->formatCtx->streams[i];
     const AVCodecParameters *par = stream->codecpar;
@@ -61,26 +61,25 @@ static void vorlo_exportStream(t_vorlo *x, t_dictionary *d, int i)
     vorlo_exportStreamTags(x, d, i, stream->metadata);
 }
 
-static void vorlo_exportContainerTags(t_vorlo *x, t_dictionary *d)
+static void vorlo_exportContainerTags(t_vorlo_load *x, t_dictionary *d)
 {
     const AVDictionaryEntry *tag = nullptr;
     while ((tag = av_dict_get(x->formatCtx->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
-        if (x->attrs.debug)
-            object_post(&x->ob, "found metadata:  %s: %s", tag->key, tag->value);
+        if (x->request.attrs.debug)
+            vorlo_post(x, "found metadata:  %s: %s", tag->key, tag->value);
         vorlo_appendString(x, d, tag->key, tag->value, "can't append metadata to dict");
     }
 }
 
-void vorlo_exportMetadata(t_vorlo *x)
+// The dictionary was found and retained on the main thread with the request; it is
+// written through the gate, so that a stopped load leaves it as it is.
+void vorlo_exportMetadata(t_vorlo_load *x)
 {
-    t_symbol *name = x->attrs.metadatadict;
-    if (name == _sym_nothing)
+    t_dictionary *d = x->metadata;
+    if (!d || !vorlo_enterGate(x))
         return;
-    t_dictionary *d = dictobj_findregistered_retain(name);
-    if (!d)
-        return;
-    if (x->attrs.debug)
-        object_post(&x->ob, "found dict for metadata");
+    if (x->request.attrs.debug)
+        vorlo_post(x, "found dict for metadata");
     dictionary_clear(d);
     // FFmpeg's own choice, whatever stream_nb chose for this load.
     int best = av_find_best_stream(x->formatCtx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -88,5 +87,5 @@ void vorlo_exportMetadata(t_vorlo *x)
     for (int i = 0; i < (int)x->formatCtx->nb_streams; i++)
         vorlo_exportStream(x, d, i);
     vorlo_exportContainerTags(x, d);
-    dictobj_release(d);
+    vorlo_leaveGate(x);
 }

@@ -27,49 +27,64 @@ double vorlo_seconds(double value, int32_t unit, double pctOf, double bufpctOf)
     }
 }
 
-double vorlo_targetSeconds(const t_vorlo *x)
+double vorlo_targetSeconds(const t_vorlo_load *x)
 {
     return x->targetSr > 0 ? x->targetFrames / x->targetSr : 0;
 }
 
-bool vorlo_placeImport(t_vorlo *x)
+static bool vorlo_placeImport(t_vorlo_load *x)
 {
     double bufferLength = vorlo_targetSeconds(x);
-    x->bufferOffset = vorlo_seconds(x->bufferOffset, x->offsetUnit, bufferLength, 0);
+    x->bufferOffset = vorlo_seconds(x->request.bufferOffset, x->request.offsetUnit, bufferLength, 0);
     if (x->bufferOffset != 0) {
         if (x->bufferOffset >= bufferLength) {
-            object_error(&x->ob, "requested buffer offset (%lf sec) > length of buffer (%lf sec).", x->bufferOffset,
+            vorlo_error(x, "requested buffer offset (%lf sec) > length of buffer (%lf sec).", x->bufferOffset,
                          bufferLength);
             return false;
         }
-        if (x->attrs.debug)
-            object_post(&x->ob, "import to target buffer~ @ %f sec", x->bufferOffset);
+        if (x->request.attrs.debug)
+            vorlo_post(x, "import to target buffer~ @ %f sec", x->bufferOffset);
     }
     x->writeOffset = (vorlo_count)floor(x->bufferOffset * x->targetSr + 0.5) * x->targetChannels;
     return true;
 }
 
+bool vorlo_resolveSection(t_vorlo_load *x, double sourceLength)
+{
+    const t_vorlo_request *r = &x->request;
+    double start = vorlo_seconds(r->startPos, r->startUnit, sourceLength, 0);
+    // A start before the source's beginning means its beginning.
+    x->start = start > 0 ? start : 0;
+    double length = vorlo_seconds(r->length, r->lengthUnit, sourceLength, vorlo_targetSeconds(x));
+    double rest = sourceLength - x->start;
+    if (vorlo_takesSection(r) && (length == 0 || length > rest))
+        length = rest;
+    x->length = length;
+    x->writeOffset = 0;
+    return !r->isImport || vorlo_placeImport(x);
+}
+
 // A mix-down to mono or stereo is written from target channel startTrack on: its channels
 // must fit in the target's rows, or they would spill into the next row.
-static bool vorlo_checkImportChannels(t_vorlo *x)
+static bool vorlo_checkImportChannels(t_vorlo_load *x)
 {
-    if (x->routeIsUsed || !x->requestedChannels || x->startTrack + x->requestedChannels <= x->targetChannels)
+    if (x->request.routeIsUsed || !x->requestedChannels || x->request.startTrack + x->requestedChannels <= x->targetChannels)
         return true;
-    object_error(&x->ob, "target buffer has only %i channels and you try to import %i channel starting at track %i",
-                 (int)x->targetChannels, (int)x->requestedChannels, (int)x->startTrack + 1);
+    vorlo_error(x, "target buffer has only %i channels and you try to import %i channel starting at track %i",
+                 (int)x->targetChannels, (int)x->requestedChannels, (int)x->request.startTrack + 1);
     return false;
 }
 
 // An import is written at the target's own rate into its own rows; the other loads make
 // the buffer the rate and channels of what they write.
-static void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChannels)
+static void vorlo_chooseResultFormat(t_vorlo_load *x, int sourceRate, int sourceChannels)
 {
-    if (x->isImport) {
+    if (x->request.isImport) {
         x->resultSampleRate = (int32_t)x->targetSr;
         x->resultChannels = (int32_t)x->targetChannels;
         return;
     }
-    int32_t rateIndex = vorlo_resultRateIndex(x);
+    int32_t rateIndex = vorlo_resultRateIndex(&x->request.attrs);
     x->resultSampleRate = rateIndex ? vorlo_samplerates[rateIndex] : sourceRate;
     x->resultChannels = x->requestedChannels ? x->requestedChannels : sourceChannels;
 }
@@ -77,49 +92,49 @@ static void vorlo_chooseResultFormat(t_vorlo *x, int sourceRate, int sourceChann
 // The resampler takes a bounded number of channels, and a header may claim any rate: a
 // change of rate by a huge factor would make a buffer of gigabytes from a few kilobytes, or
 // ask the resampler for a filter it cannot hold.
-static bool vorlo_checkConversion(t_vorlo *x)
+static bool vorlo_checkConversion(t_vorlo_load *x)
 {
     int inRate = x->codecCtx->sample_rate, inChannels = vorlo_ff_channels(x->codecCtx);
     if (!vorlo_needsResampler(x, x->codecCtx))
         return true;
     if (inChannels > VORLO_MAX_CONVERTED_CHANNELS || x->resultChannels > VORLO_MAX_CONVERTED_CHANNELS) {
-        object_error(&x->ob, "the source has %i channels and the result %i: converting the rate or the channels "
+        vorlo_error(x, "the source has %i channels and the result %i: converting the rate or the channels "
                              "takes at most %i",
                      inChannels, (int)x->resultChannels, VORLO_MAX_CONVERTED_CHANNELS);
         return false;
     }
     double factor = (double)inRate / x->resultSampleRate;
     if (factor > VORLO_MAX_RATE_FACTOR || factor * VORLO_MAX_RATE_FACTOR < 1) {
-        object_error(&x->ob, "converting %i Hz to %i Hz is beyond the factor of %i that the resampler takes", inRate,
+        vorlo_error(x, "converting %i Hz to %i Hz is beyond the factor of %i that the resampler takes", inRate,
                      (int)x->resultSampleRate, VORLO_MAX_RATE_FACTOR);
         return false;
     }
     return true;
 }
 
-bool vorlo_decideResultFormat(t_vorlo *x)
+bool vorlo_decideResultFormat(t_vorlo_load *x)
 {
     vorlo_validateRouting(x);
-    if (x->isImport && !vorlo_checkImportChannels(x))
+    if (x->request.isImport && !vorlo_checkImportChannels(x))
         return false;
     vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
     x->routePassesThrough = vorlo_routeIsIdentity(x, vorlo_ff_channels(x->codecCtx));
     return vorlo_checkConversion(x);
 }
 
-double vorlo_sectionFrames(const t_vorlo *x, double rest)
+double vorlo_sectionFrames(const t_vorlo_load *x, double rest)
 {
     return floor(x->resultSampleRate * (x->length < rest ? x->length : rest) + 0.5);
 }
 
-bool vorlo_limitResult(t_vorlo *x, double frames)
+bool vorlo_limitResult(t_vorlo_load *x, double frames)
 {
     // A length beyond any buffer's reach is as unusable as none.
     if (!(frames >= 1) || frames * x->resultChannels > (double)(INT64_MAX / 2))
         return false;
     x->indexLimit = (vorlo_count)frames * x->resultChannels;
     vorlo_count room = x->targetChannels * x->targetFrames - x->writeOffset;
-    if (x->isImport && room < x->indexLimit)
+    if (x->request.isImport && room < x->indexLimit)
         x->indexLimit = room;
     return true;
 }

@@ -38,7 +38,7 @@ static const int64_t VORLO_UNKNOWN = INT64_MIN;
 // How a reading of packets without decoding them ended.
 enum { VORLO_PACKETS_JUMP, VORLO_PACKETS_END, VORLO_PACKETS_REACHED };
 
-static AVStream *vorlo_stream(t_vorlo *x)
+static AVStream *vorlo_stream(t_vorlo_load *x)
 {
     return x->formatCtx->streams[x->streamIndex];
 }
@@ -60,10 +60,10 @@ static int64_t vorlo_frameTime(const AVFrame *frame)
 // path, a pipe) never holds up the stop sequence.
 static int vorlo_interrupted(void *opaque)
 {
-    return ((t_vorlo *)opaque)->abort_request != 0;
+    return ((t_vorlo_load *)opaque)->abort_request != 0;
 }
 
-int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format)
+int vorlo_openInput(t_vorlo_load *x, vorlo_ff_input_format format)
 {
     x->formatCtx = avformat_alloc_context();
     if (!x->formatCtx)
@@ -71,14 +71,14 @@ int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format
     x->formatCtx->interrupt_callback.callback = vorlo_interrupted;
     x->formatCtx->interrupt_callback.opaque = x;
     AVIOContext *reader = nullptr;
-    int ret = vorlo_openReader(x, load, &reader);
+    int ret = vorlo_openReader(x, &reader);
     if (ret != 0) {
         avformat_free_context(x->formatCtx);
         x->formatCtx = nullptr;
         return ret;
     }
     x->formatCtx->pb = reader;
-    ret = avformat_open_input(&x->formatCtx, load->path, format, nullptr);
+    ret = avformat_open_input(&x->formatCtx, x->path, format, nullptr);
     // A failed open frees the context but leaves a reader of one's own alone.
     if (ret != 0)
         vorlo_freeReader(&reader);
@@ -88,16 +88,16 @@ int vorlo_openInput(t_vorlo *x, t_vorlo_load *load, vorlo_ff_input_format format
     return vorlo_going(x) ? 0 : AVERROR_EXIT;
 }
 
-bool vorlo_openDecoder(t_vorlo *x, const t_vorlo_load *load, const AVCodec *decoder)
+bool vorlo_openDecoder(t_vorlo_load *x, const AVCodec *decoder)
 {
     avcodec_free_context(&x->codecCtx);
     x->codecCtx = avcodec_alloc_context3(decoder);
     if (!x->codecCtx) {
-        object_error(&x->ob, "Could not allocate a decoding context.\n-> %s", load->path);
+        vorlo_error(x, "Could not allocate a decoding context.\n-> %s", x->path);
         return false;
     }
     if (avcodec_parameters_to_context(x->codecCtx, vorlo_stream(x)->codecpar) != 0) {
-        object_error(&x->ob, "Could not fill the codecCtx with the parameters.\n-> %s", load->path);
+        vorlo_error(x, "Could not fill the codecCtx with the parameters.\n-> %s", x->path);
         return false;
     }
     // With the stream's time base the decoder keeps frame time stamps right when it trims
@@ -105,41 +105,41 @@ bool vorlo_openDecoder(t_vorlo *x, const t_vorlo_load *load, const AVCodec *deco
     x->codecCtx->pkt_timebase = vorlo_stream(x)->time_base;
     x->codecCtx->request_sample_fmt = av_get_alt_sample_fmt(x->codecCtx->sample_fmt, 0);
     if (avcodec_open2(x->codecCtx, decoder, nullptr) != 0) {
-        object_error(&x->ob, "Failed to initialize the decoder.\n-> %s", load->path);
+        vorlo_error(x, "Failed to initialize the decoder.\n-> %s", x->path);
         return false;
     }
     return vorlo_going(x);
 }
 
-void vorlo_reportOpenError(t_vorlo *x, const char *path, const char *reason)
+void vorlo_reportOpenError(t_vorlo_load *x, const char *path, const char *reason)
 {
     // An open cut short by a stop is no failure of the file.
     if (!vorlo_going(x))
         return;
-    object_error(&x->ob, "Error opening file.-> %s", path);
-    object_error(&x->ob, "%s", reason);
-    if (x->notInSearchPath)
-        object_error(&x->ob, "searched for %s: it is not in the search path", path);
+    vorlo_error(x, "Error opening file.-> %s", path);
+    vorlo_error(x, "%s", reason);
+    if (x->request.notInSearchPath)
+        vorlo_error(x, "searched for %s: it is not in the search path", path);
 }
 
 // A decoder carries state that a flush keeps (the random generators of dither and noise
 // filling among it): only a new one decodes the stream as the ffmpeg program does.
-static bool vorlo_renewDecoder(t_vorlo *x, const t_vorlo_load *load)
+static bool vorlo_renewDecoder(t_vorlo_load *x)
 {
-    return vorlo_openDecoder(x, load, x->codecCtx->codec);
+    return vorlo_openDecoder(x, x->codecCtx->codec);
 }
 
-static int vorlo_reopenInput(t_vorlo *x, t_vorlo_load *load)
+static int vorlo_reopenInput(t_vorlo_load *x)
 {
     // The format is known by now: probing the file for it again costs as much as the rest.
     vorlo_ff_input_format format = x->formatCtx->iformat;
     vorlo_closeInput(x);
-    int ret = vorlo_openInput(x, load, format);
+    int ret = vorlo_openInput(x, format);
     if (ret == 0 && ((unsigned)x->streamIndex >= x->formatCtx->nb_streams ||
                      vorlo_stream(x)->codecpar->codec_type != AVMEDIA_TYPE_AUDIO))
         ret = AVERROR_STREAM_NOT_FOUND;
     if (ret != 0)
-        vorlo_reportOpenError(x, load->path, vorlo_errtext(ret));
+        vorlo_reportOpenError(x, x->path, vorlo_errtext(ret));
     return ret;
 }
 
@@ -169,12 +169,12 @@ static bool vorlo_samePacket(const AVPacket *packet, const t_vorlo_packetMark *m
 // A demuxer keeps state from what it has read, and some (Ogg's, after a read to the end)
 // time the packets after a seek otherwise: a seek back counts only when it yields the very
 // packet that the input began with, its duration and trimming included.
-static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_seekToFirstPacket(t_vorlo_load *x)
 {
-    const t_vorlo_packetMark *first = &load->line.first;
+    const t_vorlo_packetMark *first = &x->line.first;
     int64_t ts = first->pts != AV_NOPTS_VALUE ? first->pts : first->dts;
     if (first->size == 0 || ts == AV_NOPTS_VALUE ||
-        av_seek_frame(x->formatCtx, x->streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0 || vorlo_nextPacket(x, load) < 0)
+        av_seek_frame(x->formatCtx, x->streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0 || vorlo_nextPacket(x) < 0)
         return false;
     if (vorlo_samePacket(&x->packet, first))
         return true;
@@ -182,27 +182,27 @@ static bool vorlo_seekToFirstPacket(t_vorlo *x, t_vorlo_load *load)
     return false;
 }
 
-bool vorlo_rewindInput(t_vorlo *x, t_vorlo_load *load)
+bool vorlo_rewindInput(t_vorlo_load *x)
 {
     av_packet_unref(&x->packet);
-    load->line.pendingPacket = 0;
-    if (vorlo_seekToFirstPacket(x, load))
-        load->line.pendingPacket = 1;
-    else if (vorlo_reopenInput(x, load) != 0)
+    x->line.pendingPacket = 0;
+    if (vorlo_seekToFirstPacket(x))
+        x->line.pendingPacket = 1;
+    else if (vorlo_reopenInput(x) != 0)
         return false;
-    return vorlo_renewDecoder(x, load);
+    return vorlo_renewDecoder(x);
 }
 
 // A pipe can be read once only: it is decoded as it comes, and sized by what its header says.
-bool vorlo_inputRereadable(const t_vorlo *x)
+bool vorlo_inputRereadable(const t_vorlo_load *x)
 {
     return x->formatCtx->pb && (x->formatCtx->pb->seekable & AVIO_SEEKABLE_NORMAL);
 }
 
-int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load)
+int vorlo_nextPacket(t_vorlo_load *x)
 {
-    if (load->line.pendingPacket) {
-        load->line.pendingPacket = 0;
+    if (x->line.pendingPacket) {
+        x->line.pendingPacket = 0;
         return 0;
     }
     for (;;) {
@@ -219,19 +219,19 @@ int vorlo_nextPacket(t_vorlo *x, t_vorlo_load *load)
 // packet (a demuxer rounds stamps to its time base): a stream whose stamps jump, or that
 // has packets without a stamp or a duration, has no time line that places a packet by its
 // stamp, and the ffmpeg program's decoding is then only had by counting from the beginning.
-static int vorlo_skipPackets(t_vorlo *x, t_vorlo_load *load, int64_t target)
+static int vorlo_skipPackets(t_vorlo_load *x, int64_t target)
 {
     int64_t end = AV_NOPTS_VALUE;
     int64_t duration = 0;
     for (;;) {
-        int ret = vorlo_nextPacket(x, load);
+        int ret = vorlo_nextPacket(x);
         if (ret < 0)
             return ret == AVERROR_EOF ? VORLO_PACKETS_END : VORLO_PACKETS_JUMP;
         int64_t ts = x->packet.pts != AV_NOPTS_VALUE ? x->packet.pts : x->packet.dts;
         bool follows = ts != AV_NOPTS_VALUE && x->packet.duration > 0 &&
                        (end == AV_NOPTS_VALUE || 2 * llabs(ts - end) <= duration);
         if (follows && ts + x->packet.duration > target) {
-            load->line.pendingPacket = 1;
+            x->line.pendingPacket = 1;
             return VORLO_PACKETS_REACHED;
         }
         end = ts + x->packet.duration;
@@ -255,7 +255,7 @@ static void vorlo_resetStamps(t_vorlo_stampPair *pair)
 
 // True when this frame's time stamp confirms the one before it; then `pair->samples` is the
 // count between the two. Either way the frame becomes the last one met.
-static bool vorlo_confirmStamp(t_vorlo *x, t_vorlo_stampPair *pair, int64_t ts, int samples)
+static bool vorlo_confirmStamp(t_vorlo_load *x, t_vorlo_stampPair *pair, int64_t ts, int samples)
 {
     bool confirmed = false;
     if (ts != AV_NOPTS_VALUE) {
@@ -290,15 +290,15 @@ static void vorlo_startWalk(t_vorlo_walk *walk, int64_t offset)
     walk->ended = 0;
 }
 
-static int64_t vorlo_framesSinceOrigin(t_vorlo *x, const t_vorlo_load *load, int64_t ts)
+static int64_t vorlo_framesSinceOrigin(t_vorlo_load *x, int64_t ts)
 {
-    return av_rescale_q(ts - load->line.origin, vorlo_stream(x)->time_base,
+    return av_rescale_q(ts - x->line.origin, vorlo_stream(x)->time_base,
                         vorlo_perSample(x->codecCtx->sample_rate));
 }
 
 // A demuxer that makes time stamps by adding up frame durations drifts when a frame's
 // duration is no whole number of its time base's units (AC-3 frames in 90 kHz units).
-static bool vorlo_durationIsWhole(t_vorlo *x, int samples)
+static bool vorlo_durationIsWhole(t_vorlo_load *x, int samples)
 {
     AVRational timeBase = vorlo_stream(x)->time_base;
     return (int64_t)samples * timeBase.den % ((int64_t)x->codecCtx->sample_rate * timeBase.num) == 0;
@@ -307,106 +307,106 @@ static bool vorlo_durationIsWhole(t_vorlo *x, int samples)
 // The first confirmed time stamp fixes the origin (a walk from the beginning) or the
 // walk's position (a walk from elsewhere); later confirmed stamps must keep to the count,
 // a single one off being a block's slip, two in a row a clock of their own.
-static void vorlo_walkFrame(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, const AVFrame *frame)
+static void vorlo_walkFrame(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *frame)
 {
     if (!vorlo_durationIsWhole(x, frame->nb_samples))
         walk->exact = 0;
     int64_t ts = vorlo_frameTime(frame);
     int64_t at = walk->counted;
     if (vorlo_confirmStamp(x, &walk->stamps, ts, frame->nb_samples)) {
-        if (load->line.origin == AV_NOPTS_VALUE)
-            load->line.origin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
+        if (x->line.origin == AV_NOPTS_VALUE)
+            x->line.origin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
                                                 vorlo_stream(x)->time_base);
         if (walk->offset == VORLO_UNKNOWN)
-            walk->offset = vorlo_framesSinceOrigin(x, load, ts) - at;
-        walk->misses = vorlo_framesSinceOrigin(x, load, ts) == walk->offset + at ? 0 : walk->misses + 1;
+            walk->offset = vorlo_framesSinceOrigin(x, ts) - at;
+        walk->misses = vorlo_framesSinceOrigin(x, ts) == walk->offset + at ? 0 : walk->misses + 1;
         if (walk->misses > 1)
             walk->exact = 0;
     }
     walk->counted += frame->nb_samples;
 }
 
-void vorlo_dropKeptFrames(t_vorlo_load *load)
+void vorlo_dropKeptFrames(t_vorlo_load *x)
 {
-    for (int i = 0; i < load->line.keptCount; i++)
-        av_frame_free(&load->line.kept[i]);
-    av_freep(&load->line.kept);
-    load->line.keptCount = 0;
-    load->line.keptRoom = 0;
-    load->line.keptSamples = -1;
+    for (int i = 0; i < x->line.keptCount; i++)
+        av_frame_free(&x->line.kept[i]);
+    av_freep(&x->line.kept);
+    x->line.keptCount = 0;
+    x->line.keptRoom = 0;
+    x->line.keptSamples = -1;
 }
 
 // Takes the frame's data while the stream decoded so far is short enough, else gives it up.
-static void vorlo_keepFrame(t_vorlo_load *load, AVFrame *frame)
+static void vorlo_keepFrame(t_vorlo_load *x, AVFrame *frame)
 {
-    if (load->line.keptSamples < 0)
+    if (x->line.keptSamples < 0)
         return;
-    load->line.keptSamples += (int64_t)frame->nb_samples * vorlo_ff_frame_channels(frame);
-    if (load->line.keptSamples > VORLO_KEPT_SAMPLES) {
-        vorlo_dropKeptFrames(load);
+    x->line.keptSamples += (int64_t)frame->nb_samples * vorlo_ff_frame_channels(frame);
+    if (x->line.keptSamples > VORLO_KEPT_SAMPLES) {
+        vorlo_dropKeptFrames(x);
         return;
     }
-    if (load->line.keptCount == load->line.keptRoom) {
-        int room = load->line.keptRoom ? 2 * load->line.keptRoom : 64;
-        AVFrame **frames = (AVFrame **)av_realloc_array(load->line.kept, room, sizeof *frames);
+    if (x->line.keptCount == x->line.keptRoom) {
+        int room = x->line.keptRoom ? 2 * x->line.keptRoom : 64;
+        AVFrame **frames = (AVFrame **)av_realloc_array(x->line.kept, room, sizeof *frames);
         if (!frames) {
-            vorlo_dropKeptFrames(load);
+            vorlo_dropKeptFrames(x);
             return;
         }
-        load->line.kept = frames;
-        load->line.keptRoom = room;
+        x->line.kept = frames;
+        x->line.keptRoom = room;
     }
     AVFrame *kept = av_frame_alloc();
     if (!kept) {
-        vorlo_dropKeptFrames(load);
+        vorlo_dropKeptFrames(x);
         return;
     }
     av_frame_move_ref(kept, frame);
-    load->line.kept[load->line.keptCount++] = kept;
+    x->line.kept[x->line.keptCount++] = kept;
 }
 
 // A decoder error leaves the frames to a run, which skips what it cannot decode as the
 // ffmpeg program does and says so.
-static void vorlo_walkFrames(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk)
+static void vorlo_walkFrames(t_vorlo_load *x, t_vorlo_walk *walk)
 {
     int ret;
     while ((ret = avcodec_receive_frame(x->codecCtx, x->frame)) == 0) {
-        vorlo_walkFrame(x, load, walk, x->frame);
-        vorlo_keepFrame(load, x->frame);
+        vorlo_walkFrame(x, walk, x->frame);
+        vorlo_keepFrame(x, x->frame);
         av_frame_unref(x->frame);
     }
     if (ret != AVERROR(EAGAIN) && ret != AVERROR_EOF)
-        vorlo_dropKeptFrames(load);
+        vorlo_dropKeptFrames(x);
 }
 
 // Decodes from where the input stands until it ends, or until `packets` packets have been
 // decoded (0: no limit). A read error ends the stream as the runs would see it end.
-static bool vorlo_walk(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *walk, int packets)
+static bool vorlo_walk(t_vorlo_load *x, t_vorlo_walk *walk, int packets)
 {
     for (int n = 0; packets == 0 || n < packets; n++) {
         if (!vorlo_going(x))
             return false;
-        if (vorlo_nextPacket(x, load) < 0) {
+        if (vorlo_nextPacket(x) < 0) {
             avcodec_send_packet(x->codecCtx, nullptr);
-            vorlo_walkFrames(x, load, walk);
+            vorlo_walkFrames(x, walk);
             walk->ended = 1;
             break;
         }
-        if (load->line.first.size == 0)
-            vorlo_markPacket(&x->packet, &load->line.first);
+        if (x->line.first.size == 0)
+            vorlo_markPacket(&x->packet, &x->line.first);
         int ret = avcodec_send_packet(x->codecCtx, &x->packet);
         av_packet_unref(&x->packet);
         if (ret == 0)
-            vorlo_walkFrames(x, load, walk);
+            vorlo_walkFrames(x, walk);
         else
-            vorlo_dropKeptFrames(load);
+            vorlo_dropKeptFrames(x);
     }
     return vorlo_going(x);
 }
 
 // What the stream's own header says of its length, in the decoder's frames; -1 when it says
 // nothing.
-static int64_t vorlo_headerFrames(t_vorlo *x)
+static int64_t vorlo_headerFrames(t_vorlo_load *x)
 {
     AVStream *stream = vorlo_stream(x);
     if (stream->duration <= 0)
@@ -416,7 +416,7 @@ static int64_t vorlo_headerFrames(t_vorlo *x)
 
 // Where the container places the end of the stream, in the decoder's frames; -1 when it
 // has no idea.
-static int64_t vorlo_estimatedFrames(t_vorlo *x)
+static int64_t vorlo_estimatedFrames(t_vorlo_load *x)
 {
     int64_t header = vorlo_headerFrames(x);
     if (header > 0 || x->formatCtx->duration <= 0)
@@ -428,30 +428,30 @@ static int64_t vorlo_estimatedFrames(t_vorlo *x)
 // places the end, then a decoding to the end whose first time-stamped frame says where it
 // lies. -1 when the tail cannot tell (the seek fails or lands past the end, or time stamps
 // disagree there).
-static int64_t vorlo_tailFrames(t_vorlo *x, t_vorlo_load *load, int64_t from)
+static int64_t vorlo_tailFrames(t_vorlo_load *x, int64_t from)
 {
-    int64_t target = load->line.origin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
+    int64_t target = x->line.origin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
                                                     vorlo_stream(x)->time_base);
     if (av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0)
         return -1;
     avcodec_flush_buffers(x->codecCtx);
     t_vorlo_walk tail;
     vorlo_startWalk(&tail, VORLO_UNKNOWN);
-    if (!vorlo_walk(x, load, &tail, 0) || !tail.ended || !tail.exact || tail.offset == VORLO_UNKNOWN)
+    if (!vorlo_walk(x, &tail, 0) || !tail.ended || !tail.exact || tail.offset == VORLO_UNKNOWN)
         return -1;
     return tail.offset + tail.counted;
 }
 
 // What the stream's header announces, in the decoder's frames, when it announces anything:
 // -1 for none, or for a length guessed from the bit rate.
-static int64_t vorlo_announcedFrames(t_vorlo *x)
+static int64_t vorlo_announcedFrames(t_vorlo_load *x)
 {
     return x->formatCtx->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ? vorlo_headerFrames(x) : -1;
 }
 
 // How many frames a decoding may end short of what the header announces: a lossy encoder's
 // padding; none for a lossless one.
-static int64_t vorlo_paddingFrames(t_vorlo *x)
+static int64_t vorlo_paddingFrames(t_vorlo_load *x)
 {
     const AVCodecDescriptor *descriptor = avcodec_descriptor_get(x->codecCtx->codec_id);
     bool lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
@@ -461,7 +461,7 @@ static int64_t vorlo_paddingFrames(t_vorlo *x)
 // A length from the tail rests on where the demuxer's seek says it landed, which it may
 // reckon wrongly (FFmpeg's WAV demuxer, for ADPCM, by the byte rate): it is taken only where
 // the header announces nothing or agrees with it, else the stream is counted.
-static bool vorlo_agreesWithHeader(t_vorlo *x, int64_t frames)
+static bool vorlo_agreesWithHeader(t_vorlo_load *x, int64_t frames)
 {
     int64_t announced = vorlo_announcedFrames(x);
     return announced < 0 || (frames <= announced && announced - frames <= vorlo_paddingFrames(x));
@@ -469,31 +469,31 @@ static bool vorlo_agreesWithHeader(t_vorlo *x, int64_t frames)
 
 // A file whose decoding ends well before its header says is cut short or damaged; a few
 // frames less are the encoder's padding.
-static void vorlo_warnIfTruncated(t_vorlo *x, t_vorlo_load *load)
+static void vorlo_warnIfTruncated(t_vorlo_load *x)
 {
     int64_t announced = vorlo_announcedFrames(x);
-    int64_t missing = announced - load->streamFrames;
+    int64_t missing = announced - x->streamFrames;
     if (announced < 0 || missing <= vorlo_paddingFrames(x))
         return;
     double rate = x->codecCtx->sample_rate;
-    load->truncationTold = 1;
-    object_warn(&x->ob, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
+    x->truncationTold = 1;
+    vorlo_warn(x, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
                         "cut short or damaged.-> %s",
-                missing / rate, (long long)missing, announced / rate, load->path);
+                missing / rate, (long long)missing, announced / rate, x->path);
 }
 
 // An input read once is sized by what its header claims, and a header is only the word of
 // whoever wrote the file: a few kilobytes may claim days. The claim is taken up to a bound.
-static int64_t vorlo_claimedFrames(t_vorlo *x, const t_vorlo_load *load)
+static int64_t vorlo_claimedFrames(t_vorlo_load *x)
 {
     int64_t claimed = vorlo_estimatedFrames(x);
     int64_t most = VORLO_UNMEASURED_SAMPLES / vorlo_ff_channels(x->codecCtx);
     if (claimed <= most)
         return claimed;
     double rate = x->codecCtx->sample_rate;
-    object_warn(&x->ob, "the input can be read only once, so its length cannot be measured: of the %.3f sec "
+    vorlo_warn(x, "the input can be read only once, so its length cannot be measured: of the %.3f sec "
                         "that its header claims, the buffer takes at most the first %.3f sec.-> %s",
-                claimed / rate, most / rate, load->path);
+                claimed / rate, most / rate, x->path);
     return most;
 }
 
@@ -537,15 +537,15 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
 
 // A short stream that the first run will decode from its beginning costs less decoded once
 // whole and kept than measured at its tail and decoded again.
-static bool vorlo_keepsWhole(const t_vorlo *x, const t_vorlo_load *load, int64_t estimated)
+static bool vorlo_keepsWhole(const t_vorlo_load *x, int64_t estimated)
 {
-    return load->line.keptSamples >= 0 && !x->isInfo && x->startPos == 0 && estimated >= 0 &&
+    return x->line.keptSamples >= 0 && !x->request.isInfo && x->request.startPos == 0 && estimated >= 0 &&
            estimated * vorlo_ff_channels(x->codecCtx) <= VORLO_KEPT_SAMPLES;
 }
 
 // A container that lets time stamps jump (MPEG-TS at a reset, Ogg at the next link of a
 // chain) is read through without decoding before its tail is trusted.
-static bool vorlo_allowsJumps(const t_vorlo *x)
+static bool vorlo_allowsJumps(const t_vorlo_load *x)
 {
     return (x->formatCtx->iformat->flags & AVFMT_TS_DISCONT) != 0;
 }
@@ -553,172 +553,172 @@ static bool vorlo_allowsJumps(const t_vorlo *x)
 // Whether the stream's time stamps may be trusted to the end: those of a container that lets
 // them jump are read through first. The input is then opened afresh, since Ogg's demuxer,
 // once it has read to the end, times the packets after a seek otherwise.
-static bool vorlo_readsSteadily(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_readsSteadily(t_vorlo_load *x)
 {
     if (!vorlo_allowsJumps(x))
         return true;
     av_packet_unref(&x->packet);
-    load->line.pendingPacket = 0;
-    return vorlo_reopenInput(x, load) == 0 && vorlo_skipPackets(x, load, INT64_MAX) == VORLO_PACKETS_END &&
-           vorlo_reopenInput(x, load) == 0;
+    x->line.pendingPacket = 0;
+    return vorlo_reopenInput(x) == 0 && vorlo_skipPackets(x, INT64_MAX) == VORLO_PACKETS_END &&
+           vorlo_reopenInput(x) == 0;
 }
 
 // Where the first sample lies: the first packets, decoded from the beginning, give the
 // origin of the time stamps and whether they count samples. The input is left after those
 // packets, and `head` ready to count on.
-static bool vorlo_findFirstSample(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *head)
+static bool vorlo_findFirstSample(t_vorlo_load *x, t_vorlo_walk *head)
 {
     vorlo_startWalk(head, 0);
-    load->line.keptSamples = 0;
-    if (!vorlo_walk(x, load, head, VORLO_HEAD_PACKETS))
+    x->line.keptSamples = 0;
+    if (!vorlo_walk(x, head, VORLO_HEAD_PACKETS))
         return false;
-    load->line.timedExactly = head->exact && load->line.origin != AV_NOPTS_VALUE;
+    x->line.timedExactly = head->exact && x->line.origin != AV_NOPTS_VALUE;
     return true;
 }
 
 // Whether the stream's last half second can tell its length: its stamps count samples, it
 // goes on past the head, and it is not short enough to be kept whole.
-static bool vorlo_tailTells(t_vorlo *x, const t_vorlo_load *load, const t_vorlo_walk *head, int64_t tailFrom)
+static bool vorlo_tailTells(t_vorlo_load *x, const t_vorlo_walk *head, int64_t tailFrom)
 {
-    return !head->ended && load->line.timedExactly && tailFrom > head->counted &&
-           !vorlo_keepsWhole(x, load, vorlo_estimatedFrames(x));
+    return !head->ended && x->line.timedExactly && tailFrom > head->counted &&
+           !vorlo_keepsWhole(x, vorlo_estimatedFrames(x));
 }
 
 // How long the stream is, by counting it whole from its beginning: `head` counts on where it
 // stands, or starts again at the beginning when the input has moved since. A count has seen
 // every stamp: a jump, or the gap of a packet that could not be decoded, leaves them unfit
 // to place a run. The input is left at its end.
-static bool vorlo_lengthByCounting(t_vorlo *x, t_vorlo_load *load, t_vorlo_walk *head, bool moved)
+static bool vorlo_lengthByCounting(t_vorlo_load *x, t_vorlo_walk *head, bool moved)
 {
     if (moved) {
         vorlo_startWalk(head, 0);
-        if (!vorlo_rewindInput(x, load))
+        if (!vorlo_rewindInput(x))
             return false;
     }
-    if (!vorlo_walk(x, load, head, 0))
+    if (!vorlo_walk(x, head, 0))
         return false;
-    load->streamFrames = head->counted;
-    load->line.counted = 1;
-    load->line.timedExactly = head->exact && load->line.origin != AV_NOPTS_VALUE;
+    x->streamFrames = head->counted;
+    x->line.counted = 1;
+    x->line.timedExactly = head->exact && x->line.origin != AV_NOPTS_VALUE;
     return true;
 }
 
-bool vorlo_measureStream(t_vorlo *x, t_vorlo_load *load)
+bool vorlo_measureStream(t_vorlo_load *x)
 {
-    load->line.settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
+    x->line.settle = vorlo_settleSeconds(x->codecCtx, vorlo_stream(x));
     if (!vorlo_inputRereadable(x)) {
-        load->streamFrames = vorlo_claimedFrames(x, load);
+        x->streamFrames = vorlo_claimedFrames(x);
         return true;
     }
     t_vorlo_walk head;
-    if (!vorlo_findFirstSample(x, load, &head))
+    if (!vorlo_findFirstSample(x, &head))
         return false;
     int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
-    bool tail = vorlo_tailTells(x, load, &head, tailFrom);
+    bool tail = vorlo_tailTells(x, &head, tailFrom);
     if (tail)
-        vorlo_dropKeptFrames(load);
-    int64_t frames = tail && vorlo_readsSteadily(x, load) ? vorlo_tailFrames(x, load, tailFrom) : -1;
+        vorlo_dropKeptFrames(x);
+    int64_t frames = tail && vorlo_readsSteadily(x) ? vorlo_tailFrames(x, tailFrom) : -1;
     if (!vorlo_going(x))
         return false;
     if (frames >= 0 && !vorlo_agreesWithHeader(x, frames)) {
-        if (x->attrs.debug)
-            object_post(&x->ob, "the tail disagrees with the header: counting the stream");
+        if (x->request.attrs.debug)
+            vorlo_post(x, "the tail disagrees with the header: counting the stream");
         frames = -1;
     }
     if (frames >= 0)
-        load->streamFrames = frames;
-    else if (!vorlo_lengthByCounting(x, load, &head, tail))
+        x->streamFrames = frames;
+    else if (!vorlo_lengthByCounting(x, &head, tail))
         return false;
-    vorlo_warnIfTruncated(x, load);
+    vorlo_warnIfTruncated(x);
     return vorlo_going(x);
 }
 
-bool vorlo_countStream(t_vorlo *x, t_vorlo_load *load)
+bool vorlo_countStream(t_vorlo_load *x)
 {
     t_vorlo_walk whole;
-    vorlo_dropKeptFrames(load);
-    return vorlo_lengthByCounting(x, load, &whole, true);
+    vorlo_dropKeptFrames(x);
+    return vorlo_lengthByCounting(x, &whole, true);
 }
 
-bool vorlo_startTimeline(t_vorlo_load *load)
+bool vorlo_startTimeline(t_vorlo_load *x)
 {
-    load->line.origin = AV_NOPTS_VALUE;
-    load->line.keptSamples = -1;
-    load->line.runStart = VORLO_UNPLACED;
-    load->line.held = av_frame_alloc();
-    return load->line.held != nullptr;
+    x->line.origin = AV_NOPTS_VALUE;
+    x->line.keptSamples = -1;
+    x->line.runStart = VORLO_UNPLACED;
+    x->line.held = av_frame_alloc();
+    return x->line.held != nullptr;
 }
 
-void vorlo_endTimeline(t_vorlo_load *load)
+void vorlo_endTimeline(t_vorlo_load *x)
 {
-    vorlo_dropKeptFrames(load);
-    av_frame_free(&load->line.held);
+    vorlo_dropKeptFrames(x);
+    av_frame_free(&x->line.held);
 }
 
 // --- step 3: where the first run begins ---------------------------------------------------
 
-// The first run begins at the packet that holds load->seektime, reached by reading the
+// The first run begins at the packet that holds x->seektime, reached by reading the
 // packets from the input's beginning without decoding them: a demuxer's seek hands back a
 // stamp that it computed, not the packet's own (FFmpeg's WAV demuxer lands G.722 at twice
 // the target and stamps it as the target), and one that has read to the end keeps state
 // (Ogg's end-of-stream handling among it) that times packets otherwise. The input is opened
 // afresh. Where the packets cannot tell their place, decoding begins at the beginning.
-static bool vorlo_skipToFirstRun(t_vorlo *x, t_vorlo_load *load)
+static bool vorlo_skipToFirstRun(t_vorlo_load *x)
 {
-    int64_t target = load->line.origin + av_rescale_q((int64_t)(load->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
+    int64_t target = x->line.origin + av_rescale_q((int64_t)(x->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
                                                     vorlo_stream(x)->time_base);
     av_packet_unref(&x->packet);
-    load->line.pendingPacket = 0;
-    if (vorlo_reopenInput(x, load) != 0 || !vorlo_renewDecoder(x, load))
+    x->line.pendingPacket = 0;
+    if (vorlo_reopenInput(x) != 0 || !vorlo_renewDecoder(x))
         return false;
-    if (vorlo_skipPackets(x, load, target) == VORLO_PACKETS_REACHED) {
-        load->line.seeked = 1;
+    if (vorlo_skipPackets(x, target) == VORLO_PACKETS_REACHED) {
+        x->line.seeked = 1;
         return vorlo_going(x);
     }
     if (!vorlo_going(x))
         return false;
-    if (x->attrs.debug)
-        object_post(&x->ob, "packets that do not follow each other: decoding from the beginning");
-    return vorlo_rewindInput(x, load);
+    if (x->request.attrs.debug)
+        vorlo_post(x, "packets that do not follow each other: decoding from the beginning");
+    return vorlo_rewindInput(x);
 }
 
-bool vorlo_positionFirstRun(t_vorlo *x, t_vorlo_load *load)
+bool vorlo_positionFirstRun(t_vorlo_load *x)
 {
-    load->line.seeked = 0;
+    x->line.seeked = 0;
     if (!vorlo_inputRereadable(x))
         return true;
     // Time stamps that do not count samples cannot tell where a frame met after a seek
     // belongs: such a stream is decoded from its beginning, as is one whose decoder is not
     // known to settle after a seek.
-    bool seeks = load->line.timedExactly && load->line.settle >= 0;
-    if (load->seektime > 0 && !load->line.timedExactly && x->attrs.debug)
-        object_post(&x->ob, "time stamps that do not count samples: decoding from the beginning");
-    if (load->seektime > 0 && load->line.timedExactly && !seeks && x->attrs.debug)
-        object_post(&x->ob, "a decoder that does not settle after a seek: decoding from the beginning");
-    if (load->seektime > 0 && seeks) {
-        vorlo_dropKeptFrames(load);
-        return vorlo_skipToFirstRun(x, load);
+    bool seeks = x->line.timedExactly && x->line.settle >= 0;
+    if (x->seektime > 0 && !x->line.timedExactly && x->request.attrs.debug)
+        vorlo_post(x, "time stamps that do not count samples: decoding from the beginning");
+    if (x->seektime > 0 && x->line.timedExactly && !seeks && x->request.attrs.debug)
+        vorlo_post(x, "a decoder that does not settle after a seek: decoding from the beginning");
+    if (x->seektime > 0 && seeks) {
+        vorlo_dropKeptFrames(x);
+        return vorlo_skipToFirstRun(x);
     }
     // The measuring decoded the whole of a short stream from its beginning and kept it.
-    if (load->line.keptCount > 0)
+    if (x->line.keptCount > 0)
         return true;
-    return vorlo_rewindInput(x, load);
+    return vorlo_rewindInput(x);
 }
 
 // --- placing decoded frames ---------------------------------------------------------------
 
-void vorlo_beginRun(t_vorlo *x, t_vorlo_load *load, bool firstRun)
+void vorlo_beginRun(t_vorlo_load *x, bool firstRun)
 {
     // A run from the input's beginning knows its place by counting; one after a seek waits
     // for confirmed time stamps, and writes nothing until then.
-    bool atBeginning = !firstRun || !load->line.seeked;
-    load->line.skipFrames = firstRun && vorlo_takesSection(x) ? (vorlo_count)floor(load->start * x->resultSampleRate + 0.5) : 0;
-    vorlo_resetStamps(&load->line.stamps);
-    av_frame_unref(load->line.held);
-    load->line.placed = atBeginning;
-    load->line.trim = 0;
-    x->index = atBeginning ? -load->line.skipFrames * x->resultChannels : VORLO_UNPLACED;
-    load->line.runStart = atBeginning ? x->index : VORLO_UNPLACED;
+    bool atBeginning = !firstRun || !x->line.seeked;
+    x->line.skipFrames = firstRun && vorlo_takesSection(&x->request) ? (vorlo_count)floor(x->start * x->resultSampleRate + 0.5) : 0;
+    vorlo_resetStamps(&x->line.stamps);
+    av_frame_unref(x->line.held);
+    x->line.placed = atBeginning;
+    x->line.trim = 0;
+    x->index = atBeginning ? -x->line.skipFrames * x->resultChannels : VORLO_UNPLACED;
+    x->line.runStart = atBeginning ? x->index : VORLO_UNPLACED;
 }
 
 // Sets index where the frame of this time stamp belongs.
@@ -726,56 +726,56 @@ void vorlo_beginRun(t_vorlo *x, t_vorlo_load *load, bool firstRun)
 // falls on an output sample does it take up the grid of the resampling from the stream's
 // beginning, so that after its filter has filled both give the same samples. Decoded
 // samples before the next such place are dropped.
-static void vorlo_placeAt(t_vorlo *x, t_vorlo_load *load, int64_t ts)
+static void vorlo_placeAt(t_vorlo_load *x, int64_t ts)
 {
     AVRational timeBase = vorlo_stream(x)->time_base;
     int64_t rate = x->codecCtx->sample_rate;
-    int64_t position = av_rescale_q(ts - load->line.origin, timeBase, vorlo_perSample((int)rate));
+    int64_t position = av_rescale_q(ts - x->line.origin, timeBase, vorlo_perSample((int)rate));
     int64_t step = rate / av_gcd(rate, x->resultSampleRate);
-    load->line.trim = ((step - position % step) % step + step) % step;
-    vorlo_count frames = av_rescale(position + load->line.trim, x->resultSampleRate, rate);
-    x->index = (frames - load->line.skipFrames) * x->resultChannels;
-    load->line.placed = 1;
-    if (load->line.runStart == VORLO_UNPLACED) {
-        load->line.runStart = x->index;
-        if (load->line.skipFrames > 0 && x->index > 0)
-            object_warn(&x->ob, "targetSeekTimeInSec < startInSeconds. The start index will be incorrect!");
+    x->line.trim = ((step - position % step) % step + step) % step;
+    vorlo_count frames = av_rescale(position + x->line.trim, x->resultSampleRate, rate);
+    x->index = (frames - x->line.skipFrames) * x->resultChannels;
+    x->line.placed = 1;
+    if (x->line.runStart == VORLO_UNPLACED) {
+        x->line.runStart = x->index;
+        if (x->line.skipFrames > 0 && x->index > 0)
+            vorlo_warn(x, "targetSeekTimeInSec < startInSeconds. The start index will be incorrect!");
     }
-    if (x->attrs.debug) {
-        object_post(&x->ob, "start time %lf", (ts - load->line.origin) * av_q2d(timeBase));
-        object_post(&x->ob, "start index %lld (sr: %i, ch: %i)", (long long)x->index, x->resultSampleRate,
+    if (x->request.attrs.debug) {
+        vorlo_post(x, "start time %lf", (ts - x->line.origin) * av_q2d(timeBase));
+        vorlo_post(x, "start index %lld (sr: %i, ch: %i)", (long long)x->index, x->resultSampleRate,
                     x->resultChannels);
     }
 }
 
 // Without an origin nothing can be placed by time stamps: counting goes on.
-bool vorlo_anchorFrame(t_vorlo *x, t_vorlo_load *load, AVFrame *frame)
+bool vorlo_anchorFrame(t_vorlo_load *x, AVFrame *frame)
 {
-    if (load->line.origin == AV_NOPTS_VALUE) {
-        load->line.placed = 1;
+    if (x->line.origin == AV_NOPTS_VALUE) {
+        x->line.placed = 1;
         return true;
     }
     int64_t ts = vorlo_frameTime(frame);
-    int64_t heldTs = load->line.stamps.ts;
+    int64_t heldTs = x->line.stamps.ts;
     if (ts == AV_NOPTS_VALUE) {
-        vorlo_resetStamps(&load->line.stamps);
-        av_frame_unref(load->line.held);
+        vorlo_resetStamps(&x->line.stamps);
+        av_frame_unref(x->line.held);
         return false;
     }
-    if (!vorlo_confirmStamp(x, &load->line.stamps, ts, frame->nb_samples)) {
-        av_frame_unref(load->line.held);
-        av_frame_ref(load->line.held, frame);
+    if (!vorlo_confirmStamp(x, &x->line.stamps, ts, frame->nb_samples)) {
+        av_frame_unref(x->line.held);
+        av_frame_ref(x->line.held, frame);
         return false;
     }
-    vorlo_placeAt(x, load, heldTs);
+    vorlo_placeAt(x, heldTs);
     return true;
 }
 
 // The stream ended with a frame still waiting: its own time stamp is all there is.
-bool vorlo_anchorLastFrame(t_vorlo *x, t_vorlo_load *load)
+bool vorlo_anchorLastFrame(t_vorlo_load *x)
 {
-    if (load->line.placed || load->line.held->nb_samples <= 0)
+    if (x->line.placed || x->line.held->nb_samples <= 0)
         return false;
-    vorlo_placeAt(x, load, load->line.stamps.ts);
+    vorlo_placeAt(x, x->line.stamps.ts);
     return true;
 }

@@ -16,13 +16,13 @@ struct _vorlo_resizeWakeup {
     std::condition_variable changed;
 };
 
-bool vorlo_makeResizeWakeup(t_vorlo *x)
+bool vorlo_makeResizeWakeup(t_vorlo_load *x)
 {
     x->resizeWakeup = new (std::nothrow) _vorlo_resizeWakeup;
     return x->resizeWakeup != nullptr;
 }
 
-void vorlo_freeResizeWakeup(t_vorlo *x)
+void vorlo_freeResizeWakeup(t_vorlo_load *x)
 {
     delete x->resizeWakeup;
     x->resizeWakeup = nullptr;
@@ -31,7 +31,7 @@ void vorlo_freeResizeWakeup(t_vorlo *x)
 // Taking the mutex after the change orders it before the loader's test or after its
 // sleep began, so that the notification is never lost between the two. A mutex that fails
 // (the system's error) leaves the loader to its 30 s wait rather than end the host.
-void vorlo_wakeResizeWait(t_vorlo *x)
+void vorlo_wakeResizeWait(t_vorlo_load *x)
 {
     if (!x->resizeWakeup)
         return;
@@ -42,43 +42,43 @@ void vorlo_wakeResizeWait(t_vorlo *x)
     x->resizeWakeup->changed.notify_all();
 }
 
-static void vorlo_setResizeDone(t_vorlo *x, int32_t done)
+static void vorlo_setResizeDone(t_vorlo_load *x, int32_t done)
 {
     x->resize_done = done;
     vorlo_wakeResizeWait(x);
 }
 
 // A snapshot that is not a number differs from every rate.
-static bool vorlo_rateFits(const t_vorlo *x)
+static bool vorlo_rateFits(const t_vorlo_load *x)
 {
     return x->targetSr == (double)x->resultSampleRate;
 }
 
-static bool vorlo_sizeFits(const t_vorlo *x)
+static bool vorlo_sizeFits(const t_vorlo_load *x)
 {
     return x->targetFrames == x->indexLimit / x->resultChannels && x->targetChannels == x->resultChannels;
 }
 
-static void vorlo_setTargetRate(t_vorlo *x, t_buffer_obj *b)
+static void vorlo_setTargetRate(t_vorlo_load *x, t_buffer_obj *b)
 {
     if (vorlo_rateFits(x)) {
-        if (x->attrs.debug)
-            object_post(&x->ob, "buffer already has the correct sr (%i)", (int)x->targetSr);
+        if (x->request.attrs.debug)
+            vorlo_post(x, "buffer already has the correct sr (%i)", (int)x->targetSr);
         return;
     }
     t_atom rate;
     atom_setfloat(&rate, (float)x->resultSampleRate);
     typedmess(b, symsr, 1, &rate);
-    if (x->attrs.debug)
-        object_post(&x->ob, "setting buffer sr (%i)", x->resultSampleRate);
+    if (x->request.attrs.debug)
+        vorlo_post(x, "setting buffer sr (%i)", x->resultSampleRate);
 }
 
-static void vorlo_setTargetSize(t_vorlo *x, t_buffer_obj *b)
+static void vorlo_setTargetSize(t_vorlo_load *x, t_buffer_obj *b)
 {
     vorlo_count frames = x->indexLimit / x->resultChannels;
     if (vorlo_sizeFits(x)) {
-        if (x->attrs.debug)
-            object_post(&x->ob, "buffer already has the correct size (frames: %lld ch: %i)",
+        if (x->request.attrs.debug)
+            vorlo_post(x, "buffer already has the correct size (frames: %lld ch: %i)",
                         (long long)x->targetFrames, x->resultChannels);
         return;
     }
@@ -86,49 +86,40 @@ static void vorlo_setTargetSize(t_vorlo *x, t_buffer_obj *b)
     atom_setlong(&size[0], (t_atom_long)frames);
     atom_setlong(&size[1], x->resultChannels);
     typedmess(b, symsizeinsamps, 2, size);
-    if (x->attrs.debug)
-        object_post(&x->ob, "setting buffer size (frames: %lld ch: %i)", (long long)frames, x->resultChannels);
+    if (x->request.attrs.debug)
+        vorlo_post(x, "setting buffer size (frames: %lld ch: %i)", (long long)frames, x->resultChannels);
 }
 
 // The rate before the size, then the loader may go on.
-static void vorlo_applyTargetFormat(t_vorlo *x, t_buffer_obj *b)
+void vorlo_applyTargetFormat(t_vorlo_load *x, t_buffer_obj *b)
 {
     vorlo_setTargetRate(x, b);
     vorlo_setTargetSize(x, b);
     vorlo_setResizeDone(x, 1);
 }
 
-// Main thread. A loader that gave up waiting has ended and let go of its target: nothing
-// waits for the resize any more.
-void vorlo_loadExitNotify(t_vorlo *x)
-{
-    x->raised &= ~VORLO_NOTE_LOADEXIT;
-    systhread_mutex_lock(x->mutex);
-    t_buffer_obj *target = x->buffer_obj;
-    systhread_mutex_unlock(x->mutex);
-    if (target)
-        vorlo_applyTargetFormat(x, target);
-}
-
 // The rate and size that the request found on the buffer~ are the result's, and the patch has
-// not changed them since.
-static bool vorlo_targetFits(const t_vorlo *x)
+// not changed them since. A buffer~ that fits is sent nothing, so the loader settles it itself
+// rather than wait for the main thread's next turn.
+static bool vorlo_settleFittingTarget(t_vorlo_load *x)
 {
-    t_buffer_obj *b = x->buffer_obj;
-    return vorlo_rateFits(x) && vorlo_sizeFits(x) && buffer_getsamplerate(b) == x->targetSr &&
-           buffer_getchannelcount(b) == x->targetChannels && buffer_getframecount(b) == x->targetFrames;
+    if (!vorlo_rateFits(x) || !vorlo_sizeFits(x) || !vorlo_enterGate(x))
+        return false;
+    t_buffer_obj *b = buffer_ref_getobject(x->targetRef);
+    bool fits = b && buffer_getsamplerate(b) == x->targetSr && buffer_getchannelcount(b) == x->targetChannels &&
+                buffer_getframecount(b) == x->targetFrames;
+    if (fits)
+        vorlo_applyTargetFormat(x, b);
+    vorlo_leaveGate(x);
+    return fits;
 }
 
-// A buffer~ that fits is sent nothing, so the loader settles it itself rather than wait
-// for the main thread's next turn.
-int vorlo_resizeTarget(t_vorlo *x)
+int vorlo_resizeTarget(t_vorlo_load *x)
 {
-    // Cleared before the request goes out, so that a flag left by an earlier load cannot
+    // Cleared before the request goes out, so that a flag left by an earlier attempt cannot
     // end this wait.
     vorlo_setResizeDone(x, 0);
-    if (vorlo_targetFits(x))
-        vorlo_applyTargetFormat(x, x->buffer_obj);
-    else
+    if (!vorlo_settleFittingTarget(x))
         vorlo_raise(x, VORLO_NOTE_LOADEXIT);
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     bool settled;
@@ -141,13 +132,13 @@ int vorlo_resizeTarget(t_vorlo *x)
     if (x->abort_request != 0)
         return VORLO_RESIZE_ABORTED;
     if (!settled) {
-        object_error(&x->ob, "FATAL ERROR: the resize function timed out (>30sec)");
+        vorlo_error(x, "FATAL ERROR: the resize function timed out (>30sec)");
         return VORLO_RESIZE_TIMEDOUT;
     }
-    if (x->attrs.debug) {
+    if (x->request.attrs.debug) {
         std::chrono::steady_clock::duration waited = std::chrono::steady_clock::now() - start;
-        object_post(&x->ob, "buffer resize done in %i ms",
-                    (int)std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
+        vorlo_post(x, "buffer resize done in %i ms",
+                   (int)std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
     }
     return VORLO_RESIZE_DONE;
 }
@@ -155,67 +146,109 @@ int vorlo_resizeTarget(t_vorlo *x)
 // The host may not have honoured the resize: the buffer as it is decides how far the
 // writer may go, and a buffer with another channel count cannot take the result's rows.
 // The claim is let go at once: the writer claims the samples for each frame it writes.
-bool vorlo_lockTarget(t_vorlo *x)
+bool vorlo_lockTarget(t_vorlo_load *x)
 {
-    x->targetSamples = x->buffer_obj ? buffer_locksamples(x->buffer_obj) : nullptr;
-    if (!x->targetSamples) {
-        object_error(&x->ob, "the samples of the target buffer~ could not be locked: nothing was written");
+    if (!vorlo_enterGate(x))
+        return false;
+    t_buffer_obj *b = buffer_ref_getobject(x->targetRef);
+    float *samples = b ? buffer_locksamples(b) : nullptr;
+    if (samples) {
+        x->claimFrames = buffer_getframecount(b);
+        x->claimChannels = buffer_getchannelcount(b);
+        buffer_unlocksamples(b);
+    }
+    vorlo_leaveGate(x);
+    if (!samples) {
+        vorlo_error(x, "the samples of the target buffer~ could not be locked: nothing was written");
         return false;
     }
-    x->claimFrames = buffer_getframecount(x->buffer_obj);
-    x->claimChannels = buffer_getchannelcount(x->buffer_obj);
-    vorlo_unlockTarget(x);
     if (x->claimChannels != x->resultChannels) {
-        object_error(&x->ob, "the target buffer~ has %lld channels instead of %i: nothing was written",
-                     (long long)x->claimChannels, x->resultChannels);
+        vorlo_error(x, "the target buffer~ has %lld channels instead of %i: nothing was written",
+                    (long long)x->claimChannels, x->resultChannels);
         return false;
     }
     vorlo_count room = x->claimFrames * x->claimChannels - x->writeOffset;
     if (room < x->indexLimit) {
-        object_warn(&x->ob, "the target buffer~ holds only %lld frames of %lld: the rest is not written",
-                    (long long)x->claimFrames, (long long)((x->writeOffset + x->indexLimit) / x->resultChannels));
+        vorlo_warn(x, "the target buffer~ holds only %lld frames of %lld: the rest is not written",
+                   (long long)x->claimFrames, (long long)((x->writeOffset + x->indexLimit) / x->resultChannels));
         x->indexLimit = room > 0 ? room : 0;
     }
     return true;
 }
 
-// An edit of a buffer~ from the patch (a resize, a read) waits for the claims on its samples
-// to end, so the loader claims them for one packet or block at a time. A claim refused while
-// an edit runs is tried again after it; a size other than the one the load measured ends the
-// load with the error bang, keeping what it wrote, since its rows no longer fit. False when
-// nothing may be touched.
-bool vorlo_claimSamples(t_vorlo *x, t_buffer_obj *b, vorlo_count frames, vorlo_count channels, const char *role,
-                        const t_symbol *name, float **samples)
+// One try at the samples of the buffer~ that `ref` names, inside the gate: 1 claimed, 0
+// refused (an edit runs), -1 resized or gone.
+static int vorlo_trySamples(t_buffer_ref *ref, vorlo_count frames, vorlo_count channels, t_buffer_obj **b,
+                            float **samples)
 {
+    *b = buffer_ref_getobject(ref);
+    *samples = *b ? buffer_locksamples(*b) : nullptr;
+    bool kept = *b && buffer_getframecount(*b) == frames && buffer_getchannelcount(*b) == channels;
+    if (*samples && kept)
+        return 1;
+    if (*samples)
+        buffer_unlocksamples(*b);
+    *samples = nullptr;
+    return kept ? 0 : -1;
+}
+
+// An edit of a buffer~ from the patch (a resize, a read) waits for the claims on its samples
+// to end, so the loader claims them for one packet or block at a time, inside the gate: a
+// stop waits for that much and no more. A claim refused while an edit runs is tried again
+// after it; a size other than the one the load measured ends the load with the error bang,
+// keeping what it wrote, since its rows no longer fit. False when nothing may be touched.
+bool vorlo_claimSamples(t_vorlo_load *x, t_buffer_ref *ref, vorlo_count frames, vorlo_count channels,
+                        const char *role, const t_symbol *name, t_buffer_obj **b, float **samples)
+{
+    *samples = nullptr;
     while (vorlo_going(x) && !x->writeFailed) {
-        *samples = buffer_locksamples(b);
-        bool kept = buffer_getframecount(b) == frames && buffer_getchannelcount(b) == channels;
-        if (*samples && kept)
+        if (!vorlo_enterGate(x))
+            return false;
+        int claim = vorlo_trySamples(ref, frames, channels, b, samples);
+        if (claim > 0)
             return true;
-        if (*samples)
-            buffer_unlocksamples(b);
-        *samples = nullptr;
-        if (!kept) {
-            object_error(&x->ob, "the %s buffer~ %s was resized during the load: the load stopped", role,
-                         name ? name->s_name : "");
+        if (claim < 0) {
+            vorlo_error(x, "the %s buffer~ %s was resized during the load: the load stopped", role,
+                        name ? name->s_name : "");
             x->writeFailed = 1;
-        } else {
-            systhread_sleep(1);
         }
+        vorlo_leaveGate(x);
+        if (claim == 0)
+            systhread_sleep(1);
     }
     return false;
 }
 
-bool vorlo_claimTarget(t_vorlo *x)
+void vorlo_releaseSamples(t_vorlo_load *x, t_buffer_obj *b)
 {
-    return vorlo_claimSamples(x, x->buffer_obj, x->claimFrames, x->claimChannels, "target", x->viewName,
-                              &x->targetSamples);
+    buffer_unlocksamples(b);
+    vorlo_leaveGate(x);
 }
 
-void vorlo_unlockTarget(t_vorlo *x)
+bool vorlo_claimTarget(t_vorlo_load *x)
+{
+    if (!vorlo_claimSamples(x, x->targetRef, x->claimFrames, x->claimChannels, "target", x->request.targetName,
+                            &x->claimed, &x->targetSamples))
+        return false;
+    x->wrote = 1;
+    return true;
+}
+
+void vorlo_unlockTarget(t_vorlo_load *x)
 {
     if (!x->targetSamples)
         return;
-    buffer_unlocksamples(x->buffer_obj);
     x->targetSamples = nullptr;
+    vorlo_releaseSamples(x, x->claimed);
+    x->claimed = nullptr;
+}
+
+void vorlo_setTargetDirty(t_vorlo_load *x)
+{
+    if (!vorlo_enterGate(x))
+        return;
+    t_buffer_obj *b = buffer_ref_getobject(x->targetRef);
+    if (b)
+        buffer_setdirty(b);
+    vorlo_leaveGate(x);
 }

@@ -5,6 +5,7 @@
 #include "object_record.h"
 
 #include <math.h>
+#include <stdlib.h>
 #include <string.h>
 
 enum { VORLO_ARG_START = 2, VORLO_ARG_LENGTH = 4, VORLO_ARG_OFFSET = 6 };
@@ -30,12 +31,27 @@ void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv)
         object_error(&x->ob, "%s", vorlo_usage);
         return;
     }
-    defer(x, (method)vorlo_doReplace, s, vorlo_shortCount(argc), argv);
+    vorlo_onMainThread(x, (method)vorlo_doReplace, s, argc, argv);
+}
+
+// The path to open, in plain memory of the request's own (the loader makes no host object):
+// `folder` followed by `name`.
+bool vorlo_setSourcePath(t_vorlo_request *r, const char *folder, const char *name)
+{
+    size_t head = strlen(folder), tail = strlen(name);
+    char *path = (char *)malloc(head + tail + 1);
+    if (!path)
+        return false;
+    memcpy(path, folder, head);
+    memcpy(path + head, name, tail + 1);
+    vorlo_releaseSourcePath(r);
+    r->sourcePath = path;
+    return true;
 }
 
 int vorlo_get_filename_from_dict(t_vorlo *x)
 {
-    const char *name = x->sourceSym->s_name + strlen("dict=");
+    const char *name = x->request.sourceSym->s_name + strlen("dict=");
     if (!*name) {
         object_error(&x->ob, "no dictname found after dict=");
         return -1;
@@ -52,52 +68,53 @@ int vorlo_get_filename_from_dict(t_vorlo *x)
         object_error(&x->ob, "error getting filename from dict ");
     } else if (dictionary_getstring(d, _sym_filepath, &filepath) != MAX_ERR_NONE || !filepath) {
         object_error(&x->ob, "error getting filepath from dict ");
-    } else {
+    } else if (!vorlo_setSourcePath(&x->request, filepath, filename)) {
         // The folder path is expected to end with a separator; nothing is put between.
-        x->sourcePath = string_new(filepath);
-        string_append(x->sourcePath, filename);
+        object_error(&x->ob, "out of memory for the path from dict");
+    } else {
         if (x->debug)
-            object_post(&x->ob, "got filename from dict: %s", string_getptr(x->sourcePath));
+            object_post(&x->ob, "got filename from dict: %s", x->request.sourcePath);
         result = 0;
     }
     dictobj_release(d);
     return result;
 }
 
-void vorlo_releaseSourcePath(t_vorlo *x)
+void vorlo_releaseSourcePath(t_vorlo_request *r)
 {
-    object_free(x->sourcePath);
-    x->sourcePath = nullptr;
+    free(r->sourcePath);
+    r->sourcePath = nullptr;
 }
 
 // Request kind and source (argument 1). Returns -1 after reporting an unusable source.
 static int vorlo_parseSource(t_vorlo *x, t_symbol *s, const t_atom *argv)
 {
-    vorlo_releaseSourcePath(x);
-    x->startTrack = 0;
-    x->requestedChannels = 0;
-    x->routeIsUsed = 0;
-    x->twoChan = 0;
-    x->sourceIsBuffer = 0;
-    x->sourceIsDict = 0;
-    x->notInSearchPath = 0;
-    x->isImportReplace = s == _sym_importreplace;
-    x->isImport = s == _sym_import;
-    x->isInfo = s == _sym_info;
-    x->sourceSym = atom_getsym(vorlo_arg(argv, 1));
+    vorlo_releaseSourcePath(&x->request);
+    x->request.startTrack = 0;
+    x->request.requestedChannels = 0;
+    x->request.routeIsUsed = 0;
+    x->request.twoChan = 0;
+    x->request.sourceIsBuffer = 0;
+    x->request.sourceIsDict = 0;
+    x->request.notInSearchPath = 0;
+    x->request.isImportReplace = s == _sym_importreplace;
+    x->request.isImport = s == _sym_import;
+    x->request.isInfo = s == _sym_info;
+    x->request.sourceSym = atom_getsym(vorlo_arg(argv, 1));
 
-    const char *source = x->sourceSym->s_name;
+    const char *source = x->request.sourceSym->s_name;
     if (vorlo_startsWith(source, "dict=")) {
-        x->sourceIsDict = 1;
+        x->request.sourceIsDict = 1;
         if (vorlo_get_filename_from_dict(x) != 0)
             return -1;
     } else if (vorlo_startsWith(source, "buffer=")) {
-        if (!x->isImport && !x->isImportReplace) {
+        if (!x->request.isImport && !x->request.isImportReplace) {
             object_error(&x->ob,
                          "You can only set a buffer name as source for the \"importreplace\" and \"import\" messages");
             return -1;
         }
-        x->sourceIsBuffer = 1;
+        x->request.sourceIsBuffer = 1;
+        x->request.sourceBuffer = gensym(source + strlen("buffer="));
         return 0;
     }
     vorlo_searchSource(x);
@@ -113,13 +130,18 @@ static int vorlo_takeTarget(t_vorlo *x)
         object_error(&x->ob, "the target buffer~ does not exist: %s",
                      x->buffer_name == _sym_nothing ? "no buffer~ name has been set" : x->buffer_name->s_name);
         vorlo_releaseTarget(x);
-        x->buffer_obj = nullptr;
         x->viewName = nullptr;
-        vorlo_releaseSourcePath(x);
+        vorlo_releaseSourcePath(&x->request);
         return -1;
     }
-    x->buffer_obj = buffer_ref_getobject(x->buffer_ref);
     x->viewName = x->buffer_name;
+    x->request.targetName = x->buffer_name;
+    // A buffer source is looked at by the loader, which reports one that does not exist.
+    if (x->request.sourceIsBuffer) {
+        systhread_mutex_lock(x->mutex);
+        x->source_buffer_ref = buffer_ref_new(&x->ob, x->request.sourceBuffer);
+        systhread_mutex_unlock(x->mutex);
+    }
     return 0;
 }
 
@@ -133,7 +155,7 @@ static int vorlo_parseUnit(t_vorlo *x, const t_atom *a, int number, bool isLengt
             code = i;
     if (code == VORLO_UNIT_BUFPCT && !isLength)
         code = -1;
-    if (code == VORLO_UNIT_BUFPCT && !x->isImport) {
+    if (code == VORLO_UNIT_BUFPCT && !x->request.isImport) {
         object_error(&x->ob, "unit name \"bufpct\" can only be used with \"import\" message");
         return -1;
     }
@@ -167,14 +189,14 @@ static int vorlo_parsePair(t_vorlo *x, short argc, const t_atom *argv, int numbe
 
 static int vorlo_parsePositions(t_vorlo *x, short argc, const t_atom *argv)
 {
-    x->startPos = 0;
-    x->length = 0;
-    x->bufferOffset = 0;
-    if (vorlo_parsePair(x, argc, argv, VORLO_ARG_START, &x->startPos, &x->startUnit) != 0 ||
-        vorlo_parsePair(x, argc, argv, VORLO_ARG_LENGTH, &x->length, &x->lengthUnit) != 0)
+    x->request.startPos = 0;
+    x->request.length = 0;
+    x->request.bufferOffset = 0;
+    if (vorlo_parsePair(x, argc, argv, VORLO_ARG_START, &x->request.startPos, &x->request.startUnit) != 0 ||
+        vorlo_parsePair(x, argc, argv, VORLO_ARG_LENGTH, &x->request.length, &x->request.lengthUnit) != 0)
         return -1;
-    if (x->isImport)
-        return vorlo_parsePair(x, argc, argv, VORLO_ARG_OFFSET, &x->bufferOffset, &x->offsetUnit);
+    if (x->request.isImport)
+        return vorlo_parsePair(x, argc, argv, VORLO_ARG_OFFSET, &x->request.bufferOffset, &x->request.offsetUnit);
     return 0;
 }
 
@@ -191,17 +213,17 @@ static int vorlo_checkOutChannel(t_vorlo *x, double channel, int number)
 static void vorlo_clearRoutes(t_vorlo *x)
 {
     for (int pair = 0; pair < VORLO_ROUTE_PAIRS; ++pair)
-        x->routeList[pair][0] = x->routeList[pair][1] = VORLO_ROUTE_EMPTY;
+        x->request.routeList[pair][0] = x->request.routeList[pair][1] = VORLO_ROUTE_EMPTY;
 }
 
 // Every source channel c to channel `to`, or to c itself when `to` is negative.
 static void vorlo_routeEvery(t_vorlo *x, int to)
 {
     for (int c = 0; c < VORLO_ROUTE_PAIRS; ++c) {
-        x->routeList[c][0] = c;
-        x->routeList[c][1] = to < 0 ? c : to;
+        x->request.routeList[c][0] = c;
+        x->request.routeList[c][1] = to < 0 ? c : to;
     }
-    x->routeIsUsed = 1;
+    x->request.routeIsUsed = 1;
 }
 
 // The numbers after "route", from argument `first` to the end, two to a pair; the first
@@ -224,9 +246,9 @@ static int vorlo_parseRoute(t_vorlo *x, short argc, const t_atom *argv, int firs
         }
         if (i % 2 == 1 && vorlo_checkOutChannel(x, v, number) != 0)
             return -1;
-        x->routeList[i / 2][i % 2] = v;
+        x->request.routeList[i / 2][i % 2] = v;
     }
-    x->routeIsUsed = 1;
+    x->request.routeIsUsed = 1;
     return 0;
 }
 
@@ -235,7 +257,7 @@ static int vorlo_parseTrack(t_vorlo *x, short argc, const t_atom *argv, int *tra
 {
     enum { VORLO_ARG_TRACK = 9 };
     *track = 0;
-    if (!x->isImport || argc < VORLO_ARG_TRACK)
+    if (!x->request.isImport || argc < VORLO_ARG_TRACK)
         return 0;
     double t = atom_getfloat(vorlo_arg(argv, VORLO_ARG_TRACK));
     if (!isfinite(t) || t < 0 || t > VORLO_MAX_OUT_CHANNEL) {
@@ -266,25 +288,25 @@ static int vorlo_applyOption(t_vorlo *x, int option, int track, int trackNumber)
         if (vorlo_checkOutChannel(x, track + 1, trackNumber) != 0)
             return -1;
         vorlo_clearRoutes(x);
-        x->routeList[0][0] = 0;
-        x->routeList[0][1] = track;
-        x->routeList[1][0] = 1;
-        x->routeList[1][1] = track + 1;
-        x->routeIsUsed = 1;
-        x->twoChan = 1;
+        x->request.routeList[0][0] = 0;
+        x->request.routeList[0][1] = track;
+        x->request.routeList[1][0] = 1;
+        x->request.routeList[1][1] = track + 1;
+        x->request.routeIsUsed = 1;
+        x->request.twoChan = 1;
         return 0;
     default:
-        x->requestedChannels = option == VORLO_OPT_S_MONO ? 1 : 2;
-        x->startTrack = track;
+        x->request.requestedChannels = option == VORLO_OPT_S_MONO ? 1 : 2;
+        x->request.startTrack = track;
         return 0;
     }
 }
 
 static int vorlo_parseChannelOption(t_vorlo *x, short argc, const t_atom *argv)
 {
-    int number = x->isImport ? VORLO_ARG_IMPORT_OPTION : VORLO_ARG_OPTION;
+    int number = x->request.isImport ? VORLO_ARG_IMPORT_OPTION : VORLO_ARG_OPTION;
     if (argc < number) {
-        if (x->isImport)
+        if (x->request.isImport)
             vorlo_routeEvery(x, -1);
         return 0;
     }
@@ -303,10 +325,11 @@ static int vorlo_parseChannelOption(t_vorlo *x, short argc, const t_atom *argv)
 
 static int vorlo_takeSnapshot(t_vorlo *x)
 {
-    x->targetSr = buffer_getsamplerate(x->buffer_obj);
-    x->targetFrames = buffer_getframecount(x->buffer_obj);
-    x->targetChannels = buffer_getchannelcount(x->buffer_obj);
-    if (x->isImport && x->targetFrames <= 0) {
+    t_buffer_obj *b = buffer_ref_getobject(x->buffer_ref);
+    x->request.targetSr = buffer_getsamplerate(b);
+    x->request.targetFrames = buffer_getframecount(b);
+    x->request.targetChannels = buffer_getchannelcount(b);
+    if (x->request.isImport && x->request.targetFrames <= 0) {
         object_error(&x->ob, "You can not import into a buffer with size 0");
         return -1;
     }
@@ -315,34 +338,36 @@ static int vorlo_takeSnapshot(t_vorlo *x)
 
 static void vorlo_takeAttributes(t_vorlo *x)
 {
-    x->attrs.debug = x->debug;
-    x->attrs.resample = x->resample;
-    x->attrs.stream_nb = x->stream_nb;
-    x->attrs.metadatadict = atom_getsym(&x->metadatadict);
-    x->attrs.import_mix = x->import_mix;
-    x->attrs.import_gain = x->import_gain;
-    x->attrs.fadein = x->fadein;
-    x->attrs.fadeout = x->fadeout;
-    x->attrs.fadein_exp = x->fadein_exp;
-    x->attrs.fadeout_exp = x->fadeout_exp;
-    x->shortenedFadein = -1.0f;
-    x->shortenedFadeout = -1.0f;
+    t_vorlo_attrs *a = &x->request.attrs;
+    a->debug = x->debug;
+    a->resample = x->resample;
+    a->stream_nb = x->stream_nb;
+    a->metadatadict = atom_getsym(&x->metadatadict);
+    a->import_mix = x->import_mix;
+    a->import_gain = x->import_gain;
+    a->fadein = x->fadein;
+    a->fadeout = x->fadeout;
+    a->fadein_exp = x->fadein_exp;
+    a->fadeout_exp = x->fadeout_exp;
+}
+
+// The dictionary is retained here, on the main thread, for the load to fill; the instance
+// releases it when the load is let go.
+static void vorlo_takeMetadataDict(t_vorlo *x)
+{
+    t_symbol *name = x->request.attrs.metadatadict;
+    x->metadata = name != _sym_nothing ? dictobj_findregistered_retain(name) : nullptr;
 }
 
 static void vorlo_startLoader(t_vorlo *x)
 {
-    x->abort_request = 0;
     vorlo_takeAttributes(x);
+    vorlo_takeMetadataDict(x);
     if (x->debug)
         object_post(&x->ob, "----- start decoding %s",
-                    x->sourcePath ? string_getptr(x->sourcePath) : x->sourceSym->s_name);
-    if (systhread_create((method)vorlo_threadproc_load, x, 0, 0, 0, &x->loader_thread) == 0)
-        return;
-    x->loader_thread = nullptr;
-    vorlo_releaseSourcePath(x);
-    vorlo_releaseTarget(x);
-    object_error(&x->ob, "could not start a thread for the load");
-    outlet_bang(x->out_error);
+                    x->request.sourcePath ? x->request.sourcePath : x->request.sourceSym->s_name);
+    if (!vorlo_startLoad(x))
+        outlet_bang(x->out_error);
 }
 
 // Everything after the source, and the target: an info request needs neither.
@@ -362,15 +387,10 @@ void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
     }
     if (!vorlo_stopForRequest(x))
         return;
-    if (!x->frame || !x->resampledFrame || !x->resizeWakeup) {
-        object_error(&x->ob, "Could not allocate memory for frame.");
-        outlet_bang(x->out_error);
-        return;
-    }
     if (vorlo_parseSource(x, s, argv) != 0)
         return;
     // An info request writes into no buffer~: it holds none that could go away under it.
-    if (x->isInfo)
+    if (x->request.isInfo)
         vorlo_releaseTarget(x);
     else if (vorlo_parseTargetRequest(x, argc, argv) != 0)
         return;

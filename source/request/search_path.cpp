@@ -22,7 +22,7 @@ static bool vorlo_isAbsolutePath(const char *path)
 
 void vorlo_searchSource(t_vorlo *x)
 {
-    const char *source = x->sourcePath ? string_getptr(x->sourcePath) : x->sourceSym->s_name;
+    const char *source = x->request.sourcePath ? x->request.sourcePath : x->request.sourceSym->s_name;
     size_t length = strlen(source);
     // A path too long for the host's buffers is refused when it is conformed.
     if (length == 0 || length >= MAX_PATH_CHARS || vorlo_isAbsolutePath(source))
@@ -35,13 +35,15 @@ void vorlo_searchSource(t_vorlo *x)
     char found[MAX_PATH_CHARS];
     if (locatefile_extended(name, &folder, &type, nullptr, 0) != 0 ||
         path_toabsolutesystempath(folder, name, found) != MAX_ERR_NONE) {
-        x->notInSearchPath = 1;
+        x->request.notInSearchPath = 1;
         if (x->debug)
             object_post(&x->ob, "not in the search path: %s", source);
         return;
     }
-    vorlo_releaseSourcePath(x);
-    x->sourcePath = string_new(found);
+    if (!vorlo_setSourcePath(&x->request, "", found)) {
+        object_error(&x->ob, "out of memory for the path found in the search path");
+        return;
+    }
     if (x->debug)
         object_post(&x->ob, "found in the search path: %s", found);
 }

@@ -72,6 +72,6 @@ static void vorlo_storeAttr(t_vorlo *x, t_symbol *name, short argc, t_atom *argv
 t_max_err vorlo_setattr(t_vorlo *x, void *attr, long argc, t_atom *argv)
 {
     t_symbol *name = (t_symbol *)object_method(attr, gensym("getname"));
-    defer(x, (method)vorlo_storeAttr, name, vorlo_shortCount(argc), argv);
+    vorlo_onMainThread(x, (method)vorlo_storeAttr, name, argc, argv);
     return MAX_ERR_NONE;
 }

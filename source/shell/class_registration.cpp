@@ -17,10 +17,10 @@ int32_t vorlo_samplerates[VORLO_SAMPLERATES] = {
     0, 8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000, 176400, 192000, 352800, 384000,
 };
 
-int32_t vorlo_resultRateIndex(const t_vorlo *x)
+int32_t vorlo_resultRateIndex(const t_vorlo_attrs *attrs)
 {
     // A message may store any 8-bit value; only 1 to 13 name a rate of the table.
-    return x->attrs.resample >= 1 && x->attrs.resample < VORLO_SAMPLERATES ? x->attrs.resample : 0;
+    return attrs->resample >= 1 && attrs->resample < VORLO_SAMPLERATES ? attrs->resample : 0;
 }
 
 // The import attributes after the first share their inspector metadata but for the label

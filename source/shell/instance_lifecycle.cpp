@@ -1,6 +1,6 @@
 // Making and freeing an instance. What vorlo_new makes, vorlo_free releases, after it has
 // stopped the loader that might still use it.
-#include "object_record.h"
+#include "loader.h"
 
 static void vorlo_makeQueue(t_vorlo *x)
 {
@@ -17,21 +17,6 @@ static void vorlo_makeOutlets(t_vorlo *x)
     x->out_error = bangout(x);
     x->out_done = bangout(x);
     x->out_props = listout(x);
-}
-
-// A load refuses to start without its frames and its wake-up (see vorlo_doReplace), so a
-// failure here is reported and the instance lives on.
-static void vorlo_makeFrames(t_vorlo *x)
-{
-    vorlo_ff_init_packet(&x->packet);
-    x->frame = av_frame_alloc();
-    if (!x->frame)
-        object_error(&x->ob, "Could not allocate memory for frame.\n");
-    x->resampledFrame = av_frame_alloc();
-    if (!x->resampledFrame)
-        object_error(&x->ob, "Could not allocate memory for resampledFrame.\n");
-    if (!vorlo_makeResizeWakeup(x))
-        object_error(&x->ob, "Could not allocate memory for the resize wake-up.\n");
 }
 
 static void vorlo_setAttrDefaults(t_vorlo *x)
@@ -67,26 +52,14 @@ void *vorlo_new(t_symbol *s, long argc, t_atom *argv)
     short count = vorlo_shortCount(argc);
     x->buffer_name = vorlo_boxBufferName(count, argv);
     x->buffer_ref = nullptr;
-    x->loader_thread = nullptr;
-    x->prefault = nullptr;
-    x->abort_request = 0;
     x->source_buffer_ref = nullptr;
-    x->source_buffer_obj = nullptr;
+    x->metadata = nullptr;
+    x->load = nullptr;
+    x->loader_thread = nullptr;
     systhread_mutex_new(&x->mutex, SYSTHREAD_MUTEX_NORMAL);
     vorlo_makeQueue(x);
     vorlo_makeOutlets(x);
-    x->index = 0;
-    x->indexLimit = 0;
-    x->formatCtx = nullptr;
-    x->codecCtx = nullptr;
-    x->streamIndex = -1;
-    vorlo_makeFrames(x);
-    x->swrCtx = nullptr;
-    x->isInfo = 0;
-    x->sourcePath = nullptr;
-    x->sourceIsDict = 0;
-    x->notInSearchPath = 0;
-    x->requestedChannels = 0;
+    x->request.sourcePath = nullptr;
     vorlo_setAttrDefaults(x);
     attr_args_process(x, count, argv);
     return x;
@@ -94,16 +67,12 @@ void *vorlo_new(t_symbol *s, long argc, t_atom *argv)
 
 void vorlo_free(t_vorlo *x)
 {
-    // The box is going away: what a stopped load still raised is dropped with it.
-    vorlo_joinLoader(x);
-    av_frame_free(&x->frame);
-    av_frame_free(&x->resampledFrame);
-    vorlo_freeResizeWakeup(x);
-    av_packet_unref(&x->packet);
-    swr_free(&x->swrCtx);
+    // The box is going away: nothing of a stopped load is told, and its thread ends by
+    // itself, whatever it is waiting for.
+    vorlo_stopAndForget(x);
     vorlo_releaseTarget(x);
     // A request that failed after reading a dictionary leaves its path for the next one.
-    vorlo_releaseSourcePath(x);
+    vorlo_releaseSourcePath(&x->request);
     systhread_mutex_free(x->mutex);
     qelem_free(x->qelem_loadexit);
     qelem_free(x->qelem_startread);

@@ -1,10 +1,21 @@
-// The main thread's hold on a load: the target name, stopping the loader, the buffer~s that
-// go away under it, help texts and the buffer view.
-#include "object_record.h"
+// The main thread's hold on a load: the target name, the order of messages from other
+// threads, stopping the loader without waiting for it, the buffer~s that go away under it,
+// help texts and the buffer view.
+#include "loader.h"
+
+// The SDK's defer runs a call from the scheduler thread before everything queued, so that
+// two messages of one scheduler event would run reversed; defer_low keeps their order.
+void vorlo_onMainThread(t_vorlo *x, method fn, t_symbol *s, long argc, t_atom *argv)
+{
+    if (systhread_ismainthread())
+        ((void (*)(t_vorlo *, t_symbol *, short, t_atom *))fn)(x, s, vorlo_shortCount(argc), argv);
+    else
+        defer_low(x, fn, s, vorlo_shortCount(argc), argv);
+}
 
 void vorlo_set(t_vorlo *x, t_symbol *s, long argc, t_atom *argv)
 {
-    defer(x, (method)vorlo_doset, s, vorlo_shortCount(argc), argv);
+    vorlo_onMainThread(x, (method)vorlo_doset, s, argc, argv);
 }
 
 void vorlo_doset(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
@@ -19,18 +30,18 @@ void vorlo_doset(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
     x->buffer_name = atom_getsym(argv);
 }
 
-// The mutex orders this with the notifications that compare their sender with the load's
-// buffer~s.
+// The mutex orders this with the notifications that pass through the references.
 void vorlo_releaseTarget(t_vorlo *x)
 {
     systhread_mutex_lock(x->mutex);
     object_free(x->buffer_ref);
     x->buffer_ref = nullptr;
-    x->buffer_obj = nullptr;
     object_free(x->source_buffer_ref);
     x->source_buffer_ref = nullptr;
-    x->source_buffer_obj = nullptr;
     systhread_mutex_unlock(x->mutex);
+    if (x->metadata)
+        dictobj_release(x->metadata);
+    x->metadata = nullptr;
 }
 
 static void vorlo_withdrawNotes(t_vorlo *x)
@@ -41,26 +52,128 @@ static void vorlo_withdrawNotes(t_vorlo *x)
     qelem_unset(x->qelem_done);
 }
 
-int32_t vorlo_joinLoader(t_vorlo *x)
+static void vorlo_retireLoad(t_vorlo *x);
+
+// The load takes the request and the instance's references; its thread takes a share of
+// it. A load that cannot start says so, and the error bang follows.
+bool vorlo_startLoad(t_vorlo *x)
 {
-    vorlo_withdrawNotes(x);
-    x->raised = 0;
-    x->abort_request = 1;
-    vorlo_wakeResizeWait(x);
-    systhread_join(x->loader_thread, nullptr);
+    t_vorlo_load *load = vorlo_newLoad(x);
+    if (!load) {
+        vorlo_releaseTarget(x);
+        object_error(&x->ob, "Could not allocate memory for frame.");
+        return false;
+    }
+    x->load = load;
+    load->holders++;
+    if (systhread_create((method)vorlo_threadproc_load, load, 0, 0, 0, &x->loader_thread) == 0)
+        return true;
+    load->holders--;
     x->loader_thread = nullptr;
-    // What the ending loader raised during the join must not run once a next load has
-    // started: its queue elements go, and the caller decides what to deliver.
+    vorlo_retireLoad(x);
+    object_error(&x->ob, "could not start a thread for the load");
+    return false;
+}
+
+// The current load is no longer the instance's: its host objects go, and its thread ends
+// by itself, freeing what it owns.
+static void vorlo_retireLoad(t_vorlo *x)
+{
+    t_vorlo_load *load = x->load;
+    if (!load)
+        return;
+    if (load->wrote && x->buffer_ref && buffer_ref_exists(x->buffer_ref))
+        buffer_setdirty(buffer_ref_getobject(x->buffer_ref));
+    vorlo_releaseTarget(x);
+    if (x->loader_thread)
+        systhread_detach(x->loader_thread);
+    x->loader_thread = nullptr;
+    x->load = nullptr;
+    vorlo_dropLoad(load);
+}
+
+// An import shortens a fade longer than itself in the attribute too, unless the patch has
+// set the attribute since the load took it. Before the bang, so that the patch finds it there.
+static void vorlo_returnShortenedFades(t_vorlo *x, const t_vorlo_load *load)
+{
+    if (load->shortenedFadein >= 0.0f && x->fadein == load->request.attrs.fadein)
+        x->fadein = load->shortenedFadein;
+    if (load->shortenedFadeout >= 0.0f && x->fadeout == load->request.attrs.fadeout)
+        x->fadeout = load->shortenedFadeout;
+}
+
+// Main thread. The file-properties list; true when the patch's answer to it (a cord) has
+// sent a request or break of its own, which has taken the load's place.
+bool vorlo_tellList(t_vorlo *x)
+{
+    t_vorlo_load *load = x->load;
+    uint32_t serial = x->request_serial;
+    t_atom props[VORLO_PROPS];
+    memcpy(props, load->file_props, sizeof props);
+    load->raised &= ~VORLO_NOTE_STARTREAD;
+    load->listTold = 1;
+    bool ended = load->request.isInfo;
+    if (ended)
+        vorlo_retireLoad(x);
+    outlet_list(x->out_props, nullptr, VORLO_PROPS, props);
+    if (x->request_serial != serial)
+        return true;
+    // Writing has begun: the rest of the load may yield to the host's own work.
+    if (!ended)
+        systhread_setpriority(x->loader_thread, -1);
+    return false;
+}
+
+// Main thread. The end of the current load as the patch learns it, once the loader can no
+// longer change it (it has ended, or its gate is closed): a load that wrote, or an info
+// load that finished, sends its list if it has not yet; then the load's one bang: the error
+// or done bang it raised, or, stopped while writing, the done bang. A load stopped before it
+// wrote sends nothing.
+void vorlo_tellEnd(t_vorlo *x)
+{
+    t_vorlo_load *load = x->load;
+    int32_t notes = load->raised.exchange(0);
+    bool wrote = load->wrote != 0;
+    if (!load->listTold && (wrote || (notes & VORLO_NOTE_STARTREAD))) {
+        load->raised = notes & ~VORLO_NOTE_STARTREAD;
+        if (vorlo_tellList(x))
+            return;  // the request that the list set off has told this load's end
+        notes = load->raised.exchange(0);
+    }
+    if (x->load != load)
+        return;  // an info load, retired with its list
+    void *bang = notes & VORLO_NOTE_ERR ? x->out_error : (notes & VORLO_NOTE_DONE) || wrote ? x->out_done : nullptr;
+    vorlo_returnShortenedFades(x, load);
+    vorlo_retireLoad(x);
+    if (bang)
+        outlet_bang(bang);
+}
+
+// Main thread. Stops the current load without waiting for its thread: once the gate is
+// closed (a packet's writing at most), the loader touches nothing of the instance.
+static void vorlo_stopLoad(t_vorlo *x, bool tell)
+{
+    if (!x->load)
+        return;
+    vorlo_closeGate(x->load);
     vorlo_withdrawNotes(x);
-    return x->raised.exchange(0);
+    if (tell)
+        vorlo_tellEnd(x);
+    else
+        vorlo_retireLoad(x);
 }
 
 void vorlo_stopAll(t_vorlo *x)
 {
-    vorlo_deliverNotes(x, vorlo_joinLoader(x));
+    vorlo_stopLoad(x, true);
 }
 
-// The stopped load's notifications run the patch, which may answer them with a request of
+void vorlo_stopAndForget(t_vorlo *x)
+{
+    vorlo_stopLoad(x, false);
+}
+
+// The stopped load's list and bang run the patch, which may answer them with a request of
 // its own: that one was sent last and wins, and it may already have a loader running.
 bool vorlo_stopForRequest(t_vorlo *x)
 {
@@ -69,10 +182,9 @@ bool vorlo_stopForRequest(t_vorlo *x)
     return x->request_serial == serial;
 }
 
-// A break may come on the scheduler thread (a metro): the join waits on the main thread.
 void vorlo_break(t_vorlo *x)
 {
-    defer(x, (method)vorlo_doBreak, nullptr, 0, nullptr);
+    vorlo_onMainThread(x, (method)vorlo_doBreak, nullptr, 0, nullptr);
 }
 
 void vorlo_doBreak(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
@@ -83,40 +195,51 @@ void vorlo_doBreak(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
     vorlo_stopForRequest(x);
 }
 
-// The name of the running load's buffer~ that `sender` is, or null; a load that has ended
-// has let go of both (vorlo_releaseTarget). Called with the mutex held.
+// The name of the running load's buffer~ that `sender` is, or null. A load that has ended
+// holds nothing that the free could take from it. Called with the mutex held.
 static t_symbol *vorlo_heldBufferName(const t_vorlo *x, const void *sender)
 {
-    if (!sender || !x->loader_thread)
+    const t_vorlo_load *load = x->load;
+    if (!sender || !load || (load->raised & (VORLO_NOTE_DONE | VORLO_NOTE_ERR)) || load->abort_request)
         return nullptr;
-    if (sender == x->buffer_obj)
-        return x->viewName;
-    return sender == x->source_buffer_obj ? x->sourceSym : nullptr;
+    if (x->buffer_ref && sender == buffer_ref_getobject(x->buffer_ref))
+        return load->request.targetName;
+    if (x->source_buffer_ref && sender == buffer_ref_getobject(x->source_buffer_ref))
+        return load->request.sourceBuffer;
+    return nullptr;
 }
 
-// The load lets go of the buffer~ before the host frees it: it is stopped and joined here,
-// and its end is told as an error on the next turn, never inside the free.
+// The load lets go of the buffer~ before the host frees it: its gate is closed here, and
+// its end is told as an error on the next turn, never inside the free. A load that ended
+// meanwhile keeps its own end.
 static void vorlo_stopForLostBuffer(t_vorlo *x, t_symbol *name)
 {
-    int32_t notes = vorlo_joinLoader(x);
+    t_vorlo_load *load = x->load;
+    vorlo_closeGate(load);
+    if (load->raised & (VORLO_NOTE_DONE | VORLO_NOTE_ERR))
+        return;
+    qelem_unset(x->qelem_loadexit);
     object_error(&x->ob, "the buffer~ %s went away during the load: the load stopped", name->s_name);
-    notes = (notes & VORLO_NOTE_STARTREAD) | VORLO_NOTE_ERR;
-    for (int32_t note = VORLO_NOTE_STARTREAD; note <= VORLO_NOTE_ERR; note <<= 1)
-        if (notes & note)
-            vorlo_raise(x, note);
+    load->raised = (load->raised & VORLO_NOTE_STARTREAD) | VORLO_NOTE_ERR;
+    qelem_unset(x->qelem_startread);
+    qelem_set(x->qelem_err);
 }
 
 t_max_err vorlo_notify(t_vorlo *x, t_symbol *s, t_symbol *msg, void *sender, void *data)
 {
     systhread_mutex_lock(x->mutex);
     t_symbol *lost = msg == symfree || msg == symunbinding ? vorlo_heldBufferName(x, sender) : nullptr;
+    systhread_mutex_unlock(x->mutex);
+    // The gate is closed before the references hear of the free: the loader reaches the
+    // buffer~ only through them.
+    if (lost)
+        vorlo_stopForLostBuffer(x, lost);
+    systhread_mutex_lock(x->mutex);
     if (x->buffer_ref)
         buffer_ref_notify(x->buffer_ref, s, msg, sender, data);
     if (x->source_buffer_ref)
         buffer_ref_notify(x->source_buffer_ref, s, msg, sender, data);
     systhread_mutex_unlock(x->mutex);
-    if (lost)
-        vorlo_stopForLostBuffer(x, lost);
     return MAX_ERR_NONE;
 }
 
@@ -140,7 +263,7 @@ void vorlo_assist(t_vorlo *x, void *b, long m, long a, char *s)
 
 void vorlo_dblclick(t_vorlo *x)
 {
-    // buffer_obj may name a buffer~ that has gone since; look the last target up by name.
+    // The last target may have gone since: it is looked up by name.
     if (!x->viewName)
         return;
     t_buffer_ref *ref = buffer_ref_new(&x->ob, x->viewName);

@@ -1,16 +1,16 @@
 // The resampler's channel modes and the mixing matrices they set.
 #include "writer.h"
 
-int vorlo_writerChannels(const t_vorlo *x)
+int vorlo_writerChannels(const t_vorlo_load *x)
 {
-    if (x->isImport && !x->routeIsUsed && (x->requestedChannels == 1 || x->requestedChannels == 2))
+    if (x->request.isImport && !x->request.routeIsUsed && (x->requestedChannels == 1 || x->requestedChannels == 2))
         return x->requestedChannels;
     return x->resultChannels;
 }
 
-vorlo_swrMode vorlo_swrModeOf(const t_vorlo *x, int inChannels)
+vorlo_swrMode vorlo_swrModeOf(const t_vorlo_load *x, int inChannels)
 {
-    if (x->routeIsUsed)
+    if (x->request.routeIsUsed)
         return VORLO_SWR_ROUTE;
     if (vorlo_writerChannels(x) == inChannels)
         return VORLO_SWR_EQUAL;
@@ -21,7 +21,7 @@ vorlo_swrMode vorlo_swrModeOf(const t_vorlo *x, int inChannels)
     return VORLO_SWR_OTHER;
 }
 
-int vorlo_swrOutChannels(const t_vorlo *x, vorlo_swrMode mode, int inChannels)
+int vorlo_swrOutChannels(const t_vorlo_load *x, vorlo_swrMode mode, int inChannels)
 {
     switch (mode) {
     case VORLO_SWR_EQUAL:
@@ -36,7 +36,7 @@ int vorlo_swrOutChannels(const t_vorlo *x, vorlo_swrMode mode, int inChannels)
 }
 
 // Pair k feeds output o from a real input channel (not an empty pair, not a silent one).
-static int vorlo_routeFeeds(const t_vorlo *x, int k, int o, int inChannels)
+static int vorlo_routeFeeds(const t_vorlo_load *x, int k, int o, int inChannels)
 {
     int in = vorlo_routeIn(x, k);
     return in >= 0 && in < inChannels && vorlo_routeOut(x, k) == o;
@@ -44,7 +44,7 @@ static int vorlo_routeFeeds(const t_vorlo *x, int k, int o, int inChannels)
 
 // Each output is the plain average of the inputs routed to it; a pair given twice counts
 // twice in the average but fills one cell.
-static void vorlo_fillRouteMatrix(const t_vorlo *x, double *matrix, int inChannels, int outChannels)
+static void vorlo_fillRouteMatrix(const t_vorlo_load *x, double *matrix, int inChannels, int outChannels)
 {
     for (int o = 0; o < outChannels; o++) {
         int count = 0;
@@ -84,7 +84,7 @@ static int vorlo_sumNeedsMatrix(int inChannels)
     return inChannels >= 9 && inChannels != 16 && inChannels != 24;
 }
 
-int vorlo_mixMatrix(const t_vorlo *x, vorlo_swrMode mode, int inChannels, int outChannels, double **matrix)
+int vorlo_mixMatrix(const t_vorlo_load *x, vorlo_swrMode mode, int inChannels, int outChannels, double **matrix)
 {
     *matrix = nullptr;
     int summed = mode == VORLO_SWR_MONO || mode == VORLO_SWR_STEREO;
@@ -106,9 +106,9 @@ int vorlo_mixMatrix(const t_vorlo *x, vorlo_swrMode mode, int inChannels, int ou
 
 // The resampler copies a channel whose matrix row holds a single 1 and changes nothing else
 // at an unchanged rate and format, so such a route may leave the resampler out.
-bool vorlo_routeIsIdentity(const t_vorlo *x, int inChannels)
+bool vorlo_routeIsIdentity(const t_vorlo_load *x, int inChannels)
 {
-    if (!x->routeIsUsed || x->resultChannels != inChannels)
+    if (!x->request.routeIsUsed || x->resultChannels != inChannels)
         return false;
     double *matrix = nullptr;
     if (vorlo_mixMatrix(x, VORLO_SWR_ROUTE, inChannels, inChannels, &matrix) != 1)

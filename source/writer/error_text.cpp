@@ -1,5 +1,5 @@
 // FFmpeg error codes turned into text for the loader's messages.
-#include "object_record.h"
+#include "writer.h"
 
 // Each loader thread has its own buffer, so two instances that fail at the same moment
 // never overwrite each other's text before it has been posted.

@@ -6,7 +6,7 @@
 // rows that lie wholly inside the target and need nothing but conversion (and for an
 // import a gain and the mix) go through plain loops that the compiler vectorises; the few
 // rows at the edges, at a seam, in a fade or under a route go sample by sample.
-#include "object_record.h"
+#include "writer.h"
 
 #include <math.h>
 #include <string.h>
@@ -124,7 +124,7 @@ static void vorlo_plainRows(vorlo_count index, vorlo_count stride, int rows, vor
 // outside the target's range are skipped but still counted. Past the start of a seam the
 // writer also notes where the samples it writes began to agree with the ones they overwrite.
 template <typename T, bool Seam>
-static void vorlo_replaceRows(t_vorlo *x, const vorlo_frameView *v, int first, int end)
+static void vorlo_replaceRows(t_vorlo_load *x, const vorlo_frameView *v, int first, int end)
 {
     float *target = x->targetSamples;
     vorlo_count index = x->index;
@@ -148,7 +148,7 @@ static void vorlo_replaceRows(t_vorlo *x, const vorlo_frameView *v, int first, i
 // A frame that reaches a seam goes sample by sample; any other has its rows inside the
 // target converted in one go.
 template <typename T>
-static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
+static void vorlo_replaceFrame(t_vorlo_load *x, const vorlo_frameView *v)
 {
     vorlo_count channels = v->channels;
     if (x->index + v->nbSamples * channels > x->seamStart) {
@@ -165,7 +165,7 @@ static void vorlo_replaceFrame(t_vorlo *x, const vorlo_frameView *v)
     vorlo_replaceRows<T, false>(x, v, end, v->nbSamples);
 }
 
-void vorlo_watchSeam(t_vorlo *x, vorlo_count from, float tolerance)
+void vorlo_watchSeam(t_vorlo_load *x, vorlo_count from, float tolerance)
 {
     x->seamStart = from;
     x->seamAgreedFrom = from;
@@ -180,7 +180,7 @@ static inline int vorlo_channelWritten(const vorlo_shaping *sh, int c)
 }
 
 // The fade-out follows the row's start, so all channels of a row share one factor.
-static inline float vorlo_rowFadeout(t_vorlo *x, const vorlo_shaping *sh, vorlo_count rowStart)
+static inline float vorlo_rowFadeout(t_vorlo_load *x, const vorlo_shaping *sh, vorlo_count rowStart)
 {
     if (!sh->fadeout)
         return 1.0f;
@@ -195,7 +195,7 @@ static inline float vorlo_rowFadeout(t_vorlo *x, const vorlo_shaping *sh, vorlo_
 // Gain, fade-out and fade-in apply in that order, and the result overwrites or is added to
 // the target.
 template <typename T>
-static void vorlo_importRows(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh, int first, int end)
+static void vorlo_importRows(t_vorlo_load *x, const vorlo_frameView *v, const vorlo_shaping *sh, int first, int end)
 {
     float *target = x->targetSamples + x->writeOffset;
     vorlo_count index = x->index;
@@ -237,7 +237,7 @@ void vorlo_touchForWriting(float *, int) {}
 // Import mode, whole rows outside both fades: a fade factor of 1 leaves the product as it
 // is, so the gain alone shapes these samples.
 template <typename T>
-static void vorlo_importPlainRows(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh, int first, int end)
+static void vorlo_importPlainRows(t_vorlo_load *x, const vorlo_frameView *v, const vorlo_shaping *sh, int first, int end)
 {
     float converted[VORLO_SCRATCH_SAMPLES];
     int channels = v->channels;
@@ -279,7 +279,7 @@ static bool vorlo_importIsPlain(const vorlo_shaping *sh, int channels)
 }
 
 template <typename T>
-static void vorlo_importFrame(t_vorlo *x, const vorlo_frameView *v, const vorlo_shaping *sh)
+static void vorlo_importFrame(t_vorlo_load *x, const vorlo_frameView *v, const vorlo_shaping *sh)
 {
     vorlo_count channels = v->channels;
     int first = 0, end = 0;
@@ -297,11 +297,11 @@ static void vorlo_importFrame(t_vorlo *x, const vorlo_frameView *v, const vorlo_
 
 // With a route, only the frame channels in the import's list are written; a list without
 // an end (all 256 slots used) lets every channel through.
-static void vorlo_shapeRoute(const t_vorlo *x, vorlo_shaping *sh)
+static void vorlo_shapeRoute(const t_vorlo_load *x, vorlo_shaping *sh)
 {
     memset(sh->listed, 1, sizeof sh->listed);
     sh->listedBeyond = 1;
-    if (!x->routeIsUsed)
+    if (!x->request.routeIsUsed)
         return;
     for (int k = 0; k < VORLO_ROUTE_PAIRS; k++)
         if (x->import_output_channel_list[k] == VORLO_ROUTE_EMPTY) {
@@ -319,7 +319,7 @@ static void vorlo_shapeRoute(const t_vorlo *x, vorlo_shaping *sh)
 // A frame narrower (or wider) than the target's rows is placed from startTrack on; its
 // channels that would fall outside the row are dropped rather than spill into the
 // neighbouring row.
-static void vorlo_shapeRows(const t_vorlo *x, int channels, vorlo_shaping *sh)
+static void vorlo_shapeRows(const t_vorlo_load *x, int channels, vorlo_shaping *sh)
 {
     vorlo_count rowChannels = x->resultChannels;
     sh->rowLead = 0;
@@ -328,7 +328,7 @@ static void vorlo_shapeRows(const t_vorlo *x, int channels, vorlo_shaping *sh)
     sh->endChannel = channels;
     if (rowChannels == channels)
         return;
-    vorlo_count startTrack = x->startTrack;
+    vorlo_count startTrack = x->request.startTrack;
     sh->rowLead = startTrack;
     sh->rowTrail = rowChannels - channels - startTrack;
     if (startTrack < 0)
@@ -337,7 +337,7 @@ static void vorlo_shapeRows(const t_vorlo *x, int channels, vorlo_shaping *sh)
         sh->endChannel = (int)(rowChannels - startTrack > 0 ? rowChannels - startTrack : 0);
 }
 
-static void vorlo_shapeFrame(t_vorlo *x, int channels, vorlo_shaping *sh)
+static void vorlo_shapeFrame(t_vorlo_load *x, int channels, vorlo_shaping *sh)
 {
     sh->limit = x->indexLimit;
     sh->gain = x->shapeGain;
@@ -354,9 +354,9 @@ static void vorlo_shapeFrame(t_vorlo *x, int channels, vorlo_shaping *sh)
 }
 
 template <typename T>
-static void vorlo_writeFrame(t_vorlo *x, const vorlo_frameView *v)
+static void vorlo_writeFrame(t_vorlo_load *x, const vorlo_frameView *v)
 {
-    if (!x->isImport) {
+    if (!x->request.isImport) {
         vorlo_replaceFrame<T>(x, v);
         return;
     }
@@ -368,7 +368,7 @@ static void vorlo_writeFrame(t_vorlo *x, const vorlo_frameView *v)
 // Samples of a format the writer cannot read go sample by sample as silence. One line
 // tells, once a load: posted from the loader thread for every frame, it would flood the
 // console and stall the host's interface.
-static void vorlo_writeUnreadable(t_vorlo *x, const vorlo_frameView *v)
+static void vorlo_writeUnreadable(t_vorlo_load *x, const vorlo_frameView *v)
 {
     if (!x->unreadableTold) {
         const char *name = av_get_sample_fmt_name(v->format);
@@ -378,7 +378,7 @@ static void vorlo_writeUnreadable(t_vorlo *x, const vorlo_frameView *v)
             object_error(nullptr, "vorlo~ Invalid sample format %s.\n", name ? name : "?");
         x->unreadableTold = 1;
     }
-    if (!x->isImport) {
+    if (!x->request.isImport) {
         vorlo_replaceRows<vorlo_unreadable, true>(x, v, 0, v->nbSamples);
         return;
     }
@@ -387,7 +387,7 @@ static void vorlo_writeUnreadable(t_vorlo *x, const vorlo_frameView *v)
     vorlo_importRows<vorlo_unreadable>(x, v, &sh, 0, v->nbSamples);
 }
 
-void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame *frame)
+void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *frame)
 {
     vorlo_frameView v;
     v.format = codecCtx->sample_fmt;
@@ -399,7 +399,7 @@ void vorlo_handleFrame(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame
     if (v.nbSamples <= 0 || !x->targetSamples)
         return;
     if (v.channels <= 0 || !v.planes) {
-        if (x->isImport && x->shapeFadeout)
+        if (x->request.isImport && x->shapeFadeout)
             x->fadeoutPos = x->index - x->fadeoutStart;
         return;
     }

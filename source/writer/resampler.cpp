@@ -2,11 +2,11 @@
 // resampler that changes the rate, routes or mixes the channels and keeps the format.
 #include "writer.h"
 
-int vorlo_needsResampler(const t_vorlo *x, const AVCodecContext *codecCtx)
+int vorlo_needsResampler(const t_vorlo_load *x, const AVCodecContext *codecCtx)
 {
-    if (x->routeIsUsed && !x->routePassesThrough)
+    if (x->request.routeIsUsed && !x->routePassesThrough)
         return 1;
-    if (!vorlo_resultRateIndex(x) && !x->requestedChannels && !x->isImport)
+    if (!vorlo_resultRateIndex(&x->request.attrs) && !x->requestedChannels && !x->request.isImport)
         return 0;
     return codecCtx->sample_rate != x->resultSampleRate ||
            vorlo_ff_channels(codecCtx) != vorlo_writerChannels(x);
@@ -29,23 +29,23 @@ static const char *const vorlo_swrModeNames[] = {
     "swr mode: codecCtx->channels != resultChannels",
 };
 
-static void vorlo_postRouteMatrix(t_vorlo *x, const double *matrix, int inChannels, int outChannels)
+static void vorlo_postRouteMatrix(t_vorlo_load *x, const double *matrix, int inChannels, int outChannels)
 {
     char piece[32];
-    object_post(&x->ob, "route matrix:");
+    vorlo_post(x, "route matrix:");
     for (int o = 0; o < outChannels; o++) {
         snprintf(piece, sizeof piece, "out %i: ", o);
-        object_poststring(&x->ob, 0, 6, piece);
+        vorlo_postPiece(x, 6, piece);
         for (int i = 0; i < inChannels; i++) {
             snprintf(piece, sizeof piece, "%.2lf", matrix[(size_t)o * inChannels + i]);
-            object_poststring(&x->ob, 0, i == inChannels - 1 ? 7 : 6, piece);
+            vorlo_postPiece(x, i == inChannels - 1 ? 7 : 6, piece);
         }
     }
 }
 
 // Only a route's matrix is essential enough to report when the library refuses it; without
 // a sum matrix the library mixes by the layouts.
-static void vorlo_setMixMatrix(t_vorlo *x, vorlo_swrMode mode, int inChannels, int outChannels)
+static void vorlo_setMixMatrix(t_vorlo_load *x, vorlo_swrMode mode, int inChannels, int outChannels)
 {
     double *matrix;
     int ret = vorlo_mixMatrix(x, mode, inChannels, outChannels, &matrix);
@@ -54,32 +54,32 @@ static void vorlo_setMixMatrix(t_vorlo *x, vorlo_swrMode mode, int inChannels, i
             post("setting mono MATRIX");
         else if (mode == VORLO_SWR_STEREO)
             post("setting stereo MATRIX");
-        else if (x->attrs.debug)
+        else if (x->request.attrs.debug)
             vorlo_postRouteMatrix(x, matrix, inChannels, outChannels);
         ret = swr_set_matrix(x->swrCtx, matrix, inChannels);
     }
     av_free(matrix);
     if (ret < 0 && mode == VORLO_SWR_ROUTE)
-        object_error(&x->ob, "Could not set matrix");
+        vorlo_error(x, "Could not set matrix");
 }
 
-static void vorlo_postResamplerResult(t_vorlo *x, const AVCodecContext *codecCtx)
+static void vorlo_postResamplerResult(t_vorlo_load *x, const AVCodecContext *codecCtx)
 {
     if (x->resultChannels != vorlo_ff_channels(codecCtx))
-        object_post(&x->ob, "swr resultChannels: %i", (int)x->resultChannels);
+        vorlo_post(x, "swr resultChannels: %i", (int)x->resultChannels);
     if (x->resultSampleRate != codecCtx->sample_rate)
-        object_post(&x->ob, "swr resultSampleRate: %i", (int)x->resultSampleRate);
+        vorlo_post(x, "swr resultSampleRate: %i", (int)x->resultSampleRate);
 }
 
 // Built from the context and the request as they stand at the first frame that needs it,
 // and kept for the rest of the load. A failure cuts the load short.
-static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
+static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
 {
-    if (x->attrs.debug)
-        object_post(&x->ob, "prepare SWR context");
+    if (x->request.attrs.debug)
+        vorlo_post(x, "prepare SWR context");
     x->swrCtx = swr_alloc();
     if (!x->swrCtx) {
-        object_error(&x->ob, "Could not allocate resampler context");
+        vorlo_error(x, "Could not allocate resampler context");
         x->writeFailed = 1;
         return AVERROR(ENOMEM);
     }
@@ -92,8 +92,8 @@ static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
     vorlo_ff_swr_set_layout(x->swrCtx, "in", inLayout, inChannels);
     av_opt_set_int(x->swrCtx, "in_sample_rate", codecCtx->sample_rate, 0);
     av_opt_set_sample_fmt(x->swrCtx, "in_sample_fmt", codecCtx->sample_fmt, 0);
-    if (x->attrs.debug)
-        object_post(&x->ob, "%s", vorlo_swrModeNames[mode]);
+    if (x->request.attrs.debug)
+        vorlo_post(x, "%s", vorlo_swrModeNames[mode]);
     vorlo_ff_swr_set_layout(x->swrCtx, "out", x->resultChannelLayout, outChannels);
     vorlo_setMixMatrix(x, mode, inChannels, outChannels);
     // The format is never changed, so the writer reads the result with the decoder's format.
@@ -102,22 +102,22 @@ static int vorlo_buildResampler(t_vorlo *x, const AVCodecContext *codecCtx)
 
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
-        object_error(&x->ob, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
+        vorlo_error(x, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
         x->writeFailed = 1;
         return ret;
     }
-    if (x->attrs.debug)
+    if (x->request.attrs.debug)
         vorlo_postResamplerResult(x, codecCtx);
     return 0;
 }
 
 // Converts `input` (null for what the resampler holds back) into resampledFrame and writes
 // it. Returns the number of sample frames written, or a negative code after its message.
-static int vorlo_convertAndWrite(t_vorlo *x, const AVCodecContext *codecCtx, const AVFrame *input)
+static int vorlo_convertAndWrite(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *input)
 {
     AVFrame *out = x->resampledFrame;
     if (!out) {
-        object_error(&x->ob, "Error converting frame: %s", vorlo_errtext(AVERROR(ENOMEM)));
+        vorlo_error(x, "Error converting frame: %s", vorlo_errtext(AVERROR(ENOMEM)));
         x->writeFailed = 1;
         return AVERROR(ENOMEM);
     }
@@ -129,7 +129,7 @@ static int vorlo_convertAndWrite(t_vorlo *x, const AVCodecContext *codecCtx, con
 
     int ret = swr_convert_frame(x->swrCtx, out, input);
     if (ret < 0) {
-        object_error(&x->ob, "Error converting frame: %s", vorlo_errtext(ret));
+        vorlo_error(x, "Error converting frame: %s", vorlo_errtext(ret));
         x->writeFailed = 1;
     } else {
         vorlo_handleFrame(x, codecCtx, out);
@@ -139,7 +139,7 @@ static int vorlo_convertAndWrite(t_vorlo *x, const AVCodecContext *codecCtx, con
     return ret;
 }
 
-void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame)
+void vorlo_handleFrame_resample(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
 {
     if (!x->swrCtx && vorlo_buildResampler(x, codecCtx) < 0)
         return;
@@ -151,7 +151,7 @@ void vorlo_handleFrame_resample(t_vorlo *x, const AVCodecContext *codecCtx, AVFr
 
 // The library holds back the last samples of its input until it is told that no more
 // comes; they are asked for until none are left.
-void vorlo_flushResampler(t_vorlo *x, const AVCodecContext *codecCtx)
+void vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
 {
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
         return;
@@ -232,33 +232,33 @@ int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate)
     return counted + (frames - stretch) / period * made;
 }
 
-bool vorlo_resamplerHolds(const t_vorlo *x)
+bool vorlo_resamplerHolds(const t_vorlo_load *x)
 {
     return x->swrCtx && swr_is_initialized(x->swrCtx) && swr_get_delay(x->swrCtx, 1000000) > 0;
 }
 
 // A run that starts over from another place must not begin with the samples that the
 // previous one left in the resampler; the configuration, matrix included, stays.
-void vorlo_resetResampler(t_vorlo *x)
+void vorlo_resetResampler(t_vorlo_load *x)
 {
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
         return;
     swr_close(x->swrCtx);
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
-        object_error(&x->ob, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
+        vorlo_error(x, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
         x->writeFailed = 1;
     }
 }
 
 // A frame whose format or channel count is not the context's would be read outside its
 // planes; once the writer has failed nothing more is written.
-void vorlo_writeDecodedFrame(t_vorlo *x, const AVCodecContext *codecCtx, AVFrame *frame)
+void vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
 {
     if (x->writeFailed)
         return;
     if (frame->format != codecCtx->sample_fmt || vorlo_ff_frame_channels(frame) != vorlo_ff_channels(codecCtx)) {
-        object_error(&x->ob, "skipped a frame whose sample format or channel count changed mid-stream");
+        vorlo_error(x, "skipped a frame whose sample format or channel count changed mid-stream");
         return;
     }
     if (vorlo_needsResampler(x, codecCtx))

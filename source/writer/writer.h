@@ -1,14 +1,39 @@
-// Declarations shared by the files of the sample writer: how route numbers become
-// channels, and how the resampler's channel mode and mixing matrix are chosen.
+// The sample writer: what the loader calls to write decoded frames into the target, and
+// the declarations shared by the writer's files (how route numbers become channels, how the
+// resampler's channel mode and mixing matrix are chosen).
 #ifndef VORLO_WRITER_H
 #define VORLO_WRITER_H
 
-#include "object_record.h"
+#include "load.h"
+
+void vorlo_validateRouting(t_vorlo_load *x);
+void vorlo_prepareImport(t_vorlo_load *x);
+void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *frame);
+void vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame); // straight or through the resampler
+void vorlo_handleFrame_resample(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame);
+void vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx); // writes what the resampler holds back
+void vorlo_resetResampler(t_vorlo_load *x);           // drops the resampler's state before a run starts elsewhere
+int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate); // what the resampler makes of a whole stream
+bool vorlo_resamplerHolds(const t_vorlo_load *x);     // input waits in the resampler for more
+int vorlo_needsResampler(const t_vorlo_load *x, const AVCodecContext *codecCtx); // 1: a frame of this context goes through the resampler
+bool vorlo_routeIsIdentity(const t_vorlo_load *x, int inChannels); // its matrix would copy every input to itself
+static const vorlo_count VORLO_NO_SEAM = INT64_MAX;
+void vorlo_watchSeam(t_vorlo_load *x, vorlo_count from, float tolerance); // compare overwritten samples from here on
+// Writes to the first sample of every page of [target, target + count) without changing it,
+// so that each page is faulted in once, for writing; does nothing where vorlo_touchWrites is false.
+void vorlo_touchForWriting(float *target, int count);
+extern const bool vorlo_touchWrites;
+const char *vorlo_errtext(int code);
+
+// The thread that faults the target's pages in ahead of the writer.
+void vorlo_startPrefault(t_vorlo_load *x, vorlo_count from); // on the locked target, from index `from` to the result's end
+void vorlo_awaitPrefault(const t_vorlo_load *x, vorlo_count end); // before the writer writes below `end`
+void vorlo_stopPrefault(t_vorlo_load *x);
 
 // Pair k of the route as channels, truncated toward zero; NaN and numbers far beyond any
 // channel give a negative channel that no test accepts.
-int vorlo_routeIn(const t_vorlo *x, int k);
-int vorlo_routeOut(const t_vorlo *x, int k);
+int vorlo_routeIn(const t_vorlo_load *x, int k);
+int vorlo_routeOut(const t_vorlo_load *x, int k);
 
 // How the resampler treats the channels, by the first mode that applies.
 typedef enum {
@@ -22,13 +47,13 @@ typedef enum {
 // The channel count of the frames that the writer is to receive: the result's, except
 // that an import summed to mono or stereo hands over one or two channels, which the writer
 // places from startTrack on.
-int vorlo_writerChannels(const t_vorlo *x);
-vorlo_swrMode vorlo_swrModeOf(const t_vorlo *x, int inChannels);
-int vorlo_swrOutChannels(const t_vorlo *x, vorlo_swrMode mode, int inChannels);
+int vorlo_writerChannels(const t_vorlo_load *x);
+vorlo_swrMode vorlo_swrModeOf(const t_vorlo_load *x, int inChannels);
+int vorlo_swrOutChannels(const t_vorlo_load *x, vorlo_swrMode mode, int inChannels);
 
 // The mode's mixing matrix as swr_set_matrix takes it (output o, input i at o × inChannels
 // + i), allocated with av_calloc into *matrix. Returns 1 with a matrix, 0 when the mode
 // leaves the mix to the library, or a negative error code.
-int vorlo_mixMatrix(const t_vorlo *x, vorlo_swrMode mode, int inChannels, int outChannels, double **matrix);
+int vorlo_mixMatrix(const t_vorlo_load *x, vorlo_swrMode mode, int inChannels, int outChannels, double **matrix);
 
 #endif

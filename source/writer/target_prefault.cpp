@@ -4,9 +4,10 @@
 // thread of the loader's own faults them in ahead of the writer, on another core: it
 // writes to each page in order without changing a sample and publishes how far it has
 // come; the writer waits, should it ever catch up, before writing past that point. Pages
-// that are there already cost it a write each. It claims the samples for each step, as the
-// writer does for each frame, and gives up once they are being edited or have moved.
-#include "object_record.h"
+// that are there already cost it a write each. It claims the samples for each step through
+// the load's gate, as the writer does for each frame, and gives up once they are being
+// edited or have moved, or the load is stopped.
+#include "writer.h"
 
 #include <atomic>
 #include <new>
@@ -22,20 +23,40 @@ struct _vorlo_prefault {
     std::atomic<vorlo_count> touched;  // every page below this index has been written to
     std::atomic<bool> stop;
     vorlo_count end;
-    t_buffer_obj *buffer;
+    t_vorlo_load *load;
     float *samples;                    // where the samples were when the thread started
     vorlo_count offset;                // of the result in them
 };
 
+// The samples of the load's target, claimed within the gate; null (the gate left again)
+// when the load is stopped or the buffer~ refuses.
+static float *vorlo_prefaultClaim(t_vorlo_load *x, t_buffer_obj **b)
+{
+    if (!vorlo_enterGate(x))
+        return nullptr;
+    *b = buffer_ref_getobject(x->targetRef);
+    float *samples = *b ? buffer_locksamples(*b) : nullptr;
+    if (!samples)
+        vorlo_leaveGate(x);
+    return samples;
+}
+
+static void vorlo_prefaultRelease(t_vorlo_load *x, t_buffer_obj *b)
+{
+    buffer_unlocksamples(b);
+    vorlo_leaveGate(x);
+}
+
 // One step under a claim; false when the samples are being edited or have moved.
 static bool vorlo_prefaultStep(_vorlo_prefault *p, vorlo_count at, vorlo_count next)
 {
-    float *samples = buffer_locksamples(p->buffer);
-    bool same = samples == p->samples;
+    t_buffer_obj *b;
+    float *samples = vorlo_prefaultClaim(p->load, &b);
+    bool same = samples && samples == p->samples;
     if (same)
         vorlo_touchForWriting(samples + p->offset + at, (int)(next - at));
     if (samples)
-        buffer_unlocksamples(p->buffer);
+        vorlo_prefaultRelease(p->load, b);
     return same;
 }
 
@@ -64,7 +85,7 @@ static bool vorlo_runPrefault(_vorlo_prefault *p)
     }
 }
 
-void vorlo_startPrefault(t_vorlo *x, vorlo_count from)
+void vorlo_startPrefault(t_vorlo_load *x, vorlo_count from)
 {
     vorlo_count end = x->indexLimit;
     if (!vorlo_touchWrites || from < 0 || end - from < VORLO_PREFAULT_MIN_SAMPLES)
@@ -75,11 +96,12 @@ void vorlo_startPrefault(t_vorlo *x, vorlo_count from)
     p->touched.store(from, std::memory_order_relaxed);
     p->stop.store(false, std::memory_order_relaxed);
     p->end = end;
-    p->buffer = x->buffer_obj;
-    p->samples = buffer_locksamples(p->buffer);
+    p->load = x;
+    t_buffer_obj *b;
+    p->samples = vorlo_prefaultClaim(x, &b);
     p->offset = x->writeOffset;
     if (p->samples)
-        buffer_unlocksamples(p->buffer);
+        vorlo_prefaultRelease(x, b);
     if (!p->samples || !vorlo_runPrefault(p)) {
         delete p;
         return;
@@ -87,7 +109,7 @@ void vorlo_startPrefault(t_vorlo *x, vorlo_count from)
     x->prefault = p;
 }
 
-void vorlo_awaitPrefault(const t_vorlo *x, vorlo_count end)
+void vorlo_awaitPrefault(const t_vorlo_load *x, vorlo_count end)
 {
     const _vorlo_prefault *p = x->prefault;
     if (!p)
@@ -97,7 +119,7 @@ void vorlo_awaitPrefault(const t_vorlo *x, vorlo_count end)
         std::this_thread::yield();
 }
 
-void vorlo_stopPrefault(t_vorlo *x)
+void vorlo_stopPrefault(t_vorlo_load *x)
 {
     _vorlo_prefault *p = x->prefault;
     if (!p)
