@@ -86,3 +86,56 @@ float worst_error(const Decoded &buffer, const Decoded &reference, Span span)
     }
     return worst;
 }
+
+std::vector<Feed> each_to_itself(int channels)
+{
+    std::vector<Feed> feeds;
+    for (int c = 0; c < channels; c++)
+        feeds.push_back({c, {c}});
+    return feeds;
+}
+
+void expect_placed(const Decoded &buffer, const Decoded &before, const Decoded &reference, const Placement &p,
+                   float tolerance)
+{
+    ASSERT_EQ(buffer.samples.size(), before.samples.size());
+    ASSERT_EQ(buffer.channels, before.channels);
+    ASSERT_GE(reference.frames(), p.from + p.frames) << "the reference is too short";
+    long ch = buffer.channels;
+    std::vector<const Feed *> feedOf(ch, nullptr);
+    for (const Feed &f : p.feeds) {
+        ASSERT_LT(f.channel, ch);
+        feedOf[f.channel] = &f;
+    }
+    std::ostringstream differences;
+    long wrong = 0;
+    for (long frame = 0; frame < buffer.frames(); frame++)
+        for (long c = 0; c < ch; c++) {
+            long at = frame * ch + c;
+            long row = frame - p.offset;
+            bool written = feedOf[c] && row >= 0 && row < p.frames;
+            float expected = before.samples[at];
+            if (written) {
+                double sum = 0;
+                for (int in : feedOf[c]->inputs)
+                    sum += reference.samples[(p.from + row) * reference.channels + in];
+                float value = feedOf[c]->inputs.empty() ? 0.0f : (float)(sum / feedOf[c]->inputs.size());
+                expected = p.mix ? expected + value : value;
+            }
+            if (std::fabs(buffer.samples[at] - expected) <= (written ? tolerance : 0.0f))
+                continue;
+            if (wrong++ < 3)
+                differences << "frame " << frame << " channel " << c << (written ? " (written)" : " (kept)")
+                            << ": got " << buffer.samples[at] << ", expected " << expected << "; ";
+        }
+    EXPECT_EQ(wrong, 0) << differences.str();
+}
+
+Decoded silence(long frames, int channels, int rate)
+{
+    Decoded d;
+    d.rate = rate;
+    d.channels = channels;
+    d.samples.assign((size_t)(frames * channels), 0.0f);
+    return d;
+}

@@ -42,6 +42,33 @@ void expect_done(const HostSession &s, const HostSession::Result &r);
 // that many frames at that rate, to a quarter of a frame.
 bool lists_length(const HostSession &s, const HostSession::Result &r, long frames, int rate);
 
+// Buffer channel `channel` gets the average of the reference's channels `inputs`; no
+// inputs: silence.
+struct Feed {
+    int channel;
+    std::vector<int> inputs;
+};
+std::vector<Feed> each_to_itself(int channels);
+
+// Where a load puts the reference: `frames` frames from reference frame `from` on into the
+// buffer from frame `offset` on, through the feeds, added to what the buffer held when `mix`.
+struct Placement {
+    long from;
+    long offset;
+    long frames;
+    std::vector<Feed> feeds;
+    bool mix = false;
+};
+
+// The buffer holds the placed reference within the tolerance, and every sample that no feed
+// names (other channels, frames outside the region) exactly as `before` held it; a failure
+// names the first places that differ.
+void expect_placed(const Decoded &buffer, const Decoded &before, const Decoded &reference, const Placement &p,
+                   float tolerance);
+
+// A buffer of silence, as the samples of a replace that the feeds do not name are.
+Decoded silence(long frames, int channels, int rate);
+
 // The largest difference between the buffer and the reference over the frames they share.
 float worst_error(const Decoded &buffer, const Decoded &reference, Span span);
 

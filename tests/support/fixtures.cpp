@@ -26,7 +26,7 @@ struct Recipe {
     int rate;
     const char *output;          // codec options of the audio output
     double seconds = 2;
-    const char *signal = "white";  // anoisesrc's colour of noise, "bursts" or "sine"
+    const char *signal = "white";  // anoisesrc's colour of noise, "bursts", "sine", "dc" or "everyN"
     double second = 0;           // seconds of a second audio stream (mono noise); 0: none
 };
 
@@ -86,6 +86,12 @@ const Recipe kRecipes[] = {
     {"ima.wav", 2, 44100, "-c:a adpcm_ima_wav", 12},
     {"msadpcm.wav", 2, 44100, "-c:a adpcm_ms", 12},
     {"s64.wav", 2, 44100, "-c:a pcm_s64le"},
+    // every value of an 8-, 16- or 24-bit sample, packed and planar; a constant per channel
+    {"every8.wav", 2, 44100, "-c:a pcm_u8", 2, "every8"},
+    {"every16.wav", 2, 44100, "-c:a pcm_s16le", 2, "every16"},
+    {"every16.wv", 3, 44100, "-c:a wavpack -sample_fmt s16p", 2, "every16"},
+    {"every24.wav", 1, 44100, "-c:a pcm_s24le", 381, "every24"},
+    {"dc.flac", 2, 44100, "-c:a flac -sample_fmt s32", 50, "dc"},
     // the links of joined files: MP2 in MPEG-TS (the second from 60 s on), Vorbis in Ogg
     {"link_a.ts", 2, 48000, "-c:a mp2 -b:a 192k", 3},
     {"link_b.ts", 2, 48000, "-c:a mp2 -b:a 192k", 10, "pink"},
@@ -202,7 +208,10 @@ std::string fixture_dir()
 }
 
 // A filter graph of `channels` sources merged into the output `label`: noise of the
-// signal's colour, or for "sine" a sine of its own frequency per channel.
+// signal's colour, or for "sine" a sine of its own frequency per channel; "dc" holds 0.5 in
+// channel 0, -0.25 in channel 1 and so on, halved and negated from channel to channel;
+// "everyN" runs through every value of an N-bit sample, from the lowest on, each channel
+// 1009 values ahead of the one before it.
 std::string signal_graph(const std::string &signal, double seconds, int channels, int rate, int seed,
                          const std::string &label)
 {
@@ -210,7 +219,13 @@ std::string signal_graph(const std::string &signal, double seconds, int channels
     for (int c = 0; c < channels; c++) {
         if (signal == "sine")
             g << "sine=d=" << seconds << ":r=" << rate << ":f=" << 300 + 170 * c;
-        else if (signal == "gap")
+        else if (signal == "dc")
+            g << "aevalsrc=exprs=" << (c % 2 ? -0.5 : 0.5) / (1 << c) << ":s=" << rate << ":d=" << seconds;
+        else if (signal.compare(0, 5, "every") == 0) {
+            long half = 1L << (atoi(signal.c_str() + 5) - 1);
+            g << "aevalsrc=exprs=(mod(n+" << 1009 * c << "\\," << 2 * half << ")-" << half << ")/" << half
+              << ":s=" << rate << ":d=" << seconds;
+        } else if (signal == "gap")
             g << "anoisesrc=d=" << seconds << ":r=" << rate << ":a=0.5:seed=" << seed + c
               << ",aeval=val(0)*not(between(t\\," << seconds / 3 << "\\," << 2 * seconds / 3 << "))";
         else if (signal == "bursts")
