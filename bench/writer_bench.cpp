@@ -2,7 +2,7 @@
 // one-minute buffer, per sample format and layout, in replace mode and in import mode with
 // gain, both fades and mixing (each fade a tenth of the buffer). Google Benchmark's own
 // options apply (--benchmark_min_time=0.2 for a quick run).
-#include "object_record.h"
+#include "writer.h"
 #include "headless_host.h"
 
 #include <benchmark/benchmark.h>
@@ -39,10 +39,10 @@ AVFrame *make_frame(AVSampleFormat format)
     return frame;
 }
 
-// The record as vorlo_prepareImport leaves it for an import of the whole buffer.
-void setup_import(t_vorlo *x)
+// The load as vorlo_prepareImport leaves it for an import of the whole buffer.
+void setup_import(t_vorlo_load *x)
 {
-    x->isImport = 1;
+    x->request.isImport = 1;
     x->shapeGain = 0.5f;
     x->shapeMix = 1;
     x->shapeFadein = 1;
@@ -58,7 +58,7 @@ void setup_import(t_vorlo *x)
 void write_frames(benchmark::State &state, AVSampleFormat format, bool import)
 {
     host_init();
-    t_vorlo *x = (t_vorlo *)calloc(1, sizeof(t_vorlo));
+    t_vorlo_load *x = new t_vorlo_load();
     std::vector<float> target((size_t)kTargetSamples);
     x->targetSamples = target.data();
     x->resultChannels = kChannels;
@@ -80,7 +80,7 @@ void write_frames(benchmark::State &state, AVSampleFormat format, bool import)
     state.SetItemsProcessed(state.iterations() * kFrameSamples * kChannels);
     av_frame_free(&frame);
     avcodec_free_context(&ctx);
-    free(x);
+    delete x;
 }
 
 } // namespace

@@ -1,9 +1,7 @@
 // The loader thread beside the main thread: a stop while decoding, a stop while the loader
 // waits for the resize, a new request over a running one, and loads side by side. Each case
 // waits for a state of the loader, never for a time.
-#include "fixtures.h"
-#include "headless_host.h"
-#include "object_record.h"
+#include "shell_test_host.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +19,6 @@
 #include <thread>
 
 namespace {
-
-t_vorlo *record(const HostSession &s)
-{
-    return (t_vorlo *)host_instance(s.id);
-}
 
 // Polls without pumping the main thread, so that the loader's notifications stay queued.
 bool await(const std::function<bool()> &condition)
@@ -52,12 +45,12 @@ bool pump_until(const std::string &line, std::vector<std::string> *seen)
 }
 
 // A file that arrives through a pipe: the first part at once, the rest never. The writer
-// closes the pipe once the instance has been asked to stop, as a stalled source would end.
+// closes the pipe when the test is over, as a stalled source would end at last.
 struct SlowSource {
     std::string path;
     std::atomic<bool> released{false};
     std::thread writer;
-    SlowSource(const std::string &file, double part, const std::atomic<int32_t> *stop)
+    SlowSource(const std::string &file, double part)
     {
         static int pipes = 0;
         // The loader may stop reading before all is written.
@@ -68,7 +61,7 @@ struct SlowSource {
         std::ifstream in(file, std::ios::binary);
         std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         data.resize((size_t)(data.size() * part));
-        writer = std::thread([this, data, stop] {
+        writer = std::thread([this, data] {
             int fd = open(path.c_str(), O_WRONLY);
             for (size_t done = 0; fd >= 0 && done < data.size();) {
                 ssize_t n = write(fd, data.data() + done, data.size() - done);
@@ -76,7 +69,7 @@ struct SlowSource {
                     break;
                 done += (size_t)n;
             }
-            while (*stop == 0 && !released)
+            while (!released)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             close(fd);
         });
@@ -98,8 +91,7 @@ TEST(Stop, BreakWhileDecodingKeepsWhatWasWritten)
     Decoded reference = reference_decode(file);
     {
         HostSession s;
-        t_vorlo *x = record(s);
-        SlowSource source(file, 0.4, &x->abort_request);
+        SlowSource source(file, 0.4);
         s.send("replace " + source.path);
         std::vector<std::string> seen;
         ASSERT_TRUE(pump_until(s.id + " 0: 44100. 1 20000. 0. FC flac " + source.path, &seen))
@@ -129,9 +121,8 @@ TEST(Stop, BreakDuringTheResizeWait)
 {
     {
         HostSession s("@debug 1", 10, 1, 44100);
-        t_vorlo *x = record(s);
         s.send("replace " + fixture("s16.flac"));
-        ASSERT_TRUE(await([x] { return (x->raised & VORLO_NOTE_LOADEXIT) != 0; }));
+        ASSERT_TRUE(await([&s] { return (shell_raised(s.id) & VORLO_NOTE_LOADEXIT) != 0; }));
         s.send("break");
         host_idle(20);
         EXPECT_TRUE(take_outlets().empty());
@@ -147,9 +138,8 @@ TEST(Stop, NewRequestReplacesTheRunningLoad)
 {
     std::string first = fixture("s16.flac"), second = fixture("ch3.wav");
     HostSession s;
-    t_vorlo *x = record(s);
     s.send("replace " + first);
-    ASSERT_TRUE(await([x] { return (x->raised & VORLO_NOTE_LOADEXIT) != 0; }));
+    ASSERT_TRUE(await([&s] { return (shell_raised(s.id) & VORLO_NOTE_LOADEXIT) != 0; }));
     s.send("replace " + second);
     ASSERT_TRUE(host_wait(60));
     std::vector<std::string> wanted = {s.id + " 0: 44100. 3 2000. 0. \"FL FR LFE\" pcm_s16le " + second,

@@ -1,6 +1,7 @@
 // Stopping loads and the notifications of a stopped load. A stand-in loader, started the way
-// vorlo_doReplace starts the real one, raises chosen notifications before or after the stop,
-// so that every order of events is met on purpose rather than by timing.
+// vorlo_doReplace starts the real one (a load of the instance's request, on a thread that
+// holds a share of it), raises chosen notifications before the stop and tries to raise more
+// after it, so that every order of events is met on purpose rather than by timing.
 #include "fixtures.h"
 #include "shell_test_host.h"
 
@@ -17,18 +18,19 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
     return a;
 }
 
-struct StandInLoad {
-    t_vorlo *x;
+struct StandIn {
     int32_t before;       // raised at once
-    int32_t afterAbort;   // raised once abort_request is seen, as a load ending meanwhile would
-    bool waitForAbort;
+    bool wrote;           // claimed the target, as a load that has begun writing
+    bool waitForAbort;    // keeps running until stopped, then tries to raise `after`
+    int32_t after;
     std::atomic<bool> raisedBefore{false};
     std::atomic<bool> ended{false};
+    t_vorlo_load *load = nullptr;
 };
 
-void *stand_in_loader(StandInLoad *load)
+void *stand_in_loader(StandIn *s)
 {
-    t_vorlo *x = load->x;
+    t_vorlo_load *x = s->load;
     atom_setfloat(&x->file_props[0], 44100);
     atom_setlong(&x->file_props[1], 2);
     atom_setfloat(&x->file_props[2], 1000);
@@ -36,23 +38,31 @@ void *stand_in_loader(StandInLoad *load)
     atom_setsym(&x->file_props[4], gensym("unspecified"));
     atom_setsym(&x->file_props[5], gensym("pcm_s16le"));
     atom_setsym(&x->file_props[6], gensym("/x.wav"));
+    x->wrote = s->wrote;
     for (int32_t note = 1; note <= VORLO_NOTE_DONE; note <<= 1)
-        if (load->before & note)
+        if (s->before & note)
             vorlo_raise(x, note);
-    load->raisedBefore = true;
-    while (load->waitForAbort && !x->abort_request)
+    s->raisedBefore = true;
+    while (s->waitForAbort && !x->abort_request)
         systhread_sleep(1);
+    // A stopped load reaches nothing: these never come out.
     for (int32_t note = 1; note <= VORLO_NOTE_DONE; note <<= 1)
-        if (load->afterAbort & note)
+        if (s->after & note)
             vorlo_raise(x, note);
-    load->ended = true;
+    s->ended = true;
+    vorlo_dropLoad(x);
     return nullptr;
 }
 
-void start_stand_in(StandInLoad *load)
+void start_stand_in(t_vorlo *x, StandIn *s)
 {
-    load->x->abort_request = 0;
-    systhread_create((method)stand_in_loader, load, 0, 0, 0, &load->x->loader_thread);
+    x->request.sourceSym = gensym("/x.wav");
+    x->request.attrs.debug = x->debug;
+    s->load = vorlo_newLoad(x);
+    ASSERT_NE(s->load, nullptr);
+    x->load = s->load;
+    s->load->holders++;
+    systhread_create((method)stand_in_loader, s, 0, 0, 0, &x->loader_thread);
 }
 
 // Waits without pumping the main thread, so that queued notifications stay pending.
@@ -78,6 +88,7 @@ protected:
     {
         if (shell_instance())
             shell_run("free v");
+        EXPECT_TRUE(host_wait(30));
         EXPECT_EQ(host_alive_count(), 0);
         host_take_console();
         host_take_outlets();
@@ -88,36 +99,42 @@ protected:
 struct StopCase {
     const char *name;
     int32_t before;
-    int32_t afterAbort;
+    bool wrote;
     bool waitForAbort;
+    int32_t after;
     std::vector<std::string> atStop;  // outlets during the stop itself
 };
 
-TEST_F(LoaderControl, StopDeliversOnlyWhatTheEndingLoaderRaised)
+// A load that has begun writing tells its list once and then exactly one bang, during the
+// stop, wherever the stop found it; one that has not, only what it raised itself (an error,
+// the list that ends an info load); a stopped loader adds nothing.
+TEST_F(LoaderControl, StopTellsTheLoadsEndOnce)
 {
+    const int32_t list = VORLO_NOTE_STARTREAD, done = VORLO_NOTE_DONE, err = VORLO_NOTE_ERR;
     const std::vector<StopCase> cases = {
-        // A load that ended by itself before the stop: its pending bang is withdrawn.
-        {"EndedDoneWithdrawn", VORLO_NOTE_DONE, 0, false, {}},
-        {"EndedListAndDoneWithdrawn", VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, 0, false, {}},
-        // A load stopped while decoding ends normally: list and done go out at once.
-        {"StoppedWhileDecoding", 0, VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, true, {kList, kDone}},
-        {"ListAlreadyPending", VORLO_NOTE_STARTREAD, VORLO_NOTE_DONE, true, {kDone}},
-        {"ErrorDuringJoin", 0, VORLO_NOTE_ERR, true, {kError}},
+        {"EndedDonePending", done, true, false, 0, {kList, kDone}},
+        {"EndedListAndDonePending", list | done, true, false, 0, {kList, kDone}},
+        {"StoppedWhileWriting", 0, true, true, list | done, {kList, kDone}},
+        {"ListPendingWhileWriting", list, true, true, done, {kList, kDone}},
+        {"EndedWithErrorAfterWriting", err, true, false, 0, {kList, kError}},
+        {"StoppedAfterWritingTriesAnError", 0, true, true, err, {kList, kDone}},
+        {"EndedWithErrorBeforeWriting", err, false, false, 0, {kError}},
+        {"StoppedBeforeWritingTriesAnError", 0, false, true, err, {}},
         // A resize asked for by a stopped load is never made.
-        {"ResizeDropped", VORLO_NOTE_LOADEXIT, VORLO_NOTE_LOADEXIT, true, {}},
-        {"StoppedBeforeDecoding", 0, 0, true, {}},
+        {"ResizeDropped", VORLO_NOTE_LOADEXIT, false, true, VORLO_NOTE_LOADEXIT, {}},
+        {"StoppedBeforeDecoding", 0, false, true, list | done, {}},
     };
     for (const StopCase &c : cases) {
         SCOPED_TRACE(c.name);
         size_t resizes = host_buffer_messages("snd").size();
-        StandInLoad load{x, c.before, c.afterAbort, c.waitForAbort};
-        start_stand_in(&load);
+        StandIn load{c.before, c.wrote, c.waitForAbort, c.after};
+        start_stand_in(x, &load);
         await(c.waitForAbort ? load.raisedBefore : load.ended);
         shell_run("v break");
         EXPECT_EQ(host_take_outlets(), c.atStop);
+        EXPECT_EQ(x->load, nullptr);
         EXPECT_EQ(x->loader_thread, nullptr);
-        EXPECT_EQ(x->abort_request.load(), 1);
-        EXPECT_EQ(x->raised.load(), 0);
+        await(load.ended);
         host_idle(20);
         EXPECT_TRUE(host_take_outlets().empty()) << "a notification of the stopped load ran later";
         EXPECT_EQ(host_buffer_messages("snd").size(), resizes);
@@ -125,20 +142,33 @@ TEST_F(LoaderControl, StopDeliversOnlyWhatTheEndingLoaderRaised)
     EXPECT_TRUE(host_take_console().empty());
 }
 
+// The list told from the queue before the stop is not told again.
+TEST_F(LoaderControl, ListToldBeforeTheStopIsNotToldAgain)
+{
+    StandIn load{VORLO_NOTE_STARTREAD, true, true, 0};
+    start_stand_in(x, &load);
+    await(load.raisedBefore);
+    host_idle(20);
+    EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kList});
+    shell_run("v break");
+    EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kDone});
+}
+
 TEST_F(LoaderControl, NotificationsOfARunningLoadGoOutFromTheQueue)
 {
-    StandInLoad load{x, VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, 0, false};
-    start_stand_in(&load);
+    StandIn load{VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, true, false, 0};
+    start_stand_in(x, &load);
     ASSERT_TRUE(host_wait(10));
     EXPECT_EQ(host_take_outlets(), (std::vector<std::string>{kList, kDone}));
-    EXPECT_EQ(x->raised.load(), 0);
-    EXPECT_NE(x->loader_thread, nullptr);  // ended, joined only by the next stop
+    // Told, the load is let go of: its thread has ended by itself.
+    EXPECT_EQ(x->load, nullptr);
+    EXPECT_EQ(x->loader_thread, nullptr);
 }
 
 TEST_F(LoaderControl, ListLowersTheRunningLoadersPriority)
 {
-    StandInLoad load{x, VORLO_NOTE_STARTREAD, 0, true};
-    start_stand_in(&load);
+    StandIn load{VORLO_NOTE_STARTREAD, true, true, 0};
+    start_stand_in(x, &load);
     await(load.raisedBefore);
     EXPECT_EQ(host_thread_priority(x->loader_thread), 0);
     host_idle(20);
@@ -147,32 +177,33 @@ TEST_F(LoaderControl, ListLowersTheRunningLoadersPriority)
     shell_run("v break");
 }
 
-TEST_F(LoaderControl, NewRequestDeliversTheStoppedLoadFirst)
+TEST_F(LoaderControl, NewRequestTellsTheStoppedLoadFirst)
 {
     shell_run("free v");
     shell_run("new v vorlo~ snd @debug 1");
     x = shell_instance();
-    StandInLoad load{x, 0, VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, true};
-    start_stand_in(&load);
+    StandIn load{0, true, true, VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE};
+    start_stand_in(x, &load);
     await(load.raisedBefore);
     shell_run("v replace /nx/a.wav");
     // The old load's list and bang are out before the new loader exists.
     EXPECT_EQ(shell_head(host_take_outlets(), 2), (std::vector<std::string>{kList, kDone}));
-    EXPECT_EQ(shell_head(host_take_console(), 1),
-              std::vector<std::string>{"vorlo~: ----- start decoding /nx/a.wav"});
+    EXPECT_EQ(shell_head(host_take_console(), 3),
+              (std::vector<std::string>{"vorlo~: aborting thread ! reason: -Abort Request-", " ",
+                                        "vorlo~: ----- start decoding /nx/a.wav"}));
     ASSERT_TRUE(host_wait(30));
 }
 
-// The stopped load's list, answered by a cord with a request: from then on the notifications
-// are the new load's, and the stopped one's done bang is not told after the list.
-TEST_F(LoaderControl, RequestFromTheStoppedLoadsListEndsItsNotifications)
+// The stopped load's list, answered by a cord with a request: that request's stop tells the
+// stopped load's done bang, then its own load runs.
+TEST_F(LoaderControl, RequestFromTheStoppedLoadsListComesAfterItsBang)
 {
-    StandInLoad load{x, 0, VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, true};
-    start_stand_in(&load);
+    StandIn load{0, true, true, 0};
+    start_stand_in(x, &load);
     await(load.raisedBefore);
     shell_run("once v 0 v replace /nx/a.wav");
     shell_run("v break");
-    EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kList});
+    EXPECT_EQ(host_take_outlets(), (std::vector<std::string>{kList, kDone}));
     ASSERT_TRUE(host_wait(30));
     EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kError});
     host_take_console();
@@ -180,51 +211,50 @@ TEST_F(LoaderControl, RequestFromTheStoppedLoadsListEndsItsNotifications)
 
 TEST_F(LoaderControl, EmptyRequestLeavesARunningLoadAlone)
 {
-    StandInLoad load{x, 0, VORLO_NOTE_DONE, true};
-    start_stand_in(&load);
+    StandIn load{0, true, true, 0};
+    start_stand_in(x, &load);
     await(load.raisedBefore);
-    t_systhread running = x->loader_thread;
+    t_vorlo_load *running = x->load;
     shell_run("v replace");
     EXPECT_EQ(host_take_console(),
               std::vector<std::string>{"vorlo~: error: arguments: filepath (needed), ...see helpfile"});
-    EXPECT_EQ(x->loader_thread, running);
-    EXPECT_EQ(x->abort_request.load(), 0);
+    EXPECT_EQ(x->load, running);
+    EXPECT_EQ(running->abort_request.load(), 0);
     EXPECT_FALSE(load.ended);
     shell_run("v break");
-    EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kDone});
+    EXPECT_EQ(host_take_outlets(), (std::vector<std::string>{kList, kDone}));
 }
 
 TEST_F(LoaderControl, RefusedRequestStillStopsTheRunningLoad)
 {
-    StandInLoad load{x, 0, VORLO_NOTE_DONE, true};
-    start_stand_in(&load);
+    StandIn load{0, true, true, 0};
+    start_stand_in(x, &load);
     await(load.raisedBefore);
     shell_run("v replace /nx/a.wav 5 s");
-    EXPECT_TRUE(load.ended);
-    EXPECT_EQ(x->loader_thread, nullptr);
-    EXPECT_EQ(x->abort_request.load(), 1);
-    EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kDone});
+    EXPECT_EQ(x->load, nullptr);
+    EXPECT_EQ(host_take_outlets(), (std::vector<std::string>{kList, kDone}));
     EXPECT_EQ(host_take_console(),
               std::vector<std::string>{"vorlo~: error: arg 3 is not a valid unit (sec, ms or pct)"});
 }
 
-TEST_F(LoaderControl, FreeDuringALoadJoinsItAndReleasesEverything)
+// The free lets go of everything of the instance's at once; the stopped loader, still
+// running, then ends by itself and tells nothing.
+TEST_F(LoaderControl, FreeDuringALoadReleasesEverything)
 {
-    StandInLoad load{x, VORLO_NOTE_STARTREAD, VORLO_NOTE_DONE, true};
-    start_stand_in(&load);
+    StandIn load{VORLO_NOTE_STARTREAD, true, true, VORLO_NOTE_DONE};
+    start_stand_in(x, &load);
     await(load.raisedBefore);
     shell_run("free v");
+    ASSERT_TRUE(host_wait(10));
     EXPECT_TRUE(load.ended);
     EXPECT_EQ(host_alive_count(), 0);
-    host_idle(20);
     EXPECT_TRUE(host_take_outlets().empty());
 }
 
 TEST_F(LoaderControl, BreakWithNothingRunning)
 {
     shell_run("v break");
-    EXPECT_EQ(x->abort_request.load(), 1);
-    EXPECT_EQ(x->loader_thread, nullptr);
+    EXPECT_EQ(x->load, nullptr);
     EXPECT_TRUE(host_take_outlets().empty());
     EXPECT_TRUE(host_take_console().empty());
 }
@@ -236,7 +266,7 @@ TEST_F(LoaderControl, RequestsThatFailStartNoThreadAndLeakNothing)
                              "v replace buffer=snd", "v info dict=nodict"}) {
         SCOPED_TRACE(line);
         shell_run(line);
-        EXPECT_EQ(x->loader_thread, nullptr);
+        EXPECT_EQ(x->load, nullptr);
         // The first request's target reference stays until the next parse or the free.
         EXPECT_EQ(host_alive_count(), idle + 1);
         host_take_console();
@@ -246,35 +276,22 @@ TEST_F(LoaderControl, RequestsThatFailStartNoThreadAndLeakNothing)
 TEST_F(LoaderControl, ValidRequestAfterAFailedOneStartsALoader)
 {
     shell_run("v replace /nx/a.wav 1 min");
-    EXPECT_EQ(x->loader_thread, nullptr);
+    EXPECT_EQ(x->load, nullptr);
     shell_run("v replace /nx/a.wav 1 sec");
-    EXPECT_NE(x->loader_thread, nullptr);
-    EXPECT_EQ(x->abort_request.load(), 0);
+    ASSERT_NE(x->load, nullptr);
+    EXPECT_EQ(x->load->abort_request.load(), 0);
     ASSERT_TRUE(host_wait(30));
 }
 
-TEST_F(LoaderControl, EachRequestJoinsThePreviousLoader)
+TEST_F(LoaderControl, EveryLoadIsLetGoOfAtItsEnd)
 {
     long idle = host_alive_count();
     for (int i = 0; i < 3; ++i) {
         shell_run("v replace /nx/a.wav");
         ASSERT_TRUE(host_wait(30));
-        // One ended, unjoined loader at most: each request joined the one before.
-        EXPECT_EQ(host_alive_count(), idle + 1) << "request " << i;
+        EXPECT_EQ(host_alive_count(), idle) << "request " << i;
+        EXPECT_EQ(x->load, nullptr);
     }
-    shell_run("v break");
-    EXPECT_EQ(host_alive_count(), idle);
-}
-
-TEST_F(LoaderControl, MissingFrameRefusesTheLoadWithAnErrorBang)
-{
-    AVFrame *kept = x->frame;
-    x->frame = nullptr;
-    shell_run("v replace /nx/a.wav");
-    x->frame = kept;
-    EXPECT_EQ(host_take_console(), std::vector<std::string>{"vorlo~: error: Could not allocate memory for frame."});
-    EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kError});
-    EXPECT_EQ(x->loader_thread, nullptr);
 }
 
 // With real loads the moment of the stop is up to the scheduler; whatever it is, the first
@@ -287,18 +304,20 @@ TEST_F(LoaderControl, RealLoadStoppedByTheNextRequest)
         SCOPED_TRACE(i);
         shell_run("v replace " + path);
         host_idle(3 * i);  // lets the first load get further each time
-        for (const std::string &line : host_take_outlets())
-            EXPECT_NE(line, kError);
+        std::vector<std::string> before = host_take_outlets();
         shell_run("v replace " + path);
-        std::vector<std::string> atStop = host_take_outlets();
+        std::vector<std::string> first = before + host_take_outlets();
         ASSERT_TRUE(host_wait(60));
         std::vector<std::string> after = host_take_outlets();
         ASSERT_EQ(after.size(), 2u) << "list and done of the second load only";
         EXPECT_EQ(after[0].compare(0, 5, "v 0: "), 0) << after[0];
         EXPECT_EQ(after[1], kDone);
-        EXPECT_LE(atStop.size(), 2u);
-        for (const std::string &line : atStop)
-            EXPECT_NE(line, kError);
+        // The first load: nothing (stopped before it wrote), or its list and its done bang.
+        if (!first.empty()) {
+            ASSERT_EQ(first.size(), 2u) << joined(first);
+            EXPECT_EQ(first[0].compare(0, 5, "v 0: "), 0) << first[0];
+            EXPECT_EQ(first[1], kDone);
+        }
         long frames = 0, channels = 0;
         double rate = 0;
         ASSERT_TRUE(host_buffer_read("snd", &frames, &channels, &rate, nullptr));
@@ -316,6 +335,7 @@ TEST_F(LoaderControl, RealLoadFreedWhileRunning)
         SCOPED_TRACE(message);
         shell_run(std::string("v ") + message + " " + path);
         shell_run("free v");
+        ASSERT_TRUE(host_wait(30));
         EXPECT_EQ(host_alive_count(), 0);
         host_idle(20);
         EXPECT_TRUE(host_take_outlets().empty());
@@ -353,12 +373,12 @@ protected:
     }
     // Waits without pumping the main thread, but for the resize of the load itself: the list
     // may then go out in the same turn, and counts as the first run's moment too.
-    void await_moment(t_vorlo *x, Moment moment)
+    void await_moment(Moment moment)
     {
         std::vector<std::string> console;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < deadline) {
-            int32_t raised = x->raised;
+            int32_t raised = shell_raised();
             if ((moment == InHandOff && (raised & VORLO_NOTE_LOADEXIT)) ||
                 (moment == FirstRun && ((raised & VORLO_NOTE_STARTREAD) || !early.empty())) ||
                 (moment == SecondRun && has_line(console, "vorlo~: Now we decode first half of file! (second run)")) ||
@@ -405,7 +425,7 @@ TEST_F(BufferGoneOrResized, AtEveryMomentOfALoad)
             shell_run("v " + request);
             early.clear();
             if (moment != BeforeHandOff)
-                await_moment(shell_instance(), moment);
+                await_moment(moment);
             shell_run(a.action);
             ASSERT_TRUE(host_wait(120));
             bool stopped = std::find(a.stopping.begin(), a.stopping.end(), moment) != a.stopping.end();

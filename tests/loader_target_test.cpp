@@ -1,10 +1,8 @@
-// The target buffer~ on both sides of the resize hand-off, called directly on a record whose
-// last load was on its buffer~: the main thread's resize, the loader's wait when a stop
-// comes, the lock that refuses what the buffer~ cannot hold, and the writer's claim that a
-// resize by the patch refuses.
-#include "fixtures.h"
-#include "headless_host.h"
-#include "object_record.h"
+// The target buffer~ on both sides of the resize hand-off, called directly on a load of the
+// instance's last request, made as the next request would make it: the main thread's
+// resize, the loader's wait when a stop comes, the lock that refuses what the buffer~ cannot
+// hold, and the writer's claim that a resize by the patch refuses.
+#include "shell_test_host.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -22,31 +20,43 @@ protected:
         take_console();
         x = (t_vorlo *)host_instance(session.id);
         // A load lets go of its buffer~ at its end; these steps run as inside the next one.
-        x->buffer_obj = host_buffer_find(session.buffer.c_str());
-        ASSERT_NE(x->buffer_obj, nullptr);
+        x->buffer_ref = buffer_ref_new(&x->ob, gensym(session.buffer.c_str()));
+        l = vorlo_newLoad(x);
+        ASSERT_NE(l, nullptr);
+        x->load = l;
     }
     void TearDown() override
     {
-        EXPECT_EQ(x->targetSamples, nullptr);
+        EXPECT_EQ(l->targetSamples, nullptr);
+        x->load = nullptr;
+        vorlo_dropLoad(l);
+        vorlo_releaseTarget(x);
         take_console();
+    }
+    // A resize that a stopped load asked for is never made.
+    void withdraw_resize()
+    {
+        qelem_unset(x->qelem_loadexit);
+        l->raised = 0;
     }
     HostSession session{"@debug 1"};
     t_vorlo *x = nullptr;
+    t_vorlo_load *l = nullptr;
 };
 
 TEST_F(Target, LoadExitSizesTheBufferAndReleasesTheLoader)
 {
-    x->targetSr = 44100;
-    x->targetFrames = 88200;
-    x->targetChannels = 1;
-    x->resultSampleRate = 32000;
-    x->resultChannels = 2;
-    x->indexLimit = 2 * 500;
-    x->resize_done = 0;
-    x->raised |= VORLO_NOTE_LOADEXIT;
+    l->targetSr = 44100;
+    l->targetFrames = 88200;
+    l->targetChannels = 1;
+    l->resultSampleRate = 32000;
+    l->resultChannels = 2;
+    l->indexLimit = 2 * 500;
+    l->resize_done = 0;
+    l->raised |= VORLO_NOTE_LOADEXIT;
     vorlo_loadExitNotify(x);
-    EXPECT_EQ(x->resize_done, 1);
-    EXPECT_EQ(x->raised & VORLO_NOTE_LOADEXIT, 0);
+    EXPECT_EQ(l->resize_done, 1);
+    EXPECT_EQ(l->raised & VORLO_NOTE_LOADEXIT, 0);
     std::vector<std::string> wanted = {"sr 32000.", "sizeinsamps 500 2"};
     std::vector<std::string> messages = host_buffer_messages(session.buffer);
     ASSERT_GE(messages.size(), 2u);
@@ -63,11 +73,14 @@ TEST_F(Target, LoadExitSizesTheBufferAndReleasesTheLoader)
 // A stop ends the wait at once, whatever the main thread does.
 TEST_F(Target, ResizeWaitEndsOnAStop)
 {
-    x->abort_request = 1;
-    x->resize_done = 1;
-    EXPECT_EQ(vorlo_resizeTarget(x), VORLO_RESIZE_ABORTED);
-    EXPECT_EQ(x->resize_done, 0);
-    host_run_line(session.id + " break");
+    l->resultSampleRate = 44100;
+    l->resultChannels = 1;
+    l->indexLimit = 100;
+    l->abort_request = 1;
+    l->resize_done = 1;
+    EXPECT_EQ(vorlo_resizeTarget(l), VORLO_RESIZE_ABORTED);
+    EXPECT_EQ(l->resize_done, 0);
+    withdraw_resize();
 }
 
 struct FitCase {
@@ -98,26 +111,26 @@ TEST_F(Target, OnlyABufferThatDiffersWaitsForTheMainThread)
         double rate = std::isnan(c.sr) ? 44100 : c.sr;
         host_run_line("buffer~ " + session.buffer + " " + std::to_string(c.framesNow) + " " +
                       std::to_string(c.channels) + " " + std::to_string(rate));
-        x->targetSr = c.sr;
-        x->targetFrames = c.frames;
-        x->targetChannels = c.channels;
-        x->resultSampleRate = 44100;
-        x->resultChannels = 2;
-        x->indexLimit = 1000;
-        x->abort_request = c.fits ? 0 : 1;
+        l->targetSr = c.sr;
+        l->targetFrames = c.frames;
+        l->targetChannels = c.channels;
+        l->resultSampleRate = 44100;
+        l->resultChannels = 2;
+        l->indexLimit = 1000;
+        l->abort_request = c.fits ? 0 : 1;
         size_t messages = host_buffer_messages(session.buffer).size();
-        EXPECT_EQ(vorlo_resizeTarget(x), c.fits ? VORLO_RESIZE_DONE : VORLO_RESIZE_ABORTED);
-        EXPECT_EQ((x->raised & VORLO_NOTE_LOADEXIT) != 0, !c.fits);
+        EXPECT_EQ(vorlo_resizeTarget(l), c.fits ? VORLO_RESIZE_DONE : VORLO_RESIZE_ABORTED);
+        EXPECT_EQ((l->raised & VORLO_NOTE_LOADEXIT) != 0, !c.fits);
         std::vector<std::string> console = take_console();
         bool settled = std::any_of(console.begin(), console.end(), [](const std::string &line) {
             return line.rfind("vorlo~: buffer resize done in ", 0) == 0;
         });
         EXPECT_EQ(settled, c.fits) << joined(console);
         if (!c.fits)
-            host_run_line(session.id + " break");
+            withdraw_resize();
         host_idle(5);
         EXPECT_EQ(host_buffer_messages(session.buffer).size(), messages);
-        x->abort_request = 0;
+        l->abort_request = 0;
     }
 }
 
@@ -154,20 +167,20 @@ TEST_P(Lock, LockHoldsTheWriterToTheBuffer)
 {
     const LockCase &c = GetParam();
     host_buffer(session.buffer, c.frames, c.channels, 44100);
-    x->resultChannels = c.resultChannels;
-    x->indexLimit = c.indexLimit;
-    x->writeFailed = 0;
-    x->abort_request = 0;
-    EXPECT_EQ(vorlo_lockTarget(x), c.locked);
-    EXPECT_EQ(x->indexLimit, c.limitAfter);
-    EXPECT_EQ(x->targetSamples, nullptr);
+    l->resultChannels = c.resultChannels;
+    l->indexLimit = c.indexLimit;
+    l->writeFailed = 0;
+    l->abort_request = 0;
+    EXPECT_EQ(vorlo_lockTarget(l), c.locked);
+    EXPECT_EQ(l->indexLimit, c.limitAfter);
+    EXPECT_EQ(l->targetSamples, nullptr);
     if (c.resizedTo)
         host_buffer(session.buffer, c.resizedTo, c.channels, 44100);
     if (c.locked) {
-        EXPECT_EQ(vorlo_claimTarget(x), c.claimed);
-        EXPECT_EQ(x->writeFailed, !c.claimed);
+        EXPECT_EQ(vorlo_claimTarget(l), c.claimed);
+        EXPECT_EQ(l->writeFailed, !c.claimed);
     }
-    vorlo_unlockTarget(x);
+    vorlo_unlockTarget(l);
     std::vector<std::string> console = take_console();
     std::string wanted = c.console ? c.console : "";
     if (wanted.find("BUFFER") != std::string::npos)

@@ -101,16 +101,22 @@ void vorlo_leaveGate(t_vorlo_load *x)
     }
 }
 
-// A touch lasts at most one packet's writing: the main thread waits for nothing longer.
+// A touch lasts at most one packet's writing: the main thread waits for nothing longer. The
+// gate is closed before the stop is asked for, so that a loader that sees the stop finds the
+// gate closed too.
 void vorlo_closeGate(t_vorlo_load *x)
 {
-    x->abort_request = 1;
-    vorlo_wakeResizeWait(x);
     try {
+        {
+            std::lock_guard<std::mutex> lock(x->gate->mutex);
+            x->gate->closed = true;
+            x->abort_request = 1;
+        }
+        vorlo_wakeResizeWait(x);
         std::unique_lock<std::mutex> lock(x->gate->mutex);
-        x->gate->closed = true;
         x->gate->left.wait(lock, [x] { return x->gate->users == 0; });
     } catch (...) {
+        x->abort_request = 1;
     }
 }
 

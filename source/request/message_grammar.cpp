@@ -136,12 +136,14 @@ static int vorlo_takeTarget(t_vorlo *x)
     }
     x->viewName = x->buffer_name;
     x->request.targetName = x->buffer_name;
+    systhread_mutex_lock(x->mutex);
+    x->buffer_obj = buffer_ref_getobject(x->buffer_ref);
     // A buffer source is looked at by the loader, which reports one that does not exist.
     if (x->request.sourceIsBuffer) {
-        systhread_mutex_lock(x->mutex);
         x->source_buffer_ref = buffer_ref_new(&x->ob, x->request.sourceBuffer);
-        systhread_mutex_unlock(x->mutex);
+        x->source_buffer_obj = buffer_ref_getobject(x->source_buffer_ref);
     }
+    systhread_mutex_unlock(x->mutex);
     return 0;
 }
 

@@ -36,8 +36,10 @@ void vorlo_releaseTarget(t_vorlo *x)
     systhread_mutex_lock(x->mutex);
     object_free(x->buffer_ref);
     x->buffer_ref = nullptr;
+    x->buffer_obj = nullptr;
     object_free(x->source_buffer_ref);
     x->source_buffer_ref = nullptr;
+    x->source_buffer_obj = nullptr;
     systhread_mutex_unlock(x->mutex);
     if (x->metadata)
         dictobj_release(x->metadata);
@@ -136,12 +138,12 @@ void vorlo_tellEnd(t_vorlo *x)
     bool wrote = load->wrote != 0;
     if (!load->listTold && (wrote || (notes & VORLO_NOTE_STARTREAD))) {
         load->raised = notes & ~VORLO_NOTE_STARTREAD;
-        if (vorlo_tellList(x))
-            return;  // the request that the list set off has told this load's end
+        // The request that the list set off has told this load's end; an info load was let
+        // go of with its list.
+        if (vorlo_tellList(x) || x->load != load)
+            return;
         notes = load->raised.exchange(0);
     }
-    if (x->load != load)
-        return;  // an info load, retired with its list
     void *bang = notes & VORLO_NOTE_ERR ? x->out_error : (notes & VORLO_NOTE_DONE) || wrote ? x->out_done : nullptr;
     vorlo_returnShortenedFades(x, load);
     vorlo_retireLoad(x);
@@ -149,13 +151,27 @@ void vorlo_tellEnd(t_vorlo *x)
         outlet_bang(bang);
 }
 
+// The last line of a stopped load's trace, which its loader, stopped, no longer posts.
+static void vorlo_traceStop(t_vorlo *x, const t_vorlo_load *load)
+{
+    if (!load->request.attrs.debug)
+        return;
+    object_post(&x->ob, "aborting thread ! reason: -Abort Request-");
+    object_post(nullptr, " ");
+}
+
 // Main thread. Stops the current load without waiting for its thread: once the gate is
 // closed (a packet's writing at most), the loader touches nothing of the instance.
 static void vorlo_stopLoad(t_vorlo *x, bool tell)
 {
-    if (!x->load)
+    t_vorlo_load *load = x->load;
+    if (!load)
         return;
-    vorlo_closeGate(x->load);
+    bool running = !load->abort_request;
+    vorlo_closeGate(load);
+    int32_t ends = VORLO_NOTE_DONE | VORLO_NOTE_ERR | (load->request.isInfo ? VORLO_NOTE_STARTREAD : 0);
+    if (running && !(load->raised & ends))
+        vorlo_traceStop(x, load);
     vorlo_withdrawNotes(x);
     if (tell)
         vorlo_tellEnd(x);
@@ -202,11 +218,9 @@ static t_symbol *vorlo_heldBufferName(const t_vorlo *x, const void *sender)
     const t_vorlo_load *load = x->load;
     if (!sender || !load || (load->raised & (VORLO_NOTE_DONE | VORLO_NOTE_ERR)) || load->abort_request)
         return nullptr;
-    if (x->buffer_ref && sender == buffer_ref_getobject(x->buffer_ref))
+    if (sender == x->buffer_obj)
         return load->request.targetName;
-    if (x->source_buffer_ref && sender == buffer_ref_getobject(x->source_buffer_ref))
-        return load->request.sourceBuffer;
-    return nullptr;
+    return sender == x->source_buffer_obj ? load->request.sourceBuffer : nullptr;
 }
 
 // The load lets go of the buffer~ before the host frees it: its gate is closed here, and

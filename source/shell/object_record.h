@@ -37,6 +37,10 @@ typedef struct _vorlo {
     // through its gate only.
     t_buffer_ref *buffer_ref;        // target of the current load
     t_buffer_ref *source_buffer_ref; // source of a buffer-to-buffer import
+    // The buffer~s as the request found them, to know the sender of a notification by;
+    // never used to reach a buffer~.
+    t_buffer_obj *buffer_obj;
+    t_buffer_obj *source_buffer_obj;
     t_dictionary *metadata;          // the metadata dictionary the load fills, retained
     t_systhread_mutex mutex;         // guards the references above against the notifications
     t_qelem *qelem_err;
