@@ -33,6 +33,15 @@ typedef struct _vorlo_attrs {
     float fadeout_exp;
 } t_vorlo_attrs;
 
+enum { VORLO_SAMPLERATES = 14 };
+
+// The index into vorlo_samplerates that `resample` names; 0 when it names no rate (a
+// message may store any 8-bit value; only 1 to 13 name a rate of the table).
+static inline int32_t vorlo_resultRateIndex(const t_vorlo_attrs *attrs)
+{
+    return attrs->resample >= 1 && attrs->resample < VORLO_SAMPLERATES ? attrs->resample : 0;
+}
+
 typedef struct _vorlo_request {
     int32_t isImport;
     int32_t isImportReplace;

@@ -1,5 +1,6 @@
-// The four load messages (replace, importreplace, import, info): their grammar, the checks
-// made on a request, and the start of the loader that carries it out.
+// The four load messages (replace, importreplace, import, info): their grammar and the checks
+// made on a request, which takes apart into the instance's request and binds the buffer~s
+// it names.
 //
 // Arguments are counted from 1 as the messages count them; argument 1 is the source.
 #include "object_record.h"
@@ -13,8 +14,6 @@ enum { VORLO_ARG_OPTION = 6, VORLO_ARG_IMPORT_OPTION = 8 };
 
 enum { VORLO_OPT_MONO, VORLO_OPT_2CHAN, VORLO_OPT_S_MONO, VORLO_OPT_S_STEREO, VORLO_OPT_ROUTE, VORLO_OPT_NONE };
 
-static const char *const vorlo_usage = "arguments: filepath (needed), ...see helpfile";
-
 static const t_atom *vorlo_arg(const t_atom *argv, int number)
 {
     return argv + number - 1;
@@ -23,15 +22,6 @@ static const t_atom *vorlo_arg(const t_atom *argv, int number)
 static bool vorlo_startsWith(const char *text, const char *prefix)
 {
     return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
-void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv)
-{
-    if (argc <= 0 || !argv) {
-        object_error(&x->ob, "%s", vorlo_usage);
-        return;
-    }
-    vorlo_onMainThread(x, (method)vorlo_doReplace, s, argc, argv);
 }
 
 // The path to open, in plain memory of the request's own (the loader makes no host object):
@@ -338,40 +328,6 @@ static int vorlo_takeSnapshot(t_vorlo *x)
     return 0;
 }
 
-static void vorlo_takeAttributes(t_vorlo *x)
-{
-    t_vorlo_attrs *a = &x->request.attrs;
-    a->debug = x->debug;
-    a->resample = x->resample;
-    a->stream_nb = x->stream_nb;
-    a->metadatadict = atom_getsym(&x->metadatadict);
-    a->import_mix = x->import_mix;
-    a->import_gain = x->import_gain;
-    a->fadein = x->fadein;
-    a->fadeout = x->fadeout;
-    a->fadein_exp = x->fadein_exp;
-    a->fadeout_exp = x->fadeout_exp;
-}
-
-// The dictionary is retained here, on the main thread, for the load to fill; the instance
-// releases it when the load is let go.
-static void vorlo_takeMetadataDict(t_vorlo *x)
-{
-    t_symbol *name = x->request.attrs.metadatadict;
-    x->metadata = name != _sym_nothing ? dictobj_findregistered_retain(name) : nullptr;
-}
-
-static void vorlo_startLoader(t_vorlo *x)
-{
-    vorlo_takeAttributes(x);
-    vorlo_takeMetadataDict(x);
-    if (x->debug)
-        object_post(&x->ob, "----- start decoding %s",
-                    x->request.sourcePath ? x->request.sourcePath : x->request.sourceSym->s_name);
-    if (!vorlo_startLoad(x))
-        outlet_bang(x->out_error);
-}
-
 // Everything after the source, and the target: an info request needs neither.
 static int vorlo_parseTargetRequest(t_vorlo *x, short argc, const t_atom *argv)
 {
@@ -381,20 +337,38 @@ static int vorlo_parseTargetRequest(t_vorlo *x, short argc, const t_atom *argv)
     return vorlo_takeSnapshot(x);
 }
 
-void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
+bool vorlo_parseRequest(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
 {
-    if (argc <= 0 || !argv) {
-        object_error(&x->ob, "%s", vorlo_usage);
-        return;
-    }
-    if (!vorlo_stopForRequest(x))
-        return;
     if (vorlo_parseSource(x, s, argv) != 0)
-        return;
+        return false;
     // An info request writes into no buffer~: it holds none that could go away under it.
-    if (x->request.isInfo)
+    if (x->request.isInfo) {
         vorlo_releaseTarget(x);
-    else if (vorlo_parseTargetRequest(x, argc, argv) != 0)
-        return;
-    vorlo_startLoader(x);
+        return true;
+    }
+    return vorlo_parseTargetRequest(x, argc, argv) == 0;
+}
+
+// The mutex orders this with the notifications that pass through the references.
+void vorlo_releaseTarget(t_vorlo *x)
+{
+    systhread_mutex_lock(x->mutex);
+    object_free(x->buffer_ref);
+    x->buffer_ref = nullptr;
+    x->buffer_obj = nullptr;
+    object_free(x->source_buffer_ref);
+    x->source_buffer_ref = nullptr;
+    x->source_buffer_obj = nullptr;
+    systhread_mutex_unlock(x->mutex);
+    if (x->metadata)
+        dictobj_release(x->metadata);
+    x->metadata = nullptr;
+}
+
+// The dictionary is retained here, on the main thread, for the load to fill; the instance
+// releases it with the references when the load is let go of.
+void vorlo_takeMetadataDict(t_vorlo *x)
+{
+    t_symbol *name = x->request.attrs.metadatadict;
+    x->metadata = name != _sym_nothing ? dictobj_findregistered_retain(name) : nullptr;
 }

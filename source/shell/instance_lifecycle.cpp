@@ -19,20 +19,6 @@ static void vorlo_makeOutlets(t_vorlo *x)
     x->out_props = listout(x);
 }
 
-static void vorlo_setAttrDefaults(t_vorlo *x)
-{
-    x->resample = 0;
-    atom_setsym(&x->metadatadict, gensym(""));
-    x->debug = 0;
-    x->stream_nb = -1;
-    x->import_mix = 0;
-    x->import_gain = 0.f;
-    x->fadein = 0.f;
-    x->fadeout = 0.f;
-    x->fadein_exp = 1.f;
-    x->fadeout_exp = 1.f;
-}
-
 // The first argument names the target, unless the box begins with its attribute arguments:
 // "@debug" is never a buffer~ name.
 static t_symbol *vorlo_boxBufferName(short argc, t_atom *argv)

@@ -30,22 +30,6 @@ void vorlo_doset(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
     x->buffer_name = atom_getsym(argv);
 }
 
-// The mutex orders this with the notifications that pass through the references.
-void vorlo_releaseTarget(t_vorlo *x)
-{
-    systhread_mutex_lock(x->mutex);
-    object_free(x->buffer_ref);
-    x->buffer_ref = nullptr;
-    x->buffer_obj = nullptr;
-    object_free(x->source_buffer_ref);
-    x->source_buffer_ref = nullptr;
-    x->source_buffer_obj = nullptr;
-    systhread_mutex_unlock(x->mutex);
-    if (x->metadata)
-        dictobj_release(x->metadata);
-    x->metadata = nullptr;
-}
-
 static void vorlo_withdrawNotes(t_vorlo *x)
 {
     qelem_unset(x->qelem_loadexit);
@@ -201,6 +185,38 @@ bool vorlo_stopForRequest(t_vorlo *x)
 void vorlo_break(t_vorlo *x)
 {
     vorlo_onMainThread(x, (method)vorlo_doBreak, nullptr, 0, nullptr);
+}
+
+static const char *const vorlo_usage = "arguments: filepath (needed), ...see helpfile";
+
+void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv)
+{
+    if (argc <= 0 || !argv) {
+        object_error(&x->ob, "%s", vorlo_usage);
+        return;
+    }
+    vorlo_onMainThread(x, (method)vorlo_doReplace, s, argc, argv);
+}
+
+// A request stops the running load first, whether it is taken or refused; the load it asks
+// for takes the attributes as they are now.
+void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
+{
+    if (argc <= 0 || !argv) {
+        object_error(&x->ob, "%s", vorlo_usage);
+        return;
+    }
+    if (!vorlo_stopForRequest(x))
+        return;
+    if (!vorlo_parseRequest(x, s, argc, argv))
+        return;
+    vorlo_takeAttributes(x, &x->request.attrs);
+    vorlo_takeMetadataDict(x);
+    if (x->debug)
+        object_post(&x->ob, "----- start decoding %s",
+                    x->request.sourcePath ? x->request.sourcePath : x->request.sourceSym->s_name);
+    if (!vorlo_startLoad(x))
+        outlet_bang(x->out_error);
 }
 
 void vorlo_doBreak(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)

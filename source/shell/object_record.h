@@ -16,7 +16,6 @@
 #include <stdint.h>
 
 enum { VORLO_PROPS = 7 };
-enum { VORLO_SAMPLERATES = 14 };
 
 // The loader's notifications; the bits of a load's `raised` tell which ones it has set and
 // the main thread has not yet delivered.
@@ -114,13 +113,19 @@ void vorlo_done(t_vorlo *x);
 bool vorlo_tellList(t_vorlo *x);                      // the current load's list; true when the patch answered with a request
 void vorlo_tellEnd(t_vorlo *x);                       // the current load's end: list if due, its one bang, then it is let go
 void vorlo_stopAndForget(t_vorlo *x);                 // stops the current load and tells nothing of it
-void vorlo_releaseTarget(t_vorlo *x);                 // lets go of the target, the source and the metadata dictionary
-int32_t vorlo_resultRateIndex(const t_vorlo_attrs *attrs); // `resample`, or 0 when it names no rate
 bool vorlo_startLoad(t_vorlo *x);                     // the request's load on a thread of its own; false after its error
-
-// request: the four load messages
 void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
 void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
+
+// shell: attributes
+void vorlo_addAttributes(t_class *c);
+void vorlo_setAttrDefaults(t_vorlo *x);
+void vorlo_takeAttributes(const t_vorlo *x, t_vorlo_attrs *taken); // the values a request takes
+
+// request: the four load messages
+bool vorlo_parseRequest(t_vorlo *x, t_symbol *s, short argc, t_atom *argv); // false after its error
+void vorlo_releaseTarget(t_vorlo *x);                 // lets go of the target, the source and the metadata dictionary
+void vorlo_takeMetadataDict(t_vorlo *x);              // retains the dictionary that the request's metadatadict names
 int vorlo_get_filename_from_dict(t_vorlo *x);
 void vorlo_releaseSourcePath(t_vorlo_request *r);
 bool vorlo_setSourcePath(t_vorlo_request *r, const char *folder, const char *name); // false when memory is short
