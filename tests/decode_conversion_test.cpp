@@ -70,8 +70,16 @@ const ConversionCase kConversions[] = {
      {{1, {1}}}, kExact},
     {"route_input_minus_1_silent", "ch2.wav", "", "replace PATH 0 sec 0 sec route -1 2 0 0", 0, 0, 0, 0, 3,
      {{0, {0}}}, kExact},
+    {"route_negative_output_dropped", "ch2.wav", "", "replace PATH 0 sec 0 sec route 0 -2 1 1", 0, 0, 0, 0, 2,
+     {{1, {1}}}, kExact},
+    {"route_without_a_valid_pair_is_silence", "ch2.wav", "", "replace PATH 0 sec 0 sec route 5 3", 0, 0, 0, 0, 1, {},
+     kExact},
     {"route_numbers_truncated", "ch3.wav", "", "replace PATH 0 sec 0 sec route 2.9 1.7", 0, 0, 0, 0, 2, {{1, {2}}},
      kExact},
+    // From the middle: the second run, from the beginning, resamples afresh; its seam lies up
+    // to half an output sample off the continuous resampling's grid, which a sine shows.
+    {"route_resampled_from_the_middle", "sine.flac", "@resample 7", "replace PATH 1 sec 0 sec route 0 1", 48000, 0, 0,
+     0, 2, {{1, {0}}}, 0.01f},
     {"route_averages_and_resamples", "ch3.wav", "@resample 7", "replace PATH 0 sec 0 sec route 0 0 2 0 1 1", 48000, 0,
      0, 0, 2, {{0, {0, 2}}, {1, {1}}}, kRounding},
     {"mono_of_a_section", "f32.wav", "", "importreplace PATH 0.5 sec 1 sec mono", 0, 0, 0.5, 1, 1, {{0, {0, 1}}},
@@ -126,7 +134,7 @@ const RateCase kRates[] = {
     {"f32.wav", 8, 88200},     {"f32.wav", 9, 96000},    {"f32.wav", 10, 176400},  {"f32.wav", 11, 192000},
     {"f32.wav", 12, 352800},   {"f32.wav", 13, 384000},  {"f32.wav", 14, 0},       {"f32.wav", -1, 0},
     {"f32.wav", 127, 0},       {"f32.wav", 48000, 0},    {"s24.flac", 0, 0},       {"s24.flac", 6, 44100},
-    {"r22050.flac", 6, 44100}, {"r22050.flac", 1, 8000},
+    {"r22050.flac", 6, 44100}, {"r22050.flac", 1, 8000},   {"lame4.mp3", 7, 48000},  {"lame4.mp3", 1, 8000},
 };
 
 class Rates : public ::testing::TestWithParam<RateCase> {};

@@ -155,6 +155,8 @@ const ImportCase kImports[] = {
      kExact},
     {"s_mono_T_of_stereo", "f32.wav", "0.5 sec 0.5 sec 0.25 sec s_mono 2", {66150, 4}, 0.5, 0.5, 0.25, {{2, {0}}}, 1,
      false, kRounding},
+    {"s_mono_T_into_as_many_channels", "f32.wav", "0.5 sec 0.5 sec 0.25 sec s_mono 1", {66150, 2}, 0.5, 0.5, 0.25,
+     {{1, {0}}}, 1, false, kRounding},
     {"s_mono_of_mono_T", "ch1.wav", "0.5 sec 0.5 sec 0.25 sec s_mono 1", {66150, 2}, 0.5, 0.5, 0.25, {{1, {0}}}, 0,
      false, kExact},
     {"s_mono_into_channel_0", "ch6.wav", "0.5 sec 0.5 sec 0.25 sec s_mono", {66150, 2}, 0.5, 0.5, 0.25, {{0, {0}}}, 1,
@@ -469,6 +471,40 @@ TEST(ImportRace, ShapingChangedDuringTheImportDoesNotReachIt)
     const ShapingCase c = {"long", "dc.flac", "1 sec 0 sec 0.5 sec", {2205000, 2, "value 0.25"}, kRate, "0",
                            {-6, 1000, 2, 2000, 0.5f, true}, 49, 0.5, kStereo, 0, 1000, 2000, {}};
     run_shaping(c, {"import_gain 3", "import_mix 0", "fadein 0", "fadein_exp 1", "fadeout 0", "fadeout_exp 1"});
+}
+
+// A gain is the attribute's when the load begins: 0 dB after an import at -6 dB writes the
+// source as it is.
+TEST(ImportShaping, AnEarlierImportsGainDoesNotStay)
+{
+    HostSession s("@import_gain -6", 100, 1);
+    ASSERT_EQ(host_run_line("buffer~ src" + s.id + " 100 1"), 0);
+    ASSERT_EQ(host_run_line("fill src" + s.id + " value 0.5"), 0);
+    s.run("import buffer=src" + s.id);
+    EXPECT_NEAR(s.contents().samples[50], 0.5 * std::pow(10, -6 / 20.0), 1e-6);
+    s.send("import_gain 0");
+    HostSession::Result r = s.run("import buffer=src" + s.id);
+    expect_done(s, r);
+    EXPECT_EQ(r.buffer.samples, std::vector<float>(100, 0.5f));
+}
+
+// The debug trace names the buffer channels that a route lets the import write, in the order
+// they first appear, on one line, and the route's matrix row by row.
+TEST(ImportTrace, RouteListAndMatrix)
+{
+    std::string path = fixture("f32.wav");
+    HostSession s("@debug 1", 100, 4);
+    HostSession::Result r = s.run("import " + path + " 0 sec 0 sec 0 sec route 0 3 1 3 1 1");
+    expect_done(s, r);
+    std::vector<std::string> wanted = {"vorlo~: import_output_channel_list: 3 1 ", "vorlo~: prepare SWR context",
+                                       "vorlo~: swr mode: routeIsUsed",           "vorlo~: route matrix:",
+                                       "vorlo~: out 0: 0.000.00",                 "vorlo~: out 1: 0.001.00",
+                                       "vorlo~: out 2: 0.000.00",                 "vorlo~: out 3: 0.500.50",
+                                       "vorlo~: swr resultChannels: 4"};
+    auto first = std::find(r.console.begin(), r.console.end(), wanted[0]);
+    ASSERT_NE(first, r.console.end()) << joined(r.console);
+    EXPECT_EQ(std::vector<std::string>(first, first + std::min<long>(wanted.size(), r.console.end() - first)), wanted)
+        << joined(r.console);
 }
 
 struct ImportError {
