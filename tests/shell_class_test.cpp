@@ -1,6 +1,10 @@
 // The class as the patcher sees it: banner, attributes with their defaults and clips, the
-// set message, help texts, the metadatadict setter and the rate table.
-#include "shell_test_host.h"
+// box's arguments, the set message, help texts, the metadatadict setter and the
+// double-click, all through the host.
+#include "fixtures.h"
+#include "headless_host.h"
+
+#include <gtest/gtest.h>
 
 #include <string.h>
 
@@ -11,18 +15,38 @@ protected:
     void SetUp() override
     {
         start_vorlo();
-        shell_prepare({"buffer~ snd 100 2", "new v vorlo~ snd"});
+        prepare_lines({"buffer~ snd 100 2", "buffer~ src 10 1", "new v vorlo~ snd"});
     }
     void TearDown() override
     {
-        shell_run("free v");
+        run("free v");
         EXPECT_EQ(host_alive_count(), 0);
     }
+    static void run(const std::string &line) { EXPECT_EQ(host_run_line(line), 0) << line; }
+    static t_object *instance() { return host_instance("v"); }
     std::vector<std::string> get(const std::string &attr)
     {
         host_take_outlets();
-        shell_run("get v " + attr);
+        run("get v " + attr);
         return host_take_outlets();
+    }
+    // What a load into the box's buffer~ says on the console: nothing when it found one.
+    static std::vector<std::string> load_says()
+    {
+        prepare_lines({"buffer~ snd 100 2"});
+        run("v importreplace buffer=src");
+        EXPECT_TRUE(host_wait(30));
+        host_take_outlets();
+        return host_take_console();
+    }
+    // The size of buffer~ snd: a load that found it gave it the source's 10 frames of one channel.
+    static long snd_samples()
+    {
+        long frames = 0, channels = 0;
+        double rate = 0;
+        std::vector<float> samples;
+        host_buffer_read("snd", &frames, &channels, &rate, &samples);
+        return frames * channels;
     }
 };
 
@@ -91,7 +115,7 @@ TEST(ShellClass, AttributesAndTheirInspectorMetadata)
 
 TEST_F(Shell, FourOutlets)
 {
-    EXPECT_EQ(host_outlet_count((t_object *)shell_instance()), 4);
+    EXPECT_EQ(host_outlet_count(instance()), 4);
 }
 
 struct AttrCase {
@@ -118,75 +142,84 @@ TEST_F(Shell, AttributeDefaultsAndStoredValues)
     };
     for (const AttrCase &c : cases) {
         SCOPED_TRACE(std::string(c.attr) + " " + c.set);
-        shell_run("free v");
-        shell_run("new v vorlo~ snd");
+        run("free v");
+        run("new v vorlo~ snd");
         EXPECT_EQ(get(c.attr), std::vector<std::string>{c.fresh});
-        shell_run(std::string("v ") + c.attr + " " + c.set);
+        run(std::string("v ") + c.attr + " " + c.set);
         EXPECT_EQ(get(c.attr), std::vector<std::string>{c.stored});
     }
     EXPECT_TRUE(host_take_console().empty());
 }
 
+// The first box argument names the buffer~ that loads write into, unless it is a number or
+// an attribute; the attributes after it are set.
 TEST_F(Shell, BoxArgumentsNameTheBufferAndSetAttributes)
 {
-    shell_run("free v");
-    shell_run("new v vorlo~ snd @debug 1 @stream_nb 2");
-    t_vorlo *x = shell_instance();
-    EXPECT_EQ(x->buffer_name, gensym("snd"));
+    run("free v");
+    run("new v vorlo~ snd @debug 1 @stream_nb 2");
     EXPECT_EQ(get("debug"), std::vector<std::string>{"v debug 1"});
-    EXPECT_EQ(x->stream_nb, 2);
-    EXPECT_EQ(x->streamIndex, -1);
-    EXPECT_NE(x->frame, nullptr);
-    EXPECT_NE(x->resampledFrame, nullptr);
+    EXPECT_EQ(get("stream_nb"), std::vector<std::string>{"v stream_nb 2"});
+    run("v debug 0");
+    EXPECT_EQ(load_says(), std::vector<std::string>{});
+    EXPECT_EQ(snd_samples(), 10);
 
-    const std::vector<std::pair<std::string, t_symbol *>> names = {
-        {"new v vorlo~", _sym_nothing},
-        {"new v vorlo~ @debug 1", _sym_nothing},
-        {"new v vorlo~ 7", atom_getsymarg(0, 1, host_parse_atoms("7").data())},
-        {"new v vorlo~ other extra", gensym("other")},
+    const std::string unnamed = "vorlo~: error: the target buffer~ does not exist: no buffer~ name has been set";
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"new v vorlo~", unnamed},
+        {"new v vorlo~ @debug 0", unnamed},
+        {"new v vorlo~ 7", unnamed},
+        {"new v vorlo~ other extra", "vorlo~: error: the target buffer~ does not exist: other"},
     };
     for (const auto &c : names) {
-        shell_run("free v");
-        shell_run(c.first);
-        EXPECT_EQ(shell_instance()->buffer_name, c.second) << c.first;
+        run("free v");
+        run(c.first);
+        EXPECT_EQ(load_says(), std::vector<std::string>{c.second}) << c.first;
+        EXPECT_EQ(snd_samples(), 200) << c.first;
     }
     EXPECT_EQ(get("debug"), std::vector<std::string>{"v debug 0"});
 }
 
 TEST_F(Shell, MetadatadictSetter)
 {
-    t_vorlo *x = shell_instance();
+    t_object *x = instance();
     t_atom number;
     atom_setlong(&number, 5);
     t_atom word;
     atom_setsym(&word, gensym("meta"));
     auto set = [x](long argc, t_atom *argv) { return object_attr_setvalueof(x, gensym("metadatadict"), argc, argv); };
+    auto stored = [x]() {
+        std::vector<t_atom> value;
+        EXPECT_TRUE(host_attr_value(x, "metadatadict", &value));
+        EXPECT_EQ(value.size(), 1u);
+        EXPECT_EQ(value.empty() ? 0 : atom_gettype(&value[0]), A_SYM);
+        return value.empty() ? nullptr : atom_getsym(&value[0]);
+    };
 
     EXPECT_EQ(set(1, &word), MAX_ERR_NONE);
-    EXPECT_EQ(atom_getsym(&x->metadatadict), gensym("meta"));
+    EXPECT_EQ(stored(), gensym("meta"));
     EXPECT_EQ(set(0, &word), MAX_ERR_NONE);
-    EXPECT_EQ(atom_getsym(&x->metadatadict), gensym(""));
+    EXPECT_EQ(stored(), gensym(""));
     set(1, &word);
     EXPECT_EQ(set(1, nullptr), MAX_ERR_NONE);
-    EXPECT_EQ(atom_getsym(&x->metadatadict), gensym(""));
+    EXPECT_EQ(stored(), gensym(""));
     // A number in its place stores the symbol the host gives for it.
     EXPECT_EQ(set(1, &number), MAX_ERR_NONE);
-    EXPECT_EQ(atom_gettype(&x->metadatadict), A_SYM);
-    EXPECT_EQ(atom_getsym(&x->metadatadict), atom_getsym(&number));
+    EXPECT_EQ(stored(), atom_getsym(&number));
 }
 
 TEST_F(Shell, SetWithoutNameChangesNothing)
 {
-    shell_run("v set");
+    run("v set");
     EXPECT_EQ(host_take_console(),
               std::vector<std::string>{
                   "vorlo~: error: You need to provide a buffer~ name as argument for the \"set\" message"});
-    EXPECT_EQ(shell_instance()->buffer_name, gensym("snd"));
+    EXPECT_EQ(load_says(), std::vector<std::string>{});
+    EXPECT_EQ(snd_samples(), 10);
 
-    shell_run("v set other");
+    run("v set other");
     EXPECT_TRUE(host_take_console().empty());
-    EXPECT_EQ(shell_instance()->buffer_name, gensym("other"));
-    EXPECT_EQ(shell_instance()->buffer_ref, nullptr);
+    EXPECT_EQ(load_says(), std::vector<std::string>{"vorlo~: error: the target buffer~ does not exist: other"});
+    EXPECT_EQ(snd_samples(), 200);
 }
 
 TEST_F(Shell, AssistTexts)
@@ -213,57 +246,41 @@ TEST_F(Shell, AssistTexts)
         SCOPED_TRACE(std::to_string(c.direction) + "/" + std::to_string(c.index));
         char text[ASSIST_MAX_STRING_LEN];
         strcpy(text, "untouched");
-        vorlo_assist(shell_instance(), nullptr, c.direction, c.index, text);
+        object_method(instance(), gensym("assist"), nullptr, c.direction, c.index, text);
         EXPECT_STREQ(text, c.text ? c.text : "untouched");
     }
 }
 
+// The double-click, as the patcher sends it.
 TEST_F(Shell, DoubleClickOpensTheLastTarget)
 {
-    shell_prepare({"buffer~ other 10 1"});
+    prepare_lines({"buffer~ other 10 1"});
     long snd = host_buffer_view_requests("snd");
     long other = host_buffer_view_requests("other");
-    t_vorlo *x = shell_instance();
+    auto click = [this]() { object_method(instance(), gensym("dblclick")); };
 
-    vorlo_dblclick(x);  // no request yet: nothing to show
+    click();  // no request yet: nothing to show
     EXPECT_EQ(host_buffer_view_requests("snd"), snd);
 
-    shell_prepare({"v replace /nx/a.wav"});
-    vorlo_dblclick(x);  // after the load has ended and released its reference
+    prepare_lines({"v replace /nx/a.wav"});
+    click();  // after the load has ended and released its reference
     EXPECT_EQ(host_buffer_view_requests("snd"), snd + 1);
 
-    shell_prepare({"v set other"});
-    vorlo_dblclick(x);  // set alone does not move the view
+    prepare_lines({"v set other"});
+    click();  // set alone does not move the view
     EXPECT_EQ(host_buffer_view_requests("snd"), snd + 2);
     EXPECT_EQ(host_buffer_view_requests("other"), other);
 
-    shell_prepare({"v set nosuch", "v replace /nx/a.wav"});
+    prepare_lines({"v set nosuch", "v replace /nx/a.wav"});
     long alive = host_alive_count();
-    vorlo_dblclick(x);  // the last request found no buffer
+    click();  // the last request found no buffer
     EXPECT_EQ(host_buffer_view_requests("snd"), snd + 2);
     EXPECT_EQ(host_buffer_view_requests("other"), other);
 
-    shell_prepare({"v set other", "v replace /nx/a.wav"});
-    vorlo_dblclick(x);
+    prepare_lines({"v set other", "v replace /nx/a.wav"});
+    click();
     EXPECT_EQ(host_buffer_view_requests("other"), other + 1);
     EXPECT_EQ(host_alive_count(), alive + 1) << "only the unjoined loader is new; the click's reference is gone";
-}
-
-TEST(ShellRates, ResampleIndexNeverLeavesTheTable)
-{
-    start_vorlo();
-    const int32_t rates[VORLO_SAMPLERATES] = {0,     8000,  11025,  16000,  22050,  32000,  44100,
-                                              48000, 88200, 96000, 176400, 192000, 352800, 384000};
-    for (int i = 0; i < VORLO_SAMPLERATES; ++i)
-        EXPECT_EQ(vorlo_samplerates[i], rates[i]) << i;
-
-    const std::vector<std::pair<int, int32_t>> cases = {{0, 0},  {1, 1},  {7, 7},    {13, 13},
-                                                        {14, 0}, {-1, 0}, {127, 0}, {-128, 0}};
-    t_vorlo x = {};
-    for (const auto &c : cases) {
-        x.attrs.resample = (signed char)c.first;
-        EXPECT_EQ(vorlo_resultRateIndex(&x), c.second) << c.first;
-    }
 }
 
 }  // namespace

@@ -730,6 +730,15 @@ HostSession::Result HostSession::run(const std::string &message) const
     return {contents(), host_take_outlets(), host_take_console()};
 }
 
+void prepare_lines(const std::vector<std::string> &lines)
+{
+    for (const std::string &line : lines)
+        EXPECT_EQ(host_run_line(line), 0) << line;
+    EXPECT_TRUE(host_wait(30));
+    host_take_console();
+    host_take_outlets();
+}
+
 std::vector<std::string> take_outlets() { return host_take_outlets(); }
 std::vector<std::string> take_console() { return host_take_console(); }
 

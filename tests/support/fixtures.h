@@ -106,6 +106,10 @@ struct HostSession {
     Result run(const std::string &message) const;
 };
 
+// Runs script lines in the in-process host, each of which must run, waits for what they
+// started and forgets what they printed.
+void prepare_lines(const std::vector<std::string> &lines);
+
 // What came out since the last call: outlet lines ("v 1: bang") and console lines.
 std::vector<std::string> take_outlets();
 std::vector<std::string> take_console();
