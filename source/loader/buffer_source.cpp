@@ -156,7 +156,8 @@ static void vorlo_writeBlock(t_vorlo_load *x)
 {
     if (!vorlo_claimTarget(x))
         return;
-    vorlo_writeDecodedFrame(x, x->codecCtx, x->frame);
+    if (!vorlo_writeDecodedFrame(x, x->codecCtx, x->frame))
+        x->writeFailed = 1;
     vorlo_unlockTarget(x);
 }
 

@@ -335,7 +335,8 @@ static void vorlo_trimFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVF
 static void vorlo_writePlaced(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *frame)
 {
     vorlo_trimFrame(x, codecCtx, frame);
-    vorlo_writeDecodedFrame(x, codecCtx, frame);
+    if (!vorlo_writeDecodedFrame(x, codecCtx, frame))
+        x->writeFailed = 1;
 }
 
 static void vorlo_writeHeld(t_vorlo_load *x, AVCodecContext *codecCtx)
@@ -511,7 +512,8 @@ static void vorlo_flushClaimed(t_vorlo_load *x)
 {
     if (!vorlo_claimTarget(x))
         return;
-    vorlo_flushResampler(x, x->codecCtx);
+    if (!vorlo_flushResampler(x, x->codecCtx))
+        x->writeFailed = 1;
     vorlo_unlockTarget(x);
 }
 
@@ -579,7 +581,10 @@ static int vorlo_secondRun(t_vorlo_load *x)
         }
         return VORLO_RUN_FAILED;
     }
-    vorlo_resetResampler(x);
+    if (!vorlo_resetResampler(x)) {
+        x->writeFailed = 1;
+        return VORLO_RUN_FAILED;
+    }
     vorlo_count channels = x->resultChannels;
     vorlo_count settled = firstStart + (vorlo_count)ceil(x->line.settle * x->resultSampleRate) * channels;
     vorlo_count requested = (vorlo_count)floor(x->start * x->resultSampleRate + 0.5) * channels;
@@ -641,8 +646,6 @@ static void vorlo_decodeRuns(t_vorlo_load *x)
 // The load from the request to the end it takes.
 static int vorlo_load(t_vorlo_load *x)
 {
-    x->writeFailed = 0;
-    x->unreadableTold = 0;
     vorlo_watchSeam(x, VORLO_NO_SEAM, 0.0f);
     if (!vorlo_going(x))
         return VORLO_END_ERROR;

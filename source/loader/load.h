@@ -140,7 +140,8 @@ typedef struct _vorlo_load {
     float shortenedFadein;      // a fade that the import shortened, for the attribute; < 0: none
     float shortenedFadeout;
 
-    int32_t writeFailed;        // the writer could not go on: the load ends with the error bang, keeping what it wrote
+    int32_t writeFailed;        // writing cannot go on: the load ends with the error bang, keeping what it wrote
+    int32_t writerFailed;       // the writer's own: its resampler failed, and it writes nothing more
     int32_t unreadableTold;     // the writer has reported samples of a format it cannot read
     vorlo_count seamStart;      // from here on the writer compares what it writes with what it overwrites
     vorlo_count seamAgreedFrom; // where the samples began to agree with those they overwrote
@@ -164,6 +165,8 @@ void vorlo_closeGate(t_vorlo_load *x);
 void vorlo_error(t_vorlo_load *x, const char *fmt, ...);
 void vorlo_warn(t_vorlo_load *x, const char *fmt, ...);
 void vorlo_post(t_vorlo_load *x, const char *fmt, ...);
+void vorlo_errorPlain(t_vorlo_load *x, const char *fmt, ...); // as object_error and post of no object
+void vorlo_postPlain(t_vorlo_load *x, const char *text);
 void vorlo_postPiece(t_vorlo_load *x, long flags, const char *piece); // object_poststring's pieces
 void vorlo_raise(t_vorlo_load *x, int32_t note);
 

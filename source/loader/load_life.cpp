@@ -123,14 +123,14 @@ void vorlo_closeGate(t_vorlo_load *x)
 enum { VORLO_LINE_CHARS = MAX_PATH_CHARS + 1024 };
 
 // The host's console functions take a format; the text is made here, where the arguments are.
-static void vorlo_console(t_vorlo_load *x, void (*sink)(t_object *, const char *, ...), const char *fmt,
-                          va_list ap)
+static void vorlo_console(t_vorlo_load *x, void (*sink)(t_object *, const char *, ...), bool ofObject,
+                          const char *fmt, va_list ap)
 {
     char text[VORLO_LINE_CHARS];
     vsnprintf(text, sizeof text, fmt, ap);
     if (!vorlo_enterGate(x))
         return;
-    sink(&x->owner->ob, "%s", text);
+    sink(ofObject ? &x->owner->ob : nullptr, "%s", text);
     vorlo_leaveGate(x);
 }
 
@@ -138,7 +138,7 @@ void vorlo_error(t_vorlo_load *x, const char *fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    vorlo_console(x, object_error, fmt, ap);
+    vorlo_console(x, object_error, true, fmt, ap);
     va_end(ap);
 }
 
@@ -146,7 +146,7 @@ void vorlo_warn(t_vorlo_load *x, const char *fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    vorlo_console(x, object_warn, fmt, ap);
+    vorlo_console(x, object_warn, true, fmt, ap);
     va_end(ap);
 }
 
@@ -154,8 +154,24 @@ void vorlo_post(t_vorlo_load *x, const char *fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    vorlo_console(x, object_post, fmt, ap);
+    vorlo_console(x, object_post, true, fmt, ap);
     va_end(ap);
+}
+
+void vorlo_errorPlain(t_vorlo_load *x, const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vorlo_console(x, object_error, false, fmt, ap);
+    va_end(ap);
+}
+
+void vorlo_postPlain(t_vorlo_load *x, const char *text)
+{
+    if (!vorlo_enterGate(x))
+        return;
+    post("%s", text);
+    vorlo_leaveGate(x);
 }
 
 void vorlo_postPiece(t_vorlo_load *x, long flags, const char *piece)

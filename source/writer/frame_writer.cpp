@@ -373,9 +373,9 @@ static void vorlo_writeUnreadable(t_vorlo_load *x, const vorlo_frameView *v)
     if (!x->unreadableTold) {
         const char *name = av_get_sample_fmt_name(v->format);
         if (v->bytes != 1 && v->bytes != 2 && v->bytes != 4 && v->bytes != 8)
-            object_error(nullptr, "vorlo~ Invalid sample size %d.\n", v->bytes);
+            vorlo_errorPlain(x, "vorlo~ Invalid sample size %d.\n", v->bytes);
         else
-            object_error(nullptr, "vorlo~ Invalid sample format %s.\n", name ? name : "?");
+            vorlo_errorPlain(x, "vorlo~ Invalid sample format %s.\n", name ? name : "?");
         x->unreadableTold = 1;
     }
     if (!x->request.isImport) {

@@ -51,9 +51,9 @@ static void vorlo_setMixMatrix(t_vorlo_load *x, vorlo_swrMode mode, int inChanne
     int ret = vorlo_mixMatrix(x, mode, inChannels, outChannels, &matrix);
     if (ret > 0) {
         if (mode == VORLO_SWR_MONO)
-            post("setting mono MATRIX");
+            vorlo_postPlain(x, "setting mono MATRIX");
         else if (mode == VORLO_SWR_STEREO)
-            post("setting stereo MATRIX");
+            vorlo_postPlain(x, "setting stereo MATRIX");
         else if (x->request.attrs.debug)
             vorlo_postRouteMatrix(x, matrix, inChannels, outChannels);
         ret = swr_set_matrix(x->swrCtx, matrix, inChannels);
@@ -80,7 +80,7 @@ static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
     x->swrCtx = swr_alloc();
     if (!x->swrCtx) {
         vorlo_error(x, "Could not allocate resampler context");
-        x->writeFailed = 1;
+        x->writerFailed = 1;
         return AVERROR(ENOMEM);
     }
     int inChannels = vorlo_ff_channels(codecCtx);
@@ -103,7 +103,7 @@ static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
         vorlo_error(x, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
-        x->writeFailed = 1;
+        x->writerFailed = 1;
         return ret;
     }
     if (x->request.attrs.debug)
@@ -118,7 +118,7 @@ static int vorlo_convertAndWrite(t_vorlo_load *x, const AVCodecContext *codecCtx
     AVFrame *out = x->resampledFrame;
     if (!out) {
         vorlo_error(x, "Error converting frame: %s", vorlo_errtext(AVERROR(ENOMEM)));
-        x->writeFailed = 1;
+        x->writerFailed = 1;
         return AVERROR(ENOMEM);
     }
     int inChannels = vorlo_ff_channels(codecCtx);
@@ -130,7 +130,7 @@ static int vorlo_convertAndWrite(t_vorlo_load *x, const AVCodecContext *codecCtx
     int ret = swr_convert_frame(x->swrCtx, out, input);
     if (ret < 0) {
         vorlo_error(x, "Error converting frame: %s", vorlo_errtext(ret));
-        x->writeFailed = 1;
+        x->writerFailed = 1;
     } else {
         vorlo_handleFrame(x, codecCtx, out);
         ret = out->nb_samples;
@@ -151,12 +151,13 @@ void vorlo_handleFrame_resample(t_vorlo_load *x, const AVCodecContext *codecCtx,
 
 // The library holds back the last samples of its input until it is told that no more
 // comes; they are asked for until none are left.
-void vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
+bool vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
 {
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
-        return;
+        return !x->writerFailed;
     while (swr_get_out_samples(x->swrCtx, 0) > 0 && vorlo_convertAndWrite(x, codecCtx, nullptr) > 0) {
     }
+    return !x->writerFailed;
 }
 
 // A mono float resampler between the two rates: the channels of the load's own do not
@@ -239,30 +240,32 @@ bool vorlo_resamplerHolds(const t_vorlo_load *x)
 
 // A run that starts over from another place must not begin with the samples that the
 // previous one left in the resampler; the configuration, matrix included, stays.
-void vorlo_resetResampler(t_vorlo_load *x)
+bool vorlo_resetResampler(t_vorlo_load *x)
 {
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
-        return;
+        return !x->writerFailed;
     swr_close(x->swrCtx);
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
         vorlo_error(x, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
-        x->writeFailed = 1;
+        x->writerFailed = 1;
     }
+    return !x->writerFailed;
 }
 
 // A frame whose format or channel count is not the context's would be read outside its
 // planes; once the writer has failed nothing more is written.
-void vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
+bool vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
 {
-    if (x->writeFailed)
-        return;
+    if (x->writerFailed)
+        return false;
     if (frame->format != codecCtx->sample_fmt || vorlo_ff_frame_channels(frame) != vorlo_ff_channels(codecCtx)) {
         vorlo_error(x, "skipped a frame whose sample format or channel count changed mid-stream");
-        return;
+        return true;
     }
     if (vorlo_needsResampler(x, codecCtx))
         vorlo_handleFrame_resample(x, codecCtx, frame);
     else
         vorlo_handleFrame(x, codecCtx, frame);
+    return !x->writerFailed;
 }

@@ -9,10 +9,12 @@
 void vorlo_validateRouting(t_vorlo_load *x);
 void vorlo_prepareImport(t_vorlo_load *x);
 void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *frame);
-void vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame); // straight or through the resampler
+// Writes a decoded frame, straight or through the resampler; false once the writer cannot go
+// on (it has said why): the load ends with the error bang, keeping what was written.
+bool vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame);
 void vorlo_handleFrame_resample(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame);
-void vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx); // writes what the resampler holds back
-void vorlo_resetResampler(t_vorlo_load *x);           // drops the resampler's state before a run starts elsewhere
+bool vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx); // writes what the resampler holds back; false as above
+bool vorlo_resetResampler(t_vorlo_load *x);           // drops the resampler's state before a run starts elsewhere; false as above
 int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate); // what the resampler makes of a whole stream
 bool vorlo_resamplerHolds(const t_vorlo_load *x);     // input waits in the resampler for more
 int vorlo_needsResampler(const t_vorlo_load *x, const AVCodecContext *codecCtx); // 1: a frame of this context goes through the resampler
