@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -19,6 +21,12 @@
 #include <thread>
 
 namespace {
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 // Polls without pumping the main thread, so that the loader's notifications stay queued.
 bool await(const std::function<bool()> &condition)
@@ -147,6 +155,109 @@ TEST(Stop, NewRequestReplacesTheRunningLoad)
     EXPECT_EQ(take_outlets(), wanted) << joined(take_console());
     Decoded reference = reference_decode(second);
     EXPECT_EQ(s.contents().samples, reference.samples);
+}
+
+// A read that blocks in the system (a stalled network share, a disk spinning up) holds
+// nothing of the main thread: a free, a break, a new request or the free of the target
+// buffer~ returns at once, wherever the loader is stalled, and the next load works while the
+// stopped one still waits for its read. A load that had begun writing tells its list and its
+// done bang at the stop; the stopped loader, once its read returns, tells nothing more.
+struct StallCase {
+    const char *name;
+    const char *action;   // a script line; ID and BUF stand for the instance and its buffer~
+    bool writing;         // stalled once the load has begun writing, else in its first read
+};
+
+const StallCase kStalls[] = {
+    {"free_at_open", "free ID", false},       {"break_at_open", "ID break", false},
+    {"request_at_open", "ID replace OTHER", false}, {"buffer_freed_at_open", "delete BUF", false},
+    {"free_while_writing", "free ID", true},  {"break_while_writing", "ID break", true},
+    {"request_while_writing", "ID replace OTHER", true}, {"buffer_freed_while_writing", "delete BUF", true},
+};
+
+std::string with_words(std::string line, const std::string &id, const std::string &buffer, const std::string &other)
+{
+    for (const auto &word : {std::make_pair("ID", id), std::make_pair("BUF", buffer), std::make_pair("OTHER", other)})
+        for (size_t at; (at = line.find(word.first)) != std::string::npos;)
+            line.replace(at, strlen(word.first), word.second);
+    return line;
+}
+
+bool starts_with(const std::string &line, const std::string &head)
+{
+    return line.compare(0, head.size(), head) == 0;
+}
+
+TEST(Stop, NothingWaitsForAReadThatBlocks)
+{
+    const double kStall = 3;
+    std::string other = fixture("s16.flac");
+    const Decoded &expected = reference_of(other);
+    for (const StallCase &c : kStalls) {
+        SCOPED_TRACE(c.name);
+        std::string file = fixture_dir_path(std::string("stalled-") + c.name + ".flac");
+        std::ifstream in(fixture("long_stereo.flac"), std::ios::binary);
+        std::ofstream(file, std::ios::binary) << in.rdbuf();
+        auto s = std::make_unique<HostSession>();
+        std::string id = s->id, error;
+        if (!c.writing)
+            ASSERT_TRUE(host_stall(file, kStall, &error)) << error;
+        s->send("replace " + file);
+        if (c.writing) {
+            // The list comes once writing has begun; the stall then catches the next read.
+            std::vector<std::string> seen;
+            for (int i = 0; i < 60000 && seen.empty(); i++) {
+                host_idle(1);
+                seen = take_outlets();
+            }
+            ASSERT_TRUE(host_stall(file, kStall, &error)) << error;
+            ASSERT_EQ(seen.size(), 1u) << "the load ended before its read was stalled: " << joined(seen);
+            ASSERT_TRUE(starts_with(seen[0], id + " 0: ")) << seen[0];
+        }
+        host_hold(50);  // the loader reaches the stalled read
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(host_run_line(with_words(c.action, id, s->buffer, other)), 0);
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(took, 1.0) << "the main thread waited for the stalled read";
+        bool freed = c.action[0] == 'f', lost = c.action[0] == 'd';
+        // The stopped load's end: its done bang during the stop once it has written; the error
+        // bang on the next turn when its buffer~ went away; nothing when freed with the box.
+        host_idle(0);
+        std::vector<std::string> told = take_outlets();
+        std::vector<std::string> wanted;
+        if (lost)
+            wanted = {id + " 2: bang"};
+        else if (c.writing && !freed)
+            wanted = {id + " 1: bang"};
+        EXPECT_EQ(std::vector<std::string>(told.begin(), told.begin() + std::min(told.size(), wanted.size())), wanted);
+        told.erase(told.begin(), told.begin() + std::min(told.size(), wanted.size()));
+        // The next load, while the stopped one still waits.
+        if (freed)
+            s = std::make_unique<HostSession>();
+        if (!host_buffer_find(s->buffer.c_str()))
+            host_buffer(s->buffer, 0, 1, 44100);
+        if (std::string(c.action).find("replace") == std::string::npos)
+            s->send("replace " + other);
+        auto next = std::chrono::steady_clock::now();
+        std::vector<std::string> after = told;
+        for (int i = 0; i < 60000 && !has_line(after, s->id + " 1: bang"); i++) {
+            host_idle(1);
+            after = after + take_outlets();
+        }
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - next).count(), kStall)
+            << "the next load waited for the stopped one";
+        EXPECT_EQ(s->contents().samples, expected.samples);
+        // The stopped loader ends once its read returns, and tells nothing.
+        ASSERT_TRUE(host_wait(60));
+        after = after + take_outlets();
+        std::vector<std::string> next_load = {s->id + " 0: 44100. 2 2000. 0. \"FL FR\" flac " + other,
+                                              s->id + " 1: bang"};
+        EXPECT_EQ(after, next_load) << joined(take_console());
+        s.reset();
+        EXPECT_EQ(host_alive_count(), 0);
+        take_console();
+        unlink(file.c_str());
+    }
 }
 
 // Loaders of two instances run side by side and share nothing.

@@ -332,4 +332,51 @@ TEST_F(LoaderChain, SetFromTheDoneBang)
     }
 }
 
+struct SchedulerCase {
+    const char *name;
+    std::vector<std::string> lines;  // sent on the scheduler thread, in this order, FILE for the file
+    const char *sndHolds;            // fixture that buffer~ snd holds afterwards, "" for none
+    const char *otherHolds;
+    double otherRate;                // the rate of buffer~ other afterwards, 0: not checked
+};
+
+// Messages of one scheduler event (a metro in Overdrive) reach the main thread in the order
+// they were sent, also when several are deferred before the main thread runs any of them.
+TEST_F(LoaderChain, MessagesFromTheSchedulerKeepTheirOrder)
+{
+    const SchedulerCase cases[] = {
+        {"SetThenReplace", {"v set other", "v replace FILE"}, "", "s16.flac", 0},
+        {"BreakThenReplace", {"v break", "v set other", "v replace FILE"}, "", "s16.flac", 0},
+        {"AttributeThenReplace", {"v set other", "v resample 7", "v replace FILE"}, "", "", 48000},
+    };
+    const std::string file = fixture("s16.flac");
+    for (const SchedulerCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        shell_run_all({"buffer~ snd 0", "buffer~ other 0", "v set snd", "v resample 0"});
+        for (std::string line : c.lines) {
+            if (line.find("FILE") != std::string::npos)
+                line.replace(line.find("FILE"), 4, file);
+            shell_run("scheduler " + line);
+        }
+        host_hold(200);  // every line has run on the scheduler thread, none on the main thread
+        ASSERT_TRUE(host_wait(60));
+        std::vector<std::string> seen = host_take_outlets();
+        expect_ends_with_load_of(seen, file);
+        EXPECT_EQ(seen.size(), 2u) << joined(seen);
+        long frames = 0;
+        double rate = 0;
+        ASSERT_TRUE(host_buffer_read("snd", &frames, nullptr, nullptr, nullptr));
+        if (*c.sndHolds)
+            expect_holds("snd", fixture(c.sndHolds));
+        else
+            EXPECT_EQ(frames, 0) << "the load went to the buffer~ named before the set";
+        if (*c.otherHolds)
+            expect_holds("other", fixture(c.otherHolds));
+        ASSERT_TRUE(host_buffer_read("other", &frames, nullptr, &rate, nullptr));
+        if (c.otherRate)
+            EXPECT_EQ(rate, c.otherRate) << "the load took the attribute as it was before";
+        host_take_console();
+    }
+}
+
 }  // namespace
