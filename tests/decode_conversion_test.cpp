@@ -46,6 +46,8 @@ const ConversionCase kConversions[] = {
     {"every_u8_value", "every8.wav", "", "replace PATH", 0, 0, 0, 0, 2, kStereo, kExact},
     {"every_s16_value", "every16.wav", "", "replace PATH", 0, 0, 0, 0, 2, kStereo, kExact},
     {"every_s16_value_planar", "every16.wv", "", "replace PATH", 0, 0, 0, 0, 3, each_to_itself(3), kExact},
+    {"every_s16_value_planar_from_the_middle", "every16.wv", "", "importreplace PATH 0.3 sec", 0, 0, 0.3, 0, 3,
+     each_to_itself(3), kExact},
     {"every_24_bit_value", "every24.wav", "", "replace PATH", 0, 0, 0, 0, 1, each_to_itself(1), kExact},
     {"identity_route_u8", "every8.wav", "", "replace PATH 0 sec 0 sec route 0 0 1 1", 0, 0, 0, 0, 2, kStereo, kExact},
     {"identity_route_s16p", "every16.wv", "", "replace PATH 0 sec 0 sec route 0 0 1 1 2 2", 0, 0, 0, 0, 3,
