@@ -71,6 +71,7 @@ void write_frames(benchmark::State &state, AVSampleFormat format, bool import)
     ctx->sample_fmt = format;
     vorlo_ff_set_ctx_layout(ctx, vorlo_ff_default_layout(kChannels), kChannels);
     AVFrame *frame = make_frame(format);
+    vorlo_makeWriter(x, ctx);
     for (auto _ : state) {
         if (x->index >= x->indexLimit)
             x->index = 0;

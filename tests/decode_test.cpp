@@ -200,8 +200,9 @@ TEST(Stop, NothingWaitsForAReadThatBlocks)
         std::ofstream(file, std::ios::binary) << in.rdbuf();
         auto s = std::make_unique<HostSession>();
         std::string id = s->id, error;
-        if (!c.writing)
+        if (!c.writing) {
             ASSERT_TRUE(host_stall(file, kStall, &error)) << error;
+        }
         s->send("replace " + file);
         if (c.writing) {
             // The list comes once writing has begun; the stall then catches the next read.

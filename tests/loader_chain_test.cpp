@@ -373,8 +373,9 @@ TEST_F(LoaderChain, MessagesFromTheSchedulerKeepTheirOrder)
         if (*c.otherHolds)
             expect_holds("other", fixture(c.otherHolds));
         ASSERT_TRUE(host_buffer_read("other", &frames, nullptr, &rate, nullptr));
-        if (c.otherRate)
+        if (c.otherRate) {
             EXPECT_EQ(rate, c.otherRate) << "the load took the attribute as it was before";
+        }
         host_take_console();
     }
 }

@@ -197,6 +197,7 @@ bool vorlo_loadFromBuffer(t_vorlo_load *x)
     x->index = 0;
     if (!vorlo_makeBlockFrame(x) || !vorlo_lockTarget(x))
         return false;
+    vorlo_makeWriter(x, x->codecCtx);
     if (!vorlo_copyBlocks(x, &src)) {
         vorlo_setTargetDirty(x);
         return false;

@@ -307,7 +307,10 @@ static bool vorlo_prepareTarget(t_vorlo_load *x)
         vorlo_prepareImport(x);
     else if (vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
         return false;
-    return vorlo_lockTarget(x);
+    if (!vorlo_lockTarget(x))
+        return false;
+    vorlo_makeWriter(x, x->codecCtx);
+    return true;
 }
 
 // --- decoding ---------------------------------------------------------------------------

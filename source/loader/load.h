@@ -4,6 +4,7 @@
 #define VORLO_LOAD_H
 
 #include "object_record.h"
+#include "writer_state.h"
 
 // The packet that the input began with, to know it again after a seek back to it.
 typedef struct _vorlo_packetMark {
@@ -141,8 +142,7 @@ typedef struct _vorlo_load {
     float shortenedFadeout;
 
     int32_t writeFailed;        // writing cannot go on: the load ends with the error bang, keeping what it wrote
-    int32_t writerFailed;       // the writer's own: its resampler failed, and it writes nothing more
-    int32_t unreadableTold;     // the writer has reported samples of a format it cannot read
+    t_vorlo_writer writer;
     vorlo_count seamStart;      // from here on the writer compares what it writes with what it overwrites
     vorlo_count seamAgreedFrom; // where the samples began to agree with those they overwrote
     float seamTolerance;

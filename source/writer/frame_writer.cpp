@@ -2,8 +2,8 @@
 // samples are converted to 32-bit floats and stored interleaved into the locked target,
 // from the start of it (replace) or shaped into a region of it (import).
 //
-// The sample format, the mode, the bounds and the shaping are decided once per frame. The
-// rows that lie wholly inside the target and need nothing but conversion (and for an
+// The sample format, the mode and the shaping are decided once per load (vorlo_makeWriter),
+// the bounds once per frame. The rows that lie wholly inside the target and need nothing but conversion (and for an
 // import a gain and the mix) go through plain loops that the compiler vectorises; the few
 // rows at the edges, at a seam, in a fade or under a route go sample by sample.
 #include "writer.h"
@@ -28,27 +28,6 @@ typedef struct _vorlo_frameView {
 typedef struct _vorlo_unreadable {
     char unused;
 } vorlo_unreadable;
-
-// An import's shaping, read from the record once per frame. Factors that do not apply
-// are 1, which leaves a sample exactly as it was.
-typedef struct _vorlo_shaping {
-    vorlo_count limit;
-    float gain;
-    int fadeout;                 // the fade-out is in force
-    vorlo_count fadeoutStart;
-    float fadeoutStep;
-    float fadeoutExp;
-    vorlo_count fadeinEnd;       // 0 when no fade-in applies: written positions are never negative
-    float fadeinStep;
-    float fadeinExp;
-    int mix;
-    vorlo_count rowLead;         // target channels of a row before the frame's first channel
-    vorlo_count rowTrail;        // and after its last
-    int firstChannel;            // frame channels [firstChannel, endChannel) land inside a row
-    int endChannel;
-    unsigned char listed[VORLO_ROUTE_PAIRS]; // frame channels that the route lets through
-    unsigned char listedBeyond;              // the same for channels from 256 on
-} vorlo_shaping;
 
 // Integer samples are divided by the largest positive value of their type (as a float, so
 // 2147483648 for 32 bits), unsigned bytes are centred on 127; nothing is clipped. Each
@@ -337,7 +316,7 @@ static void vorlo_shapeRows(const t_vorlo_load *x, int channels, vorlo_shaping *
         sh->endChannel = (int)(rowChannels - startTrack > 0 ? rowChannels - startTrack : 0);
 }
 
-static void vorlo_shapeFrame(t_vorlo_load *x, int channels, vorlo_shaping *sh)
+static void vorlo_shapeImport(const t_vorlo_load *x, int channels, vorlo_shaping *sh)
 {
     sh->limit = x->indexLimit;
     sh->gain = x->shapeGain;
@@ -354,37 +333,78 @@ static void vorlo_shapeFrame(t_vorlo_load *x, int channels, vorlo_shaping *sh)
 }
 
 template <typename T>
-static void vorlo_writeFrame(t_vorlo_load *x, const vorlo_frameView *v)
+static void vorlo_writeReplaced(t_vorlo_load *x, const vorlo_frameView *v)
 {
-    if (!x->request.isImport) {
-        vorlo_replaceFrame<T>(x, v);
-        return;
-    }
-    vorlo_shaping sh;
-    vorlo_shapeFrame(x, v->channels, &sh);
-    vorlo_importFrame<T>(x, v, &sh);
+    vorlo_replaceFrame<T>(x, v);
+}
+
+template <typename T>
+static void vorlo_writeImported(t_vorlo_load *x, const vorlo_frameView *v)
+{
+    vorlo_importFrame<T>(x, v, &x->writer.shaping);
 }
 
 // Samples of a format the writer cannot read go sample by sample as silence. One line
 // tells, once a load: posted from the loader thread for every frame, it would flood the
 // console and stall the host's interface.
-static void vorlo_writeUnreadable(t_vorlo_load *x, const vorlo_frameView *v)
+static void vorlo_tellUnreadable(t_vorlo_load *x, const vorlo_frameView *v)
 {
-    if (!x->unreadableTold) {
-        const char *name = av_get_sample_fmt_name(v->format);
-        if (v->bytes != 1 && v->bytes != 2 && v->bytes != 4 && v->bytes != 8)
-            vorlo_errorPlain(x, "vorlo~ Invalid sample size %d.\n", v->bytes);
-        else
-            vorlo_errorPlain(x, "vorlo~ Invalid sample format %s.\n", name ? name : "?");
-        x->unreadableTold = 1;
-    }
-    if (!x->request.isImport) {
-        vorlo_replaceRows<vorlo_unreadable, true>(x, v, 0, v->nbSamples);
+    if (x->writer.unreadableTold)
         return;
+    const char *name = av_get_sample_fmt_name(v->format);
+    if (v->bytes != 1 && v->bytes != 2 && v->bytes != 4 && v->bytes != 8)
+        vorlo_errorPlain(x, "vorlo~ Invalid sample size %d.\n", v->bytes);
+    else
+        vorlo_errorPlain(x, "vorlo~ Invalid sample format %s.\n", name ? name : "?");
+    x->writer.unreadableTold = 1;
+}
+
+static void vorlo_writeUnreadableReplaced(t_vorlo_load *x, const vorlo_frameView *v)
+{
+    vorlo_tellUnreadable(x, v);
+    vorlo_replaceRows<vorlo_unreadable, true>(x, v, 0, v->nbSamples);
+}
+
+static void vorlo_writeUnreadableImported(t_vorlo_load *x, const vorlo_frameView *v)
+{
+    vorlo_tellUnreadable(x, v);
+    vorlo_importRows<vorlo_unreadable>(x, v, &x->writer.shaping, 0, v->nbSamples);
+}
+
+typedef void (*vorlo_frameWrite)(t_vorlo_load *x, const vorlo_frameView *v);
+
+template <typename T>
+static vorlo_frameWrite vorlo_writeOf(bool import)
+{
+    return import ? vorlo_writeImported<T> : vorlo_writeReplaced<T>;
+}
+
+// The conversion by the sample format, whatever its layout, and the mode.
+static vorlo_frameWrite vorlo_chooseWrite(enum AVSampleFormat format, bool import)
+{
+    int bytes = av_get_bytes_per_sample(format);
+    switch (bytes ? av_get_packed_sample_fmt(format) : AV_SAMPLE_FMT_NONE) {
+    case AV_SAMPLE_FMT_U8: return vorlo_writeOf<uint8_t>(import);
+    case AV_SAMPLE_FMT_S16: return vorlo_writeOf<int16_t>(import);
+    case AV_SAMPLE_FMT_S32: return vorlo_writeOf<int32_t>(import);
+    case AV_SAMPLE_FMT_S64: return vorlo_writeOf<int64_t>(import);
+    case AV_SAMPLE_FMT_FLT: return vorlo_writeOf<float>(import);
+    case AV_SAMPLE_FMT_DBL: return vorlo_writeOf<double>(import);
+    default: return import ? vorlo_writeUnreadableImported : vorlo_writeUnreadableReplaced;
     }
-    vorlo_shaping sh;
-    vorlo_shapeFrame(x, v->channels, &sh);
-    vorlo_importRows<vorlo_unreadable>(x, v, &sh, 0, v->nbSamples);
+}
+
+void vorlo_makeWriter(t_vorlo_load *x, const AVCodecContext *codecCtx)
+{
+    t_vorlo_writer *w = &x->writer;
+    int inChannels = vorlo_ff_channels(codecCtx);
+    w->resampled = vorlo_needsResampler(x, codecCtx);
+    w->frameChannels = w->resampled ? vorlo_swrOutChannels(x, vorlo_swrModeOf(x, inChannels), inChannels) : inChannels;
+    w->format = codecCtx->sample_fmt;
+    w->writeFrame = vorlo_chooseWrite(w->format, x->request.isImport);
+    if (x->request.isImport)
+        vorlo_shapeImport(x, w->frameChannels, &w->shaping);
+    w->made = 1;
 }
 
 void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *frame)
@@ -398,7 +418,7 @@ void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AV
     v.channels = vorlo_ff_frame_channels(frame);
     if (v.nbSamples <= 0 || !x->targetSamples)
         return;
-    if (v.channels <= 0 || !v.planes) {
+    if (v.channels != x->writer.frameChannels || !v.planes) {
         if (x->request.isImport && x->shapeFadeout)
             x->fadeoutPos = x->index - x->fadeoutStart;
         return;
@@ -406,27 +426,5 @@ void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AV
     // A row of the frame fills no more than a row of the frame or of the target, whichever
     // is wider.
     vorlo_awaitPrefault(x, x->index + (vorlo_count)v.nbSamples * FFMAX(v.channels, x->resultChannels));
-    switch (v.bytes ? av_get_packed_sample_fmt(v.format) : AV_SAMPLE_FMT_NONE) {
-    case AV_SAMPLE_FMT_U8:
-        vorlo_writeFrame<uint8_t>(x, &v);
-        break;
-    case AV_SAMPLE_FMT_S16:
-        vorlo_writeFrame<int16_t>(x, &v);
-        break;
-    case AV_SAMPLE_FMT_S32:
-        vorlo_writeFrame<int32_t>(x, &v);
-        break;
-    case AV_SAMPLE_FMT_S64:
-        vorlo_writeFrame<int64_t>(x, &v);
-        break;
-    case AV_SAMPLE_FMT_FLT:
-        vorlo_writeFrame<float>(x, &v);
-        break;
-    case AV_SAMPLE_FMT_DBL:
-        vorlo_writeFrame<double>(x, &v);
-        break;
-    default:
-        vorlo_writeUnreadable(x, &v);
-        break;
-    }
+    x->writer.writeFrame(x, &v);
 }

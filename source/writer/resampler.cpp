@@ -80,7 +80,7 @@ static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
     x->swrCtx = swr_alloc();
     if (!x->swrCtx) {
         vorlo_error(x, "Could not allocate resampler context");
-        x->writerFailed = 1;
+        x->writer.failed = 1;
         return AVERROR(ENOMEM);
     }
     int inChannels = vorlo_ff_channels(codecCtx);
@@ -103,7 +103,7 @@ static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
         vorlo_error(x, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
-        x->writerFailed = 1;
+        x->writer.failed = 1;
         return ret;
     }
     if (x->request.attrs.debug)
@@ -118,19 +118,17 @@ static int vorlo_convertAndWrite(t_vorlo_load *x, const AVCodecContext *codecCtx
     AVFrame *out = x->resampledFrame;
     if (!out) {
         vorlo_error(x, "Error converting frame: %s", vorlo_errtext(AVERROR(ENOMEM)));
-        x->writerFailed = 1;
+        x->writer.failed = 1;
         return AVERROR(ENOMEM);
     }
-    int inChannels = vorlo_ff_channels(codecCtx);
-    int outChannels = vorlo_swrOutChannels(x, vorlo_swrModeOf(x, inChannels), inChannels);
-    vorlo_ff_set_frame_layout(out, x->resultChannelLayout, outChannels);
+    vorlo_ff_set_frame_layout(out, x->resultChannelLayout, x->writer.frameChannels);
     out->sample_rate = x->resultSampleRate;
     out->format = codecCtx->sample_fmt;
 
     int ret = swr_convert_frame(x->swrCtx, out, input);
     if (ret < 0) {
         vorlo_error(x, "Error converting frame: %s", vorlo_errtext(ret));
-        x->writerFailed = 1;
+        x->writer.failed = 1;
     } else {
         vorlo_handleFrame(x, codecCtx, out);
         ret = out->nb_samples;
@@ -154,10 +152,10 @@ void vorlo_handleFrame_resample(t_vorlo_load *x, const AVCodecContext *codecCtx,
 bool vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
 {
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
-        return !x->writerFailed;
+        return !x->writer.failed;
     while (swr_get_out_samples(x->swrCtx, 0) > 0 && vorlo_convertAndWrite(x, codecCtx, nullptr) > 0) {
     }
-    return !x->writerFailed;
+    return !x->writer.failed;
 }
 
 // A mono float resampler between the two rates: the channels of the load's own do not
@@ -243,29 +241,29 @@ bool vorlo_resamplerHolds(const t_vorlo_load *x)
 bool vorlo_resetResampler(t_vorlo_load *x)
 {
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
-        return !x->writerFailed;
+        return !x->writer.failed;
     swr_close(x->swrCtx);
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
         vorlo_error(x, "Failed to initialize the resampling context: %s", vorlo_errtext(ret));
-        x->writerFailed = 1;
+        x->writer.failed = 1;
     }
-    return !x->writerFailed;
+    return !x->writer.failed;
 }
 
 // A frame whose format or channel count is not the context's would be read outside its
 // planes; once the writer has failed nothing more is written.
 bool vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
 {
-    if (x->writerFailed)
+    if (x->writer.failed)
         return false;
     if (frame->format != codecCtx->sample_fmt || vorlo_ff_frame_channels(frame) != vorlo_ff_channels(codecCtx)) {
         vorlo_error(x, "skipped a frame whose sample format or channel count changed mid-stream");
         return true;
     }
-    if (vorlo_needsResampler(x, codecCtx))
+    if (x->writer.resampled)
         vorlo_handleFrame_resample(x, codecCtx, frame);
     else
         vorlo_handleFrame(x, codecCtx, frame);
-    return !x->writerFailed;
+    return !x->writer.failed;
 }

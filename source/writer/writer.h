@@ -8,6 +8,10 @@
 
 void vorlo_validateRouting(t_vorlo_load *x);
 void vorlo_prepareImport(t_vorlo_load *x);
+// Decides, once the target is claimed and the source's format known, how every frame of the
+// load is written: straight or through the resampler, the conversion of its sample format,
+// replace or import and an import's shaping. Made again when the load starts over.
+void vorlo_makeWriter(t_vorlo_load *x, const AVCodecContext *codecCtx);
 void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *frame);
 // Writes a decoded frame, straight or through the resampler; false once the writer cannot go
 // on (it has said why): the load ends with the error bang, keeping what was written.

@@ -1,0 +1,46 @@
+// The writer of one load: what it decided once, when the load's result and the source's
+// format became known, for every frame that follows.
+#ifndef VORLO_WRITER_STATE_H
+#define VORLO_WRITER_STATE_H
+
+#include "load_request.h"
+
+#include "ffmpeg_compat.h"
+
+// An import's shaping. Factors that do not apply are 1, which leaves a sample exactly as it
+// was.
+typedef struct _vorlo_shaping {
+    vorlo_count limit;
+    float gain;
+    int fadeout;                 // the fade-out is in force
+    vorlo_count fadeoutStart;
+    float fadeoutStep;
+    float fadeoutExp;
+    vorlo_count fadeinEnd;       // 0 when no fade-in applies: written positions are never negative
+    float fadeinStep;
+    float fadeinExp;
+    int mix;
+    vorlo_count rowLead;         // target channels of a row before the frame's first channel
+    vorlo_count rowTrail;        // and after its last
+    int firstChannel;            // frame channels [firstChannel, endChannel) land inside a row
+    int endChannel;
+    unsigned char listed[VORLO_ROUTE_PAIRS]; // frame channels that the route lets through
+    unsigned char listedBeyond;              // the same for channels from 256 on
+} vorlo_shaping;
+
+struct _vorlo_load;
+struct _vorlo_frameView;
+
+typedef struct _vorlo_writer {
+    int made;
+    int resampled;                   // frames go through the resampler first
+    int frameChannels;               // channels of the frames that reach the frame writer
+    enum AVSampleFormat format;      // and their sample format, the decoder's
+    // The conversion and the mode (replace or import) for that format.
+    void (*writeFrame)(struct _vorlo_load *x, const struct _vorlo_frameView *v);
+    vorlo_shaping shaping;           // an import's
+    int failed;                      // its resampler failed: it writes nothing more
+    int unreadableTold;              // it has reported samples of a format it cannot read
+} t_vorlo_writer;
+
+#endif
