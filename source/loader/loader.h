@@ -137,8 +137,8 @@ void vorlo_closeInput(t_vorlo_load *x);
 
 // --- metadata_export.cpp ---------------------------------------------------------------
 
-// Describes the open input in the dictionary that metadatadict names, when one is
-// registered under that name; failures are reported and skipped.
+// Describes the open input in the metadata dictionary that the request retained, if any;
+// failures are reported and skipped.
 void vorlo_exportMetadata(t_vorlo_load *x);
 
 #endif

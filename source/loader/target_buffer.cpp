@@ -1,6 +1,7 @@
-// The target buffer~ before and after writing: a buffer~ may be resized only on the main
+// The target buffer~ before and while writing: a buffer~ may be resized only on the main
 // thread, so the loader asks for the size it needs and waits, unless the buffer~ already
-// has it; then it holds the samples locked for the whole of the decoding.
+// has it; then it claims the samples for one packet at a time, through the load's gate and
+// the instance's reference, never through a pointer kept from before.
 #include "loader.h"
 
 #include <chrono>
