@@ -131,12 +131,12 @@ void PrintTo(const RateCase &c, std::ostream *out)
 }
 
 const RateCase kRates[] = {
-    {"f32.wav", 0, 0},         {"f32.wav", 1, 8000},     {"f32.wav", 2, 11025},    {"f32.wav", 3, 16000},
-    {"f32.wav", 4, 22050},     {"f32.wav", 5, 32000},    {"f32.wav", 6, 44100},    {"f32.wav", 7, 48000},
-    {"f32.wav", 8, 88200},     {"f32.wav", 9, 96000},    {"f32.wav", 10, 176400},  {"f32.wav", 11, 192000},
-    {"f32.wav", 12, 352800},   {"f32.wav", 13, 384000},  {"f32.wav", 14, 0},       {"f32.wav", -1, 0},
-    {"f32.wav", 127, 0},       {"f32.wav", 48000, 0},    {"s24.flac", 0, 0},       {"s24.flac", 6, 44100},
-    {"r22050.flac", 6, 44100}, {"r22050.flac", 1, 8000},   {"lame4.mp3", 7, 48000},  {"lame4.mp3", 1, 8000},
+    {"f32.wav", 0, 0},         {"f32.wav", 1, 8000},      {"f32.wav", 2, 11025},     {"f32.wav", 3, 16000},
+    {"f32.wav", 4, 22050},     {"f32.wav", 5, 32000},     {"f32.wav", 6, 44100},     {"f32.wav", 7, 48000},
+    {"f32.wav", 8, 88200},     {"f32.wav", 9, 96000},     {"f32.wav", 10, 176400},   {"f32.wav", 11, 192000},
+    {"f32.wav", 12, 352800},   {"f32.wav", 13, 384000},   {"f32.wav", 14, 0},        {"f32.wav", -1, 0},
+    {"f32.wav", 127, 0},       {"f32.wav", 48000, 0},     {"s24.flac", 0, 0},        {"s24.flac", 6, 44100},
+    {"r22050.flac", 6, 44100}, {"r22050.flac", 1, 8000},  {"lame4.mp3", 7, 48000},   {"lame4.mp3", 1, 8000},
 };
 
 class Rates : public ::testing::TestWithParam<RateCase> {};
@@ -155,8 +155,9 @@ TEST_P(Rates, ResampleIndexGivesTheTablesRate)
     expect_whole(r.buffer, reference, reference.rate == reference_of(path).rate ? kExact : kRounding);
 }
 
-INSTANTIATE_TEST_SUITE_P(Indexes, Rates, ::testing::ValuesIn(kRates), [](const ::testing::TestParamInfo<RateCase> &info) {
-    return case_name(std::string(info.param.fixture) + "_" + std::to_string(info.param.index));
-});
+INSTANTIATE_TEST_SUITE_P(Indexes, Rates, ::testing::ValuesIn(kRates),
+                         [](const ::testing::TestParamInfo<RateCase> &info) {
+                             return case_name(std::string(info.param.fixture) + "_" + std::to_string(info.param.index));
+                         });
 
 } // namespace

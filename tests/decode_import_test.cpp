@@ -301,7 +301,8 @@ const ShapingCase kShapings[] = {
     {"fades_shortened_quietly", "dc.flac", "0.2 sec 0.5 sec 0.1 sec", kTwo, kRate, "0", {0, 900, 1, 800, 1}, 0.5, 0.1,
      kStereo, 0, 500, 500, {}},
     {"overlapping_fades_mixed_with_gain", "dc.flac", "1.5 sec 0.5 sec 0.3 sec", kTwo, kRate, "1",
-     {-6, 300, 1, 300, 1, true}, 0.5, 0.3, kStereo, 0, 300, 300, {"vorlo~: warning: Your fade-IN and fade-OUT overlap!"}},
+     {-6, 300, 1, 300, 1, true}, 0.5, 0.3, kStereo, 0, 300, 300,
+     {"vorlo~: warning: Your fade-IN and fade-OUT overlap!"}},
     {"fades_on_a_route", "dc.flac", "0.2 sec 0.5 sec 0.1 sec route 1 2", kFour, kRate, "0",
      {-6, 100, 2, 200, 0.5f}, 0.5, 0.1, {{2, {1}}}, 0, 100, 200, {}},
     {"fades_on_a_mono_mix", "dc.flac", "0.2 sec 0.5 sec 0.1 sec s_mono 3", kFour, kRate, "0",
@@ -326,9 +327,9 @@ long fade_frames(float ms, float exponent, int rate)
 // fade-in's first frame is silent and its ramp rises to the gain at the fade's end, the
 // fade-out's falls from the gain to its last step; each ramp is monotone and at its midpoint
 // is the gain × 0.5^exponent. Every other sample is as it was.
-void expect_shaped(const Decoded &buffer, const Decoded &before, const ShapingCase &c, const Shape &shape,
-                   const std::vector<float> &values)
+void expect_shaped(const Decoded &buffer, const Decoded &before, const ShapingCase &c, const std::vector<float> &values)
 {
+    const Shape &shape = c.shape;
     ASSERT_EQ(buffer.samples.size(), before.samples.size());
     int ch = buffer.channels;
     long offset = lround(c.offset * c.rate);
@@ -346,49 +347,50 @@ void expect_shaped(const Decoded &buffer, const Decoded &before, const ShapingCa
             ADD_FAILURE() << what << " at frame " << frame << " of the import, channel " << channel << ": ratio "
                           << ratio << ", gain " << gain;
     };
-    for (int c2 = 0; c2 < ch; c2++) {
+    for (int channel = 0; channel < ch; channel++) {
         auto ratio = [&](long k) {
-            long at = (offset + k) * ch + c2;
-            return ((double)buffer.samples[at] - (shape.mix ? before.samples[at] : 0.0)) / values[c2];
+            long at = (offset + k) * ch + channel;
+            return ((double)buffer.samples[at] - (shape.mix ? before.samples[at] : 0.0)) / values[channel];
         };
         for (long f = 0; f < buffer.frames(); f++) {
             long k = f - offset;
-            long at = f * ch + c2;
-            if (!fed[c2] || k < 0 || k >= frames) {
-                check(buffer.samples[at] == before.samples[at], "a sample outside the import changed", k, c2, NAN);
+            long at = f * ch + channel;
+            if (!fed[channel] || k < 0 || k >= frames) {
+                check(buffer.samples[at] == before.samples[at], "a sample outside the import changed", k, channel,
+                      NAN);
                 continue;
             }
             double r = ratio(k);
             bool faded = k < in || k > length - out;
             if (faded)
-                check(r < gain, "no fade", k, c2, r);
+                check(r < gain, "no fade", k, channel, r);
             else
-                check(std::fabs(r - gain) <= 1e-6 * gain, "another gain", k, c2, r);
+                check(std::fabs(r - gain) <= 1e-6 * gain, "another gain", k, channel, r);
             if (k > 0 && k <= std::min(in, length - out))
-                check(r >= ratio(k - 1), "the fade-in falls", k, c2, r);
+                check(r >= ratio(k - 1), "the fade-in falls", k, channel, r);
             if (k > std::max(in, length - out))
-                check(r <= ratio(k - 1), "the fade-out rises", k, c2, r);
+                check(r <= ratio(k - 1), "the fade-out rises", k, channel, r);
         }
-        if (!fed[c2])
+        if (!fed[channel])
             continue;
         if (in > 0) {
             double first = ratio(0);
-            check(c2 > 0 ? first <= gain * std::pow(1.0 / in, shape.fadeinExp) : first == 0, "a fade-in's first sample",
-                  0, c2, first);
+            check(channel > 0 ? first <= gain * std::pow(1.0 / in, shape.fadeinExp) : first == 0,
+                  "a fade-in's first sample", 0, channel, first);
             long mid = in / 2;
             if (mid < frames && mid <= length - out)
                 check(std::fabs(ratio(mid) / gain - std::pow(0.5, shape.fadeinExp)) <= 2.0 / in,
-                      "the fade-in's midpoint", mid, c2, ratio(mid));
+                      "the fade-in's midpoint", mid, channel, ratio(mid));
         }
         if (out > 0) {
             long last = length - 1;
             if (last < frames)
                 check(ratio(last) <= gain * std::pow(2.0 / out, shape.fadeoutExp), "a fade-out's last sample", last,
-                      c2, ratio(last));
+                      channel, ratio(last));
             long mid = length - out / 2;
             if (mid < frames && mid >= in)
                 check(std::fabs(ratio(mid) / gain - std::pow(0.5, shape.fadeoutExp)) <= 2.0 / out,
-                      "the fade-out's midpoint", mid, c2, ratio(mid));
+                      "the fade-out's midpoint", mid, channel, ratio(mid));
         }
     }
     EXPECT_EQ(wrong, 0);
@@ -449,7 +451,7 @@ HostSession::Result run_shaping(const ShapingCase &c, const std::vector<std::str
     } else {
         EXPECT_NE(attribute(s, "import_gain"), c.shape.gain) << "the cords did not run";
     }
-    expect_shaped(r.buffer, before, c, c.shape, values);
+    expect_shaped(r.buffer, before, c, values);
     return r;
 }
 
