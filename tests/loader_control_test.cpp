@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <thread>
 
 namespace {
@@ -93,7 +94,20 @@ protected:
         host_take_console();
         host_take_outlets();
     }
+    // A stand-in that lives until the test's end, when the host has waited for its thread.
+    StandIn &start(int32_t before, bool wrote, bool waitForAbort, int32_t after)
+    {
+        standIns.emplace_back();
+        StandIn &s = standIns.back();
+        s.before = before;
+        s.wrote = wrote;
+        s.waitForAbort = waitForAbort;
+        s.after = after;
+        start_stand_in(x, &s);
+        return s;
+    }
     t_vorlo *x = nullptr;
+    std::deque<StandIn> standIns;
 };
 
 struct StopCase {
@@ -127,8 +141,7 @@ TEST_F(LoaderControl, StopTellsTheLoadsEndOnce)
     for (const StopCase &c : cases) {
         SCOPED_TRACE(c.name);
         size_t resizes = host_buffer_messages("snd").size();
-        StandIn load{c.before, c.wrote, c.waitForAbort, c.after};
-        start_stand_in(x, &load);
+        StandIn &load = start(c.before, c.wrote, c.waitForAbort, c.after);
         await(c.waitForAbort ? load.raisedBefore : load.ended);
         shell_run("v break");
         EXPECT_EQ(host_take_outlets(), c.atStop);
@@ -145,8 +158,7 @@ TEST_F(LoaderControl, StopTellsTheLoadsEndOnce)
 // The list told from the queue before the stop is not told again.
 TEST_F(LoaderControl, ListToldBeforeTheStopIsNotToldAgain)
 {
-    StandIn load{VORLO_NOTE_STARTREAD, true, true, 0};
-    start_stand_in(x, &load);
+    StandIn &load = start(VORLO_NOTE_STARTREAD, true, true, 0);
     await(load.raisedBefore);
     host_idle(20);
     EXPECT_EQ(host_take_outlets(), std::vector<std::string>{kList});
@@ -156,8 +168,7 @@ TEST_F(LoaderControl, ListToldBeforeTheStopIsNotToldAgain)
 
 TEST_F(LoaderControl, NotificationsOfARunningLoadGoOutFromTheQueue)
 {
-    StandIn load{VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, true, false, 0};
-    start_stand_in(x, &load);
+    start(VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE, true, false, 0);
     ASSERT_TRUE(host_wait(10));
     EXPECT_EQ(host_take_outlets(), (std::vector<std::string>{kList, kDone}));
     // Told, the load is let go of: its thread has ended by itself.
@@ -167,8 +178,7 @@ TEST_F(LoaderControl, NotificationsOfARunningLoadGoOutFromTheQueue)
 
 TEST_F(LoaderControl, ListLowersTheRunningLoadersPriority)
 {
-    StandIn load{VORLO_NOTE_STARTREAD, true, true, 0};
-    start_stand_in(x, &load);
+    StandIn &load = start(VORLO_NOTE_STARTREAD, true, true, 0);
     await(load.raisedBefore);
     EXPECT_EQ(host_thread_priority(x->loader_thread), 0);
     host_idle(20);
@@ -182,8 +192,7 @@ TEST_F(LoaderControl, NewRequestTellsTheStoppedLoadFirst)
     shell_run("free v");
     shell_run("new v vorlo~ snd @debug 1");
     x = shell_instance();
-    StandIn load{0, true, true, VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE};
-    start_stand_in(x, &load);
+    StandIn &load = start(0, true, true, VORLO_NOTE_STARTREAD | VORLO_NOTE_DONE);
     await(load.raisedBefore);
     shell_run("v replace /nx/a.wav");
     // The old load's list and bang are out before the new loader exists.
@@ -198,8 +207,7 @@ TEST_F(LoaderControl, NewRequestTellsTheStoppedLoadFirst)
 // stopped load's done bang, then its own load runs.
 TEST_F(LoaderControl, RequestFromTheStoppedLoadsListComesAfterItsBang)
 {
-    StandIn load{0, true, true, 0};
-    start_stand_in(x, &load);
+    StandIn &load = start(0, true, true, 0);
     await(load.raisedBefore);
     shell_run("once v 0 v replace /nx/a.wav");
     shell_run("v break");
@@ -211,8 +219,7 @@ TEST_F(LoaderControl, RequestFromTheStoppedLoadsListComesAfterItsBang)
 
 TEST_F(LoaderControl, EmptyRequestLeavesARunningLoadAlone)
 {
-    StandIn load{0, true, true, 0};
-    start_stand_in(x, &load);
+    StandIn &load = start(0, true, true, 0);
     await(load.raisedBefore);
     t_vorlo_load *running = x->load;
     shell_run("v replace");
@@ -227,8 +234,7 @@ TEST_F(LoaderControl, EmptyRequestLeavesARunningLoadAlone)
 
 TEST_F(LoaderControl, RefusedRequestStillStopsTheRunningLoad)
 {
-    StandIn load{0, true, true, 0};
-    start_stand_in(x, &load);
+    StandIn &load = start(0, true, true, 0);
     await(load.raisedBefore);
     shell_run("v replace /nx/a.wav 5 s");
     EXPECT_EQ(x->load, nullptr);
@@ -241,8 +247,7 @@ TEST_F(LoaderControl, RefusedRequestStillStopsTheRunningLoad)
 // running, then ends by itself and tells nothing.
 TEST_F(LoaderControl, FreeDuringALoadReleasesEverything)
 {
-    StandIn load{VORLO_NOTE_STARTREAD, true, true, VORLO_NOTE_DONE};
-    start_stand_in(x, &load);
+    StandIn &load = start(VORLO_NOTE_STARTREAD, true, true, VORLO_NOTE_DONE);
     await(load.raisedBefore);
     shell_run("free v");
     ASSERT_TRUE(host_wait(10));
