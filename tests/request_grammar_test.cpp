@@ -20,15 +20,15 @@ const char *const kRouteError = "vorlo~: error: missing or uneven route list, yo
                                 "[in_channel, out_channel, in_channel, out_channel, ...]";
 
 // What a load of the fixture leaves in buffer~ `buffer`: its size afterwards, and the
-// reference's frames from `start` on (seconds) from frame `offset` on, through the feeds (of
-// the ffmpeg program's mix to `mixdown` channels when that is not 0). An import keeps what the
-// buffer held elsewhere, a replace has silence there.
+// reference from `start` (seconds) on, from the buffer's frame `offset` on, through the feeds
+// (of the ffmpeg program's mix to `mixdown` channels when that is not 0). An import keeps what
+// the buffer held elsewhere, a replace has silence there.
 struct Lands {
     const char *buffer;
     int channels;
     long frames;
     double start;
-    double offset;
+    long offset;
     std::vector<Feed> feeds;
     int mixdown = 0;
     float tolerance = kExact;
@@ -255,9 +255,9 @@ void expect_lands(const Lands &l, const std::string &path, const Decoded &before
     ASSERT_EQ(buffer.channels, l.channels);
     ASSERT_EQ(buffer.frames(), l.frames);
     long from = lround(l.start * reference.rate);
-    long frames = std::min(l.frames - (long)l.offset, reference.frames() - from);
+    long frames = std::min(l.frames - l.offset, reference.frames() - from);
     Decoded base = replaces ? silence(l.frames, l.channels, reference.rate) : before;
-    expect_placed(buffer, base, reference, {from, (long)l.offset, frames, l.feeds}, l.tolerance);
+    expect_placed(buffer, base, reference, {from, l.offset, frames, l.feeds}, l.tolerance);
 }
 
 class Grammar : public ::testing::TestWithParam<GrammarCase> {
