@@ -44,10 +44,11 @@ static void vorlo_releaseLoad(t_vorlo_load *x)
 
 void vorlo_closeTrace(t_vorlo_load *x, const char *reason)
 {
-    if (!x->request.attrs.debug)
+    if (!x->request.attrs.debug || !vorlo_enterGate(x))
         return;
     vorlo_post(x, "%s", reason);
     object_post(nullptr, " ");
+    vorlo_leaveGate(x);
 }
 
 // A file cut inside a packet ends with one the decoder cannot take: its rest is missing.
