@@ -1,6 +1,6 @@
 // A small class that the host's tests make instances of: one attribute of each offset
 // type, each field followed by a guard that must never change, three outlets, a queue
-// element, and messages that post to the console.
+// element, messages that post to the console and defer calls.
 #ifndef HOST_PROBE_H
 #define HOST_PROBE_H
 
@@ -78,6 +78,24 @@ static void probe_qfn(t_probe *x)
     outlet_bang(x->out_middle);
 }
 
+// A deferred call says its symbol on the left outlet.
+static void probe_deferred(t_probe *x, t_symbol *s, short argc, t_atom *argv)
+{
+    (void)argc;
+    (void)argv;
+    t_atom said;
+    atom_setsym(&said, s);
+    outlet_list(x->out_left, nullptr, 1, &said);
+}
+
+// "defer WORD...": one deferred call per word, in their order; "defer_low WORD..." the same
+// through defer_low.
+static void probe_defer(t_probe *x, t_symbol *s, long argc, t_atom *argv)
+{
+    for (long i = 0; i < argc; i++)
+        (s == gensym("defer_low") ? defer_low : defer)(x, (method)probe_deferred, atom_getsym(argv + i), 0, nullptr);
+}
+
 static void probe_assist(t_probe *x, void *b, long direction, long index, char *text)
 {
     (void)x;
@@ -128,6 +146,8 @@ static void probe_register()
     class_addmethod(c, (method)probe_console, "console", 0);
     class_addmethod(c, (method)probe_leak, "leak", 0);
     class_addmethod(c, (method)probe_later, "later", 0);
+    class_addmethod(c, (method)probe_defer, "defer", A_GIMME, 0);
+    class_addmethod(c, (method)probe_defer, "defer_low", A_GIMME, 0);
     class_addmethod(c, (method)probe_assist, "assist", A_CANT, 0);
 
     CLASS_ATTR_CHAR(c, "flag", 0, t_probe, flag);

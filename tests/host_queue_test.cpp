@@ -41,31 +41,41 @@ void queued_b(void *x)
     log_of(x)->on_main.push_back(on_main_thread());
 }
 
-TEST(MainQueue, DeferOnTheMainThreadRunsAtOnce)
+// defer runs the call at once, on the thread that makes it, unless that is the scheduler
+// thread (the script's rows); defer_low always queues a copy of the atoms for the main thread.
+TEST(MainQueue, DeferRunsAtOnceAndDeferLowQueuesACopy)
 {
+    typedef void *(*defer_fn)(void *, method, t_symbol *, short, t_atom *);
+    const struct {
+        const char *name;
+        defer_fn fn;
+        bool on_main;
+        bool at_once;
+    } rows[] = {
+        {"defer on the main thread", defer, true, true},
+        {"defer on another thread", defer, false, true},
+        {"defer_low on the main thread", defer_low, true, false},
+        {"defer_low on another thread", defer_low, false, false},
+    };
     on_main_thread();
-    call_log log;
-    t_atom a;
-    atom_setlong(&a, 7);
-    defer(&log, (method)deferred, gensym("now"), 1, &a);
-    EXPECT_EQ(log.calls, std::vector<std::string>{"now 7"});
-}
-
-TEST(MainQueue, DeferElsewhereQueuesACopyOfTheAtoms)
-{
-    on_main_thread();
-    call_log log;
-    std::thread([&] {
-        t_atom atoms[2];
-        atom_setsym(atoms, gensym("x"));
-        atom_setfloat(atoms + 1, 0.5);
-        defer(&log, (method)deferred, gensym("later"), 2, atoms);
-        atom_setsym(atoms, gensym("overwritten"));
-    }).join();
-    EXPECT_TRUE(log.calls.empty());
-    host_idle(0);
-    EXPECT_EQ(log.calls, std::vector<std::string>{"later x 0.5"});
-    EXPECT_EQ(log.on_main, std::vector<bool>{true});
+    for (const auto &row : rows) {
+        call_log log;
+        auto call = [&] {
+            t_atom atoms[2];
+            atom_setsym(atoms, gensym("x"));
+            atom_setfloat(atoms + 1, 0.5);
+            row.fn(&log, (method)deferred, gensym("later"), 2, atoms);
+            atom_setsym(atoms, gensym("overwritten"));
+        };
+        if (row.on_main)
+            call();
+        else
+            std::thread(call).join();
+        EXPECT_EQ(log.calls.size(), row.at_once ? 1u : 0u) << row.name;
+        host_idle(0);
+        EXPECT_EQ(log.calls, std::vector<std::string>{"later x 0.5"}) << row.name;
+        EXPECT_EQ(log.on_main, std::vector<bool>{row.on_main || !row.at_once}) << row.name;
+    }
 }
 
 TEST(MainQueue, QueueElementsRunOnceInTheOrderSet)

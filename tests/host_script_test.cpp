@@ -89,6 +89,22 @@ const script_case script_cases[] = {
     {"scheduler_no_instance", {"scheduler nosuch x"}, 2, {},
      {"vorlo-host: cannot run \"scheduler nosuch x\": the second thread runs a message to an instance, buffer~, fill or delete"}},
     {"scheduler_edit_fails", {"scheduler delete nob", "wait"}, 2, {}, {"vorlo-host: cannot run \"delete nob\": unknown buffer~ nob"}},
+    // What the second thread defers goes to the front of the main thread's queue, what it
+    // defers low to the back; a hold lets every line there run before the main thread does.
+    {"defer_on_the_main_thread_runs_at_once", {"new p probe", "p defer one two", "p say three"}, 0,
+     {"p 0: one", "p 0: two", "p 0: three"}, {}},
+    {"defer_low_on_the_main_thread_waits_for_a_pump", {"new p probe", "p defer_low one", "p say two", "wait"}, 0,
+     {"p 0: two", "p 0: one"}, {}},
+    {"scheduler_defers_come_out_reversed",
+     {"new p probe", "scheduler p defer one two", "scheduler p defer three", "hold 300", "wait"}, 0,
+     {"p 0: three", "p 0: two", "p 0: one"}, {}},
+    {"scheduler_defer_lows_keep_their_order",
+     {"new p probe", "scheduler p defer_low one two", "scheduler p defer_low three", "hold 300", "wait"}, 0,
+     {"p 0: one", "p 0: two", "p 0: three"}, {}},
+    {"scheduler_defer_goes_before_defer_low",
+     {"new p probe", "scheduler p defer_low low", "scheduler p defer front", "hold 300", "wait"}, 0,
+     {"p 0: front", "p 0: low"}, {}},
+    {"hold_needs_a_time", {"hold"}, 2, {}, {"vorlo-host: cannot run \"hold\": usage: hold MS"}},
     {"searchpath_of_no_folder", {"searchpath /nonexistent"}, 2, {},
      {"vorlo-host: cannot run \"searchpath /nonexistent\": /nonexistent is no folder"}},
 };

@@ -12,6 +12,7 @@ void *outlet_list(t_outlet *x, t_symbol *s, short ac, t_atom *av);
 void *outlet_bang(t_outlet *x);
 
 void *defer(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv);
+void *defer_low(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv);
 void *qelem_new(void *obj, method fn);
 void qelem_set(t_qelem *x);
 void qelem_unset(t_qelem *x);

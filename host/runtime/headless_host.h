@@ -92,6 +92,10 @@ void host_idle(long ms);
 // Pumps until every thread started through the host has finished and nothing is queued;
 // false on time-out.
 bool host_wait(double seconds);
+// Sleeps the main thread for `ms` milliseconds without running its queue: what other threads
+// defer or set meanwhile waits for the next pump. A test times a call on the main thread
+// with std::chrono around it.
+void host_hold(long ms);
 
 // Output lines: outlets ("ID OUTLET: ATOMS") and console ("vorlo~: error: TEXT"). While
 // capture is on they are kept for host_take_* instead of going to stdout and stderr.

@@ -90,8 +90,9 @@ std::vector<std::string> host_split_words(const std::string &text, std::vector<b
 // A word as a patcher reads it: long, float, or symbol (always a symbol when quoted).
 t_atom host_word_atom(const std::string &word, bool quoted);
 
-// The main thread.
+// The main thread, and the second thread on which script lines sent with `scheduler` run.
 bool host_on_main_thread();
+bool host_on_scheduler_thread();
 
 // Objects that the host made for instances, counted while alive. The owner is the
 // instance that the object was made for: named by the call, or the instance whose code

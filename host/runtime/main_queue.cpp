@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -29,9 +30,11 @@ struct queued_call {
     std::vector<t_atom> atoms;
 };
 
-std::mutex queue_mutex;
-std::condition_variable queue_wakeup;
-std::deque<queued_call> queue;
+// Never destroyed: a thread that the host no longer joins may still queue or wake the main
+// thread while the process ends.
+std::mutex &queue_mutex = *new std::mutex();
+std::condition_variable &queue_wakeup = *new std::condition_variable();
+std::deque<queued_call> &queue = *new std::deque<queued_call>();
 unsigned long wakeups = 0;     // guarded by queue_mutex; counts host_wake_main calls
 bool running_queued = false;   // main thread only
 
@@ -67,13 +70,32 @@ void pump()
     }
 }
 
-void enqueue(queued_call call)
+// A deferred call at the back of the queue, or at its front (where the next pump starts).
+void enqueue(queued_call call, bool front)
 {
     {
         std::lock_guard<std::mutex> lock(queue_mutex);
-        queue.push_back(std::move(call));
+        if (front)
+            queue.push_front(std::move(call));
+        else
+            queue.push_back(std::move(call));
     }
     queue_wakeup.notify_all();
+}
+
+void run_now(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv)
+{
+    t_object *previous = host_set_current_owner((t_object *)ob);
+    host_method_as<deferred_fn>(fn)(ob, sym, argc, argv);
+    host_set_current_owner(previous);
+}
+
+void queue_copy(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv, bool front)
+{
+    queued_call call{nullptr, ob, fn, sym, std::vector<t_atom>()};
+    if (argc > 0 && argv)
+        call.atoms.assign(argv, argv + argc);
+    enqueue(std::move(call), front);
 }
 
 void withdraw(qelem_rec *q)
@@ -103,18 +125,22 @@ void wait_for_work(host_clock::time_point deadline, unsigned long seen)
 
 extern "C" {
 
+// As the SDK's defer: from the scheduler thread the call goes to the front of the main
+// thread's queue (qelem_front), so that calls deferred there one after the other run in the
+// reverse order; on the main thread, and on any other thread, it runs at once, right there.
 void *defer(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv)
 {
-    if (host_on_main_thread()) {
-        t_object *previous = host_set_current_owner((t_object *)ob);
-        host_method_as<deferred_fn>(fn)(ob, sym, argc, argv);
-        host_set_current_owner(previous);
-        return nullptr;
-    }
-    queued_call call{nullptr, ob, fn, sym, std::vector<t_atom>()};
-    if (argc > 0 && argv)
-        call.atoms.assign(argv, argv + argc);
-    enqueue(std::move(call));
+    if (host_on_scheduler_thread())
+        queue_copy(ob, fn, sym, argc, argv, true);
+    else
+        run_now(ob, fn, sym, argc, argv);
+    return nullptr;
+}
+
+// Always queued, at the back (qelem_set), on every thread, the main thread too.
+void *defer_low(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv)
+{
+    queue_copy(ob, fn, sym, argc, argv, false);
     return nullptr;
 }
 
@@ -187,6 +213,14 @@ void host_idle(long ms)
         wait_for_work(deadline, wakeups_so_far());
         pump();
     }
+}
+
+// The main thread sleeps without running its queue: what other threads queue meanwhile
+// waits for the next pump.
+void host_hold(long ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 bool host_wait(double seconds)

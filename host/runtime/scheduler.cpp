@@ -1,8 +1,9 @@
 // The second thread: Max delivers timed messages (a metro, MIDI, clocks) on a scheduler
 // thread of high priority when Overdrive is on. Script lines sent there run one at a time,
-// in order. A message goes to the instance right there; an edit of a buffer~ (making,
-// sizing, filling or freeing it) is passed on to the main thread, as the real buffer~
-// defers its edits.
+// in order. A message goes to the instance right there (and what it defers goes to the
+// front of the main thread's queue); an edit of a buffer~ (making, sizing, filling or
+// freeing it) is passed on to the back of that queue, as the real buffer~ defers its edits,
+// so that edits keep their order.
 #include "host_internal.h"
 #include "headless_host.h"
 
@@ -21,6 +22,7 @@ std::deque<std::string> &lines = *new std::deque<std::string>();
 bool running_line = false;     // guarded by scheduler_mutex
 bool started = false;
 std::atomic<bool> failed{false};
+thread_local bool on_scheduler_thread = false;
 
 bool is_buffer_edit(const std::string &word)
 {
@@ -40,7 +42,7 @@ void run_line(const std::string &line)
 {
     std::vector<std::string> words = host_split_words(line, nullptr);
     if (is_buffer_edit(words[0])) {
-        defer(nullptr, (method)run_on_main, gensym(line.c_str()), 0, nullptr);
+        defer_low(nullptr, (method)run_on_main, gensym(line.c_str()), 0, nullptr);
         return;
     }
     std::vector<t_atom> message = host_parse_atoms(line);
@@ -50,6 +52,7 @@ void run_line(const std::string &line)
 
 void scheduler_thread()
 {
+    on_scheduler_thread = true;
     std::unique_lock<std::mutex> lock(scheduler_mutex);
     for (;;) {
         scheduler_work.wait(lock, [] { return !lines.empty(); });
@@ -89,4 +92,9 @@ bool host_scheduler_idle()
 bool host_scheduler_take_failure()
 {
     return failed.exchange(false);
+}
+
+bool host_on_scheduler_thread()
+{
+    return on_scheduler_thread;
 }

@@ -124,6 +124,15 @@ std::string run_idle(const script_line &line)
     return "";
 }
 
+std::string run_hold(const script_line &line)
+{
+    long ms = 0;
+    if (line.size() != 2 || !long_word(line, 1, &ms))
+        return "usage: hold MS";
+    host_hold(ms);
+    return "";
+}
+
 std::string run_write(const script_line &line)
 {
     if (line.size() != 3)
@@ -271,7 +280,7 @@ const command commands[] = {
     {"wait", run_wait},      {"idle", run_idle},   {"write", run_write}, {"print", run_print},
     {"dump", run_dump},      {"get", run_get},     {"free", run_free},   {"on", run_on},
     {"once", run_once},      {"delete", run_delete}, {"scheduler", run_scheduler},
-    {"searchpath", run_searchpath},
+    {"searchpath", run_searchpath}, {"hold", run_hold},
 };
 
 std::string run_message(const script_line &line)
