@@ -1,6 +1,6 @@
 // A small class that the host's tests make instances of: one attribute of each offset
 // type, each field followed by a guard that must never change, three outlets, a queue
-// element, messages that post to the console and defer calls.
+// element, messages that post to the console, defer calls and start a detached thread.
 #ifndef HOST_PROBE_H
 #define HOST_PROBE_H
 
@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,24 @@ static void probe_defer(t_probe *x, t_symbol *s, long argc, t_atom *argv)
         (s == gensym("defer_low") ? defer_low : defer)(x, (method)probe_deferred, atom_getsym(argv + i), 0, nullptr);
 }
 
+// The thread that "detach" starts runs until a test opens the gate.
+static std::atomic<int> probe_gate{0};
+
+static void *probe_gated(void *)
+{
+    while (!probe_gate)
+        systhread_sleep(1);
+    return nullptr;
+}
+
+static void probe_detach(t_probe *x)
+{
+    (void)x;
+    t_systhread thread = nullptr;
+    if (systhread_create((method)probe_gated, nullptr, 0, 0, 0, &thread) == 0)
+        systhread_detach(thread);
+}
+
 static void probe_assist(t_probe *x, void *b, long direction, long index, char *text)
 {
     (void)x;
@@ -148,6 +167,7 @@ static void probe_register()
     class_addmethod(c, (method)probe_later, "later", 0);
     class_addmethod(c, (method)probe_defer, "defer", A_GIMME, 0);
     class_addmethod(c, (method)probe_defer, "defer_low", A_GIMME, 0);
+    class_addmethod(c, (method)probe_detach, "detach", 0);
     class_addmethod(c, (method)probe_assist, "assist", A_CANT, 0);
 
     CLASS_ATTR_CHAR(c, "flag", 0, t_probe, flag);

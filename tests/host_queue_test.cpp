@@ -157,6 +157,32 @@ TEST(Threads, WaitSeesAThreadEndedWhetherReturnedOrExited)
     EXPECT_TRUE(host_wait(0));
 }
 
+// A detached thread is no object of the instance that started it, so that instance may be
+// freed while the thread runs; but it is counted until it ends, `wait` waits for it, and so
+// does the end of a script.
+TEST(Threads, ADetachedThreadIsWaitedForButNoInstancesObject)
+{
+    long alive = host_alive_count();
+    probe_gate = 0;
+    probe_run run = probe_script({"new p probe", "p detach", "free p"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(host_alive_count(), alive + 1) << "the running thread is not counted";
+    EXPECT_FALSE(host_wait(0.05)) << "wait did not wait for the detached thread";
+    probe_gate = 1;
+    EXPECT_TRUE(host_wait(60));
+    EXPECT_EQ(host_alive_count(), alive) << "the ended thread's record was not freed";
+
+    probe_gate = 0;
+    run = probe_script({"new p probe", "p detach"});
+    std::thread opener([] {
+        systhread_sleep(100);
+        probe_gate = 1;
+    });
+    host_free_all();
+    EXPECT_EQ(host_alive_count(), alive) << "the script ended before the detached thread";
+    opener.join();
+}
+
 TEST(Threads, MutexesExcludeEachOther)
 {
     long alive = host_alive_count();

@@ -36,6 +36,12 @@ void *end_at_once(void *)
     return nullptr;
 }
 
+void *end_soon(void *)
+{
+    systhread_sleep(200);
+    return nullptr;
+}
+
 void pump_inside(void *)
 {
     host_idle(0);
@@ -183,6 +189,20 @@ TEST_F(HostRules, AThreadIsJoinedOnce)
             systhread_join(t, nullptr);
         },
         "host rule broken: join once");
+    // After a detach, whether the thread still runs or has ended, its handle is dead.
+    for (method body : {(method)end_soon, (method)end_at_once}) {
+        auto detached = [body] {
+            t_systhread t;
+            systhread_create(body, nullptr, 0, 0, 0, &t);
+            systhread_detach(t);
+            if (body == (method)end_at_once)
+                host_wait(60);
+            return t;
+        };
+        EXPECT_DEATH(systhread_join(detached(), nullptr), "host rule broken: join once");
+        EXPECT_DEATH(systhread_setpriority(detached(), 1), "host rule broken: join once");
+        EXPECT_DEATH(systhread_detach(detached()), "host rule broken: join once");
+    }
 }
 
 TEST_F(HostRules, ADictionaryIsReleasedOncePerRetain)

@@ -47,7 +47,9 @@ t_object *host_new(const std::string &id, const std::string &classname, const st
 // Sends a message as a patcher would: the first atom is the selector; a message that
 // starts with a number is "int", "float" or "list".
 t_max_err host_send(t_object *x, const std::vector<t_atom> &message);
-// Frees every instance that the script made, the most recent first.
+// Frees every instance that the script made, the most recent first, then waits (pumping the
+// main thread, for a minute at most) until every thread started through the host has ended,
+// detached ones too, so that nothing of the host's runs when the script or the test ends.
 void host_free_all();
 // The number of outlets that an instance made.
 long host_outlet_count(t_object *x);
@@ -89,8 +91,8 @@ bool host_dictionary_json(const std::string &name, std::string *json);
 
 // Pumps the main thread: runs deferred functions and queue elements for `ms` milliseconds.
 void host_idle(long ms);
-// Pumps until every thread started through the host has finished and nothing is queued;
-// false on time-out.
+// Pumps until every thread started through the host has finished (detached or not) and
+// nothing is queued; false on time-out.
 bool host_wait(double seconds);
 // Sleeps the main thread for `ms` milliseconds without running its queue: what other threads
 // defer or set meanwhile waits for the next pump. A test times a call on the main thread

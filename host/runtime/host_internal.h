@@ -99,6 +99,8 @@ bool host_on_scheduler_thread();
 // runs on the calling thread (its constructor, a message, a queued function, its threads).
 void host_alive_add(const void *object, host_kind kind, t_object *owner);
 void host_alive_remove(const void *object, host_kind kind);
+// The object stays counted, but as no instance's (a detached thread).
+void host_alive_disown(const void *object, host_kind kind);
 t_object *host_current_owner();
 t_object *host_set_current_owner(t_object *owner);   // returns the previous owner
 std::vector<host_kind> host_alive_owned_by(const t_object *owner);

@@ -26,8 +26,9 @@ struct alive_entry {
     t_object *owner;
 };
 
-std::mutex alive_mutex;
-std::vector<alive_entry> alive;
+// Never destroyed: a detached thread may end, and leave the register, while the process ends.
+std::mutex &alive_mutex = *new std::mutex();
+std::vector<alive_entry> &alive = *new std::vector<alive_entry>();
 
 thread_local t_object *current_owner = nullptr;
 
@@ -118,6 +119,14 @@ void host_alive_remove(const void *object, host_kind kind)
         found = std::find_if(alive.begin(), alive.end(), same);
     if (found != alive.end())
         alive.erase(found);
+}
+
+void host_alive_disown(const void *object, host_kind kind)
+{
+    std::lock_guard<std::mutex> lock(alive_mutex);
+    for (alive_entry &e : alive)
+        if (e.object == object && e.kind == kind)
+            e.owner = nullptr;
 }
 
 std::vector<host_kind> host_alive_owned_by(const t_object *owner)

@@ -76,7 +76,7 @@ void host_rule_instance_objects_released(const t_object *instance)
 void host_rule_join_once(bool live)
 {
     if (!live)
-        host_rule_broken("join once", "a thread handle was used after its thread had been joined");
+        host_rule_broken("join once", "a thread handle was used after its thread had been joined or detached");
 }
 
 void host_rule_release_matches_retain(const char *dictionary, long retains)

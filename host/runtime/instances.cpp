@@ -11,6 +11,8 @@ std::mutex instance_mutex;
 std::vector<std::pair<std::string, t_object *>> instances;   // in order of creation
 // Held by a message from the second thread and by the free of an instance.
 std::recursive_mutex delivery_mutex;
+// How long host_free_all waits for the threads that the freed instances left running.
+const double THREADS_END_BOUND = 60;
 
 auto find_id(const std::string &id)
 {
@@ -107,6 +109,8 @@ void host_release_instances()
     delivery_mutex.unlock();
 }
 
+// Then waits for the threads that they left running (detached ones): the script, or the
+// test, must not end under them.
 void host_free_all()
 {
     // What the second thread still has to deliver goes first.
@@ -117,11 +121,14 @@ void host_free_all()
         {
             std::lock_guard<std::mutex> lock(instance_mutex);
             if (instances.empty())
-                return;
+                break;
             x = instances.back().second;
         }
         object_free(x);
     }
+    if (!host_wait(THREADS_END_BOUND))
+        host_script_error("a thread started through the host still runs " + std::to_string((int)THREADS_END_BOUND) +
+                          " s after its instances were freed");
 }
 
 bool host_attr_value(t_object *x, const char *attr, std::vector<t_atom> *value)

@@ -22,6 +22,7 @@ struct thread_rec {
     std::atomic<bool> finished;   // its function returned or it called systhread_exit
     std::atomic<long> status;
     std::atomic<int> priority;
+    bool detached;                // guarded by thread_mutex: the host frees the record at the end
 };
 
 struct mutex_rec {
@@ -29,22 +30,44 @@ struct mutex_rec {
     pthread_mutex_t mutex;
 };
 
-std::mutex thread_mutex;
-std::vector<thread_rec *> live_threads;   // started and not yet joined
+// Never destroyed: a detached thread may still end while the process ends.
+std::mutex &thread_mutex = *new std::mutex();
+// Started and not yet joined; a detached thread until it ends.
+std::vector<thread_rec *> &live_threads = *new std::vector<thread_rec *>();
 thread_local thread_rec *self_thread = nullptr;
 
-bool is_live(const thread_rec *t)
+// Whether the handle may still be used: its thread was neither joined nor detached.
+bool is_usable(const thread_rec *t)
 {
     std::lock_guard<std::mutex> lock(thread_mutex);
-    return std::find(live_threads.begin(), live_threads.end(), t) != live_threads.end();
+    return std::find(live_threads.begin(), live_threads.end(), t) != live_threads.end() && !t->detached;
 }
 
-// The end of a host thread as the host sees it; the pthread may still be unwinding.
+void forget(thread_rec *t)
+{
+    {
+        std::lock_guard<std::mutex> lock(thread_mutex);
+        live_threads.erase(std::find(live_threads.begin(), live_threads.end(), t));
+    }
+    host_alive_remove(t, HOST_THREAD);
+    host_object_kill(&t->ob);
+    delete t;
+}
+
+// The end of a host thread as the host sees it; the pthread may still be unwinding. The
+// record of a detached thread goes with it.
 void thread_end(thread_rec *t, long status)
 {
     host_buffer_check_thread_end();
     t->status = status;
-    t->finished = true;
+    bool detached;
+    {
+        std::lock_guard<std::mutex> lock(thread_mutex);
+        t->finished = true;
+        detached = t->detached;
+    }
+    if (detached)
+        forget(t);
     host_wake_main();
 }
 
@@ -112,17 +135,35 @@ long systhread_join(t_systhread thread, unsigned int *retval)
     if (!thread)
         return 0;
     thread_rec *t = (thread_rec *)thread;
-    host_rule_join_once(is_live(t));
+    host_rule_join_once(is_usable(t));
     pthread_join(t->handle, nullptr);
     if (retval)
         *retval = (unsigned int)t->status;
+    forget(t);
+    return 0;
+}
+
+// The handle is the caller's no more. The thread still runs, and `wait` waits for it, but it
+// is no instance's object any more: the host frees its record when it ends.
+long systhread_detach(t_systhread thread)
+{
+    if (!thread)
+        return 0;
+    thread_rec *t = (thread_rec *)thread;
+    pthread_t handle;
+    bool ended;
     {
         std::lock_guard<std::mutex> lock(thread_mutex);
-        live_threads.erase(std::find(live_threads.begin(), live_threads.end(), t));
+        bool usable = std::find(live_threads.begin(), live_threads.end(), t) != live_threads.end() && !t->detached;
+        host_rule_join_once(usable);
+        handle = t->handle;
+        t->detached = true;
+        ended = t->finished;
+        host_alive_disown(t, HOST_THREAD);
     }
-    host_alive_remove(t, HOST_THREAD);
-    host_object_kill(&t->ob);
-    delete t;
+    pthread_detach(handle);
+    if (ended)
+        forget(t);
     return 0;
 }
 
@@ -151,8 +192,13 @@ void systhread_setpriority(t_systhread thread, int priority)
     if (!thread)
         return;
     thread_rec *t = (thread_rec *)thread;
-    host_rule_join_once(is_live(t));
+    host_rule_join_once(is_usable(t));
     t->priority = priority;
+}
+
+short systhread_ismainthread(void)
+{
+    return host_on_main_thread() ? 1 : 0;
 }
 
 long systhread_mutex_new(t_systhread_mutex *pmutex, long flags)
@@ -199,6 +245,6 @@ bool host_threads_running()
 int host_thread_priority(t_systhread thread)
 {
     thread_rec *t = (thread_rec *)thread;
-    host_rule_join_once(is_live(t));
+    host_rule_join_once(is_usable(t));
     return t->priority;
 }
