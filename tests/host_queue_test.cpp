@@ -1,9 +1,21 @@
-// The main thread's queue, threads, buffer~ access and the count of live objects.
+// The main thread's queue, threads, stalled reads, buffer~ access and the count of live
+// objects.
+#include "fixtures.h"
 #include "host_probe.h"
 
+extern "C" {
+#include <libavformat/avio.h>
+}
+
 #include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
 #include <pthread.h>
+#include <sys/uio.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -181,6 +193,93 @@ TEST(Threads, ADetachedThreadIsWaitedForButNoInstancesObject)
     host_free_all();
     EXPECT_EQ(host_alive_count(), alive) << "the script ended before the detached thread";
     opener.join();
+}
+
+// The ways a file is read from a descriptor: FFmpeg's file protocol, as the object opens a
+// file, and the C library's calls. Each reads 16 bytes, or returns -1.
+const struct {
+    const char *name;
+    std::function<long(const std::string &path)> read16;
+} file_readers[] = {
+    {"avio", [](const std::string &path) -> long {
+         AVIOContext *io = nullptr;
+         if (avio_open2(&io, ("file:" + path).c_str(), AVIO_FLAG_READ, nullptr, nullptr) < 0)
+             return -1;
+         unsigned char bytes[16];
+         long n = avio_read(io, bytes, sizeof bytes);
+         avio_closep(&io);
+         return n;
+     }},
+    {"read", [](const std::string &path) -> long {
+         char bytes[16];
+         int fd = open(path.c_str(), O_RDONLY);
+         long n = fd < 0 ? -1 : (long)read(fd, bytes, sizeof bytes);
+         close(fd);
+         return n;
+     }},
+    {"pread", [](const std::string &path) -> long {
+         char bytes[16];
+         int fd = open(path.c_str(), O_RDONLY);
+         long n = fd < 0 ? -1 : (long)pread(fd, bytes, sizeof bytes, 8);
+         close(fd);
+         return n;
+     }},
+    {"readv", [](const std::string &path) -> long {
+         char a[6], b[10];
+         struct iovec parts[2] = {{a, sizeof a}, {b, sizeof b}};
+         int fd = open(path.c_str(), O_RDONLY);
+         long n = fd < 0 ? -1 : (long)readv(fd, parts, 2);
+         close(fd);
+         return n;
+     }},
+};
+
+// A stall holds every read of that file, whoever makes it, until its time has come, and no
+// read of another file; a read that starts later goes on at once, and a stall of 0 s ends
+// one that reads are waiting on.
+TEST(Threads, AStalledFileIsReadOnlyWhenItsTimeHasCome)
+{
+    typedef std::chrono::steady_clock clock;
+    const std::string stalled = fixture_dir_path("host_stalled.bin"), other = fixture_dir_path("host_unstalled.bin");
+    for (const std::string &path : {stalled, other})
+        std::ofstream(path) << std::string(64, 's');
+    const size_t count = sizeof file_readers / sizeof file_readers[0];
+    std::string error;
+    clock::time_point start = clock::now();
+    ASSERT_TRUE(host_stall(stalled, 1.0, &error)) << error;
+    std::vector<long> got(count);
+    std::vector<clock::time_point> ended(count);
+    std::vector<std::thread> readers;
+    for (size_t i = 0; i < count; i++)
+        readers.emplace_back([&, i] {
+            got[i] = file_readers[i].read16(stalled);
+            ended[i] = clock::now();
+        });
+    for (const auto &reader : file_readers) {
+        clock::time_point before = clock::now();
+        EXPECT_EQ(reader.read16(other), 16) << reader.name;
+        EXPECT_LT(clock::now() - before, std::chrono::milliseconds(500)) << reader.name << " of another file waited";
+    }
+    for (size_t i = 0; i < count; i++) {
+        readers[i].join();
+        EXPECT_EQ(got[i], 16) << file_readers[i].name;
+        EXPECT_GE(ended[i] - start, std::chrono::seconds(1)) << file_readers[i].name << " went on before its time";
+    }
+    for (const auto &reader : file_readers) {
+        clock::time_point before = clock::now();
+        EXPECT_EQ(reader.read16(stalled), 16) << reader.name;
+        EXPECT_LT(clock::now() - before, std::chrono::milliseconds(500)) << reader.name << " waited after the stall";
+    }
+
+    ASSERT_TRUE(host_stall(stalled, 60, &error)) << error;
+    clock::time_point waiting = clock::now();
+    std::thread reader([&] { got[0] = file_readers[0].read16(stalled); });
+    systhread_sleep(100);
+    ASSERT_TRUE(host_stall(stalled, 0, &error)) << error;
+    reader.join();
+    EXPECT_EQ(got[0], 16);
+    EXPECT_LT(clock::now() - waiting, std::chrono::seconds(10)) << "a stall of 0 s did not end the one of 60 s";
+    EXPECT_FALSE(host_stall(fixture_dir_path("host_no_such_file"), 1, &error));
 }
 
 TEST(Threads, MutexesExcludeEachOther)

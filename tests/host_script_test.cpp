@@ -105,6 +105,9 @@ const script_case script_cases[] = {
      {"new p probe", "scheduler p defer_low low", "scheduler p defer front", "hold 300", "wait"}, 0,
      {"p 0: front", "p 0: low"}, {}},
     {"hold_needs_a_time", {"hold"}, 2, {}, {"vorlo-host: cannot run \"hold\": usage: hold MS"}},
+    {"stall_of_no_file", {"stall /nonexistent/a.wav 1"}, 2, {},
+     {"vorlo-host: cannot run \"stall /nonexistent/a.wav 1\": cannot stall /nonexistent/a.wav: No such file or directory"}},
+    {"stall_needs_a_time", {"stall /tmp -1"}, 2, {}, {"vorlo-host: cannot run \"stall /tmp -1\": usage: stall PATH SECONDS"}},
     {"searchpath_of_no_folder", {"searchpath /nonexistent"}, 2, {},
      {"vorlo-host: cannot run \"searchpath /nonexistent\": /nonexistent is no folder"}},
 };
@@ -473,6 +476,7 @@ TEST(ScriptProgram, TimedOutWaitGoesOnAndExitsOne)
     std::string make = "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.05:sample_rate=22050 " + source;
     ASSERT_EQ(system(make.c_str()), 0);
     std::string load = "buffer~ snd\nnew v vorlo~ snd\nv replace " + source + "\n";
+    std::string stalled = "buffer~ snd\nnew v vorlo~ snd\nstall " + source + " 3\nv replace " + source + "\n";
     struct {
         const char *name;
         std::string script;
@@ -483,6 +487,9 @@ TEST(ScriptProgram, TimedOutWaitGoesOnAndExitsOne)
          "timeout\nv 0: 22050. 1 50.022676 0. unspecified pcm_s16le " + source + "\nv 1: bang\nsnd 1103 1 22050.\n"},
         {"in_time", load + "wait\nprint snd\n", 0,
          "v 0: 22050. 1 50.022676 0. unspecified pcm_s16le " + source + "\nv 1: bang\nsnd 1103 1 22050.\n"},
+        // The object's reads of the file wait out the stall: a wait of 1 s cannot see the end.
+        {"stalled", stalled + "wait 1\nwait\nprint snd\n", 1,
+         "timeout\nv 0: 22050. 1 50.022676 0. unspecified pcm_s16le " + source + "\nv 1: bang\nsnd 1103 1 22050.\n"},
     };
     for (const auto &c : cases) {
         program_result r = run_program("-", c.script);

@@ -99,6 +99,14 @@ bool host_wait(double seconds);
 // with std::chrono around it.
 void host_hold(long ms);
 
+// From now until `seconds` have passed, every read of the file at `path` by the process
+// (read, pread or readv on a descriptor of it, as FFmpeg's file protocol makes them) waits
+// until that time has come, then goes on normally; reads of other files do not wait. The file
+// is told by its device and inode. A new stall of the same file replaces the old one, also
+// for reads already waiting; 0 s ends it. False with a reason when there is no such file, and
+// on Windows, where reads cannot be stalled.
+bool host_stall(const std::string &path, double seconds, std::string *error);
+
 // Output lines: outlets ("ID OUTLET: ATOMS") and console ("vorlo~: error: TEXT"). While
 // capture is on they are kept for host_take_* instead of going to stdout and stderr.
 // Everything the script prints on stdout (outlets, print, get, dump) counts as outlets.

@@ -133,6 +133,17 @@ std::string run_hold(const script_line &line)
     return "";
 }
 
+std::string run_stall(const script_line &line)
+{
+    double seconds = 0;
+    if (line.size() != 3 || !number_word(line, 2, &seconds) || seconds < 0)
+        return "usage: stall PATH SECONDS";
+    std::string error;
+    if (!host_stall(line.words[1], seconds, &error))
+        return "cannot stall " + line.words[1] + ": " + error;
+    return "";
+}
+
 std::string run_write(const script_line &line)
 {
     if (line.size() != 3)
@@ -280,7 +291,7 @@ const command commands[] = {
     {"wait", run_wait},      {"idle", run_idle},   {"write", run_write}, {"print", run_print},
     {"dump", run_dump},      {"get", run_get},     {"free", run_free},   {"on", run_on},
     {"once", run_once},      {"delete", run_delete}, {"scheduler", run_scheduler},
-    {"searchpath", run_searchpath}, {"hold", run_hold},
+    {"searchpath", run_searchpath}, {"hold", run_hold},   {"stall", run_stall},
 };
 
 std::string run_message(const script_line &line)
