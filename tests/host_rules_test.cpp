@@ -205,6 +205,42 @@ TEST_F(HostRules, AThreadIsJoinedOnce)
     }
 }
 
+// Buffer references, strings and retained dictionaries are made and let go of on the main
+// thread only; each call made elsewhere breaks the rule.
+struct main_made {
+    t_buffer_ref *ref;
+    t_string *string;
+    t_dictionary *dictionary;
+};
+
+main_made make_on_main()
+{
+    host_dictionary("held", {});
+    return {buffer_ref_new(nullptr, gensym("any")), string_new("text"), dictobj_findregistered_retain(gensym("held"))};
+}
+
+TEST_F(HostRules, HostObjectsAreMadeAndFreedOnTheMainThread)
+{
+    const struct {
+        const char *call;
+        void (*elsewhere)(main_made &m);
+    } rows[] = {
+        {"buffer_ref_new", [](main_made &) { buffer_ref_new(nullptr, gensym("any")); }},
+        {"object_free of a buffer reference", [](main_made &m) { object_free(m.ref); }},
+        {"string_new", [](main_made &) { string_new("text"); }},
+        {"object_free of a string", [](main_made &m) { object_free(m.string); }},
+        {"dictobj_findregistered_retain", [](main_made &) { dictobj_findregistered_retain(gensym("held")); }},
+        {"dictobj_release", [](main_made &m) { dictobj_release(m.dictionary); }},
+    };
+    for (const auto &row : rows)
+        EXPECT_DEATH(
+            {
+                main_made m = make_on_main();
+                std::thread([&] { row.elsewhere(m); }).join();
+            },
+            std::string("host rule broken: host objects on the main thread: ") + row.call + " on another thread");
+}
+
 TEST_F(HostRules, ADictionaryIsReleasedOncePerRetain)
 {
     EXPECT_DEATH(

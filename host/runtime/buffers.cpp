@@ -167,6 +167,7 @@ extern "C" {
 
 t_buffer_ref *buffer_ref_new(t_object *self, t_symbol *name)
 {
+    host_rule_objects_on_main_thread("buffer_ref_new");
     t_object *owner = self ? self : host_current_owner();
     t_buffer_ref *ref = new t_buffer_ref{t_object(), name ? name : gensym(""), owner, false};
     host_object_init(&ref->ob, HOST_BUFFER_REF);

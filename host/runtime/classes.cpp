@@ -150,9 +150,11 @@ t_max_err object_free(void *x)
         free_instance(ob);
         return MAX_ERR_NONE;
     case HOST_BUFFER_REF:
+        host_rule_objects_on_main_thread("object_free of a buffer reference");
         host_buffer_ref_free(ob);
         return MAX_ERR_NONE;
     case HOST_STRING:
+        host_rule_objects_on_main_thread("object_free of a string");
         host_string_free(ob);
         return MAX_ERR_NONE;
     case HOST_DICTIONARY:

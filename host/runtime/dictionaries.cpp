@@ -79,6 +79,7 @@ extern "C" {
 
 t_dictionary *dictobj_findregistered_retain(t_symbol *name)
 {
+    host_rule_objects_on_main_thread("dictobj_findregistered_retain");
     if (!name)
         return nullptr;
     std::lock_guard<std::mutex> lock(dict_mutex);
@@ -92,6 +93,7 @@ t_dictionary *dictobj_findregistered_retain(t_symbol *name)
 
 t_max_err dictobj_release(t_dictionary *d)
 {
+    host_rule_objects_on_main_thread("dictobj_release");
     if (!d)
         return MAX_ERR_GENERIC;
     dict_rec *r = as_dict(d, "dictobj_release");

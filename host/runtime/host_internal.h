@@ -180,6 +180,7 @@ void host_rule_no_lock_at_thread_end(const char *buffer, long held);
 void host_rule_queue_on_main_thread(bool running, const char *what);
 void host_rule_instance_objects_released(const t_object *instance);
 void host_rule_join_once(bool live);
+void host_rule_objects_on_main_thread(const char *call);
 void host_rule_release_matches_retain(const char *dictionary, long retains);
 void host_rule_notify_defined(const t_object *holder, bool defined);
 void host_rule_reference_notified(const t_object *holder, const char *buffer, const char *message, bool told);

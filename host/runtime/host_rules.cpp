@@ -79,6 +79,12 @@ void host_rule_join_once(bool live)
         host_rule_broken("join once", "a thread handle was used after its thread had been joined or detached");
 }
 
+void host_rule_objects_on_main_thread(const char *call)
+{
+    if (!host_on_main_thread())
+        host_rule_broken("host objects on the main thread", "%s on another thread than the main thread", call);
+}
+
 void host_rule_release_matches_retain(const char *dictionary, long retains)
 {
     if (retains <= 0)

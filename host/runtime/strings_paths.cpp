@@ -9,6 +9,7 @@ extern "C" {
 
 t_string *string_new(const char *psz)
 {
+    host_rule_objects_on_main_thread("string_new");
     const char *text = psz ? psz : "";
     t_string *x = (t_string *)calloc(1, sizeof(t_string));
     host_object_init(&x->s_obj, HOST_STRING);
