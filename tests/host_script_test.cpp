@@ -436,6 +436,8 @@ TEST(ScriptProgram, HelpDescribesTheLoadShortcutAndCords)
     EXPECT_NE(r.out.find("vorlo-host load [@ATTR VALUE...] FILE [-o OUT.wav] [--timeout SECONDS]"), std::string::npos);
     EXPECT_NE(r.out.find("on ID OUTLET LINE..."), std::string::npos);
     EXPECT_NE(r.out.find("once ID OUTLET LINE..."), std::string::npos);
+    for (const char *line : {"hold MS", "stall PATH SECONDS", "scheduler LINE...", "delete NAME"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
 }
 
 // Cords answer the real external's bangs from the queue, while the program waits.
