@@ -9,8 +9,9 @@
     X(object_method_imp) X(class_register) X(common_symbols_init) X(common_symbols_gettable) X(gensym)  \
     X(gensym_tr) X(str_tr) X(object_alloc) X(object_free) X(object_method_typed)                        \
     X(object_attr_setvalueof) X(attr_args_process) X(atom_getsymarg) X(listout) X(bangout)             \
-    X(outlet_list) X(outlet_bang) X(defer) X(qelem_new) X(qelem_set) X(qelem_unset) X(qelem_free)       \
-    X(systhread_create) X(systhread_join) X(systhread_exit) X(systhread_sleep)                          \
+    X(outlet_list) X(outlet_bang) X(defer) X(defer_low) X(qelem_new) X(qelem_set) X(qelem_unset)      \
+    X(qelem_free) X(systhread_create) X(systhread_join) X(systhread_detach) X(systhread_ismainthread)   \
+    X(systhread_exit) X(systhread_sleep)                                                                \
     X(systhread_setpriority) X(systhread_mutex_new) X(systhread_mutex_lock) X(systhread_mutex_unlock)   \
     X(systhread_mutex_free) X(buffer_ref_new) X(buffer_ref_exists) X(buffer_ref_getobject)              \
     X(buffer_ref_notify)                                                                                \
