@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <sstream>
 #include <tuple>
 
 namespace {
@@ -234,25 +233,6 @@ TEST_P(Imports, RegionHoldsTheSectionAndNothingElseChanges)
 INSTANTIATE_TEST_SUITE_P(Cases, Imports, ::testing::ValuesIn(kImports),
                          [](const ::testing::TestParamInfo<ImportCase> &info) { return std::string(info.param.name); });
 
-// The shaping attributes of an import.
-struct Shape {
-    float gain = 0;  // dB
-    float fadein = 0;  // ms
-    float fadeinExp = 1;
-    float fadeout = 0;  // ms
-    float fadeoutExp = 1;
-    bool mix = false;
-};
-
-std::string shape_attributes(const Shape &shape)
-{
-    std::ostringstream words;
-    words << "@import_mix " << shape.mix << " @import_gain " << shape.gain << " @fadein " << shape.fadein
-          << " @fadein_exp " << shape.fadeinExp << " @fadeout " << shape.fadeout << " @fadeout_exp "
-          << shape.fadeoutExp;
-    return words.str();
-}
-
 // An import of a source that holds one value per channel: the buffer~ "buffer" (0.5 in every
 // sample, at the target's rate) or a fixture.
 struct ShapingCase {
@@ -314,88 +294,6 @@ void PrintTo(const ShapingCase &c, std::ostream *out)
     *out << "import " << c.source << " " << c.words << " (" << shape_attributes(c.shape) << ")";
 }
 
-// The frames of a fade of `ms`, or none when its exponent makes it flat (a ramp raised to
-// the power 0 is 1 throughout).
-long fade_frames(float ms, float exponent, int rate)
-{
-    return exponent == 0 ? 0 : lround(ms / 1000.0 * rate);
-}
-
-// What the buffer holds after an import whose source held `value` in the channel fed: from
-// the offset on, length × rate frames (as far as the buffer goes) whose gain (the sample, less
-// what the buffer held when mixing, over the value) is 10^(dB / 20), but in the fades: the
-// fade-in's first frame is silent and its ramp rises to the gain at the fade's end, the
-// fade-out's falls from the gain to its last step; each ramp is monotone and at its midpoint
-// is the gain × 0.5^exponent. Every other sample is as it was.
-void expect_shaped(const Decoded &buffer, const Decoded &before, const ShapingCase &c, const std::vector<float> &values)
-{
-    const Shape &shape = c.shape;
-    ASSERT_EQ(buffer.samples.size(), before.samples.size());
-    int ch = buffer.channels;
-    long offset = lround(c.offset * c.rate);
-    long length = lround(c.length * c.rate);
-    long frames = std::min(length, buffer.frames() - offset);
-    long in = fade_frames(std::min(shape.fadein, (float)(c.length * 1000)), shape.fadeinExp, c.rate);
-    long out = fade_frames(std::min(shape.fadeout, (float)(c.length * 1000)), shape.fadeoutExp, c.rate);
-    double gain = std::pow(10.0, shape.gain / 20.0);
-    std::vector<bool> fed(ch, false);
-    for (const Feed &f : c.feeds)
-        fed[f.channel] = true;
-    long wrong = 0;
-    auto check = [&](bool ok, const char *what, long frame, int channel, double ratio) {
-        if (!ok && wrong++ < 5)
-            ADD_FAILURE() << what << " at frame " << frame << " of the import, channel " << channel << ": ratio "
-                          << ratio << ", gain " << gain;
-    };
-    for (int channel = 0; channel < ch; channel++) {
-        auto ratio = [&](long k) {
-            long at = (offset + k) * ch + channel;
-            return ((double)buffer.samples[at] - (shape.mix ? before.samples[at] : 0.0)) / values[channel];
-        };
-        for (long f = 0; f < buffer.frames(); f++) {
-            long k = f - offset;
-            long at = f * ch + channel;
-            if (!fed[channel] || k < 0 || k >= frames) {
-                check(buffer.samples[at] == before.samples[at], "a sample outside the import changed", k, channel,
-                      NAN);
-                continue;
-            }
-            double r = ratio(k);
-            bool faded = k < in || k > length - out;
-            if (faded)
-                check(r < gain, "no fade", k, channel, r);
-            else
-                check(std::fabs(r - gain) <= 1e-6 * gain, "another gain", k, channel, r);
-            if (k > 0 && k <= std::min(in, length - out))
-                check(r >= ratio(k - 1), "the fade-in falls", k, channel, r);
-            if (k > std::max(in, length - out))
-                check(r <= ratio(k - 1), "the fade-out rises", k, channel, r);
-        }
-        if (!fed[channel])
-            continue;
-        if (in > 0) {
-            double first = ratio(0);
-            check(channel > 0 ? first <= gain * std::pow(1.0 / in, shape.fadeinExp) : first == 0,
-                  "a fade-in's first sample", 0, channel, first);
-            long mid = in / 2;
-            if (mid < frames && mid <= length - out)
-                check(std::fabs(ratio(mid) / gain - std::pow(0.5, shape.fadeinExp)) <= 2.0 / in,
-                      "the fade-in's midpoint", mid, channel, ratio(mid));
-        }
-        if (out > 0) {
-            long last = length - 1;
-            if (last < frames)
-                check(ratio(last) <= gain * std::pow(2.0 / out, shape.fadeoutExp), "a fade-out's last sample", last,
-                      channel, ratio(last));
-            long mid = length - out / 2;
-            if (mid < frames && mid >= in)
-                check(std::fabs(ratio(mid) / gain - std::pow(0.5, shape.fadeoutExp)) <= 2.0 / out,
-                      "the fade-out's midpoint", mid, channel, ratio(mid));
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-}
-
 std::vector<std::string> warnings_of(const std::vector<std::string> &console)
 {
     std::vector<std::string> warnings;
@@ -405,30 +303,28 @@ std::vector<std::string> warnings_of(const std::vector<std::string> &console)
     return warnings;
 }
 
-// The value each buffer channel gets from the source: the buffer source's 0.5, or the first
-// frame of the file's decoding (mixed down as the case says), which holds it throughout.
-std::vector<float> source_values(const ShapingCase &c, const std::string &path)
+// The source as the import reads it: the buffer source's 0.5 in both channels, or the file's
+// decoding (mixed down as the case says). Either holds one value per channel throughout, so
+// that its first frames stand for those that the import takes.
+Decoded source_of(const ShapingCase &c, const std::string &path)
 {
-    std::vector<float> values(c.target.channels, NAN);
-    for (const Feed &f : c.feeds) {
-        if (path.empty()) {
-            values[f.channel] = 0.5f;
-            continue;
-        }
-        const Decoded &d = reference_at(path, 0, c.mixdown);
-        float v = d.samples[f.inputs[0]];
-        for (long k = 0; k < d.frames(); k += 4410)
-            EXPECT_EQ(d.samples[k * d.channels + f.inputs[0]], v) << "the source is not constant";
-        values[f.channel] = v;
+    if (path.empty()) {
+        Decoded d = silence(lround(c.length * c.rate), 2, c.rate);
+        std::fill(d.samples.begin(), d.samples.end(), 0.5f);
+        return d;
     }
-    return values;
+    const Decoded &d = reference_at(path, 0, c.mixdown);
+    for (const Feed &f : c.feeds)
+        for (long k = 0; k < d.frames(); k += 4410)
+            EXPECT_EQ(d.samples[k * d.channels + f.inputs[0]], d.samples[f.inputs[0]]) << "the source is not constant";
+    return d;
 }
 
 // The load with the case's attributes; cords may change them once it has begun writing.
 HostSession::Result run_shaping(const ShapingCase &c, const std::vector<std::string> &changes = {})
 {
     std::string path = std::string(c.source) == "buffer" ? "" : fixture(c.source);
-    std::vector<float> values = source_values(c, path);
+    Decoded held = source_of(c, path);
     HostSession s(shape_attributes(c.shape) + " @debug " + c.debug, c.target.frames, c.target.channels, c.rate);
     std::string source = path;
     if (path.empty()) {
@@ -451,7 +347,7 @@ HostSession::Result run_shaping(const ShapingCase &c, const std::vector<std::str
     } else {
         EXPECT_NE(attribute(s, "import_gain"), c.shape.gain) << "the cords did not run";
     }
-    expect_shaped(r.buffer, before, c, values);
+    expect_shaped(r.buffer, before, held, {0, lround(c.offset * c.rate), c.length, c.feeds, c.shape});
     return r;
 }
 

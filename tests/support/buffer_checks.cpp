@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cctype>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -27,6 +28,22 @@ double length_atom(const HostSession &s, const std::vector<std::string> &outlets
             return strtod(length.c_str(), nullptr);
     }
     return NAN;
+}
+
+// What buffer channel `feed.channel` gets at reference frame `frame`.
+float fed_value(const Decoded &reference, long frame, const Feed &feed)
+{
+    double sum = 0;
+    for (int in : feed.inputs)
+        sum += reference.samples[frame * reference.channels + in];
+    return feed.inputs.empty() ? 0.0f : (float)(sum / feed.inputs.size());
+}
+
+// The frames of a fade of `ms`, or none when its exponent makes it flat (a ramp raised to
+// the power 0 is 1 throughout).
+long fade_frames(float ms, float exponent, int rate)
+{
+    return exponent == 0 ? 0 : lround(ms / 1000.0 * rate);
 }
 
 } // namespace
@@ -116,10 +133,7 @@ void expect_placed(const Decoded &buffer, const Decoded &before, const Decoded &
             bool written = feedOf[c] && row >= 0 && row < p.frames;
             float expected = before.samples[at];
             if (written) {
-                double sum = 0;
-                for (int in : feedOf[c]->inputs)
-                    sum += reference.samples[(p.from + row) * reference.channels + in];
-                float value = feedOf[c]->inputs.empty() ? 0.0f : (float)(sum / feedOf[c]->inputs.size());
+                float value = fed_value(reference, p.from + row, *feedOf[c]);
                 expected = p.mix ? expected + value : value;
             }
             if (std::fabs(buffer.samples[at] - expected) <= (written ? tolerance : 0.0f))
@@ -129,6 +143,120 @@ void expect_placed(const Decoded &buffer, const Decoded &before, const Decoded &
                             << ": got " << buffer.samples[at] << ", expected " << expected << "; ";
         }
     EXPECT_EQ(wrong, 0) << differences.str();
+}
+
+std::string shape_attributes(const Shape &shape)
+{
+    std::ostringstream words;
+    words << "@import_mix " << shape.mix << " @import_gain " << shape.gain << " @fadein " << shape.fadein
+          << " @fadein_exp " << shape.fadeinExp << " @fadeout " << shape.fadeout << " @fadeout_exp "
+          << shape.fadeoutExp;
+    return words.str();
+}
+
+void expect_shaped(const Decoded &buffer, const Decoded &before, const Decoded &reference, const ShapedImport &import)
+{
+    const Shape &shape = import.shape;
+    ASSERT_EQ(buffer.samples.size(), before.samples.size());
+    ASSERT_EQ(buffer.channels, before.channels);
+    int ch = buffer.channels;
+    int rate = buffer.rate;
+    long offset = import.offset;
+    long length = lround(import.seconds * rate);
+    long frames = std::min(length, buffer.frames() - offset);
+    ASSERT_GE(reference.frames(), import.from + frames) << "the reference is too short";
+    float ms = (float)(import.seconds * 1000);
+    long in = fade_frames(std::min(shape.fadein, ms), shape.fadeinExp, rate);
+    long out = fade_frames(std::min(shape.fadeout, ms), shape.fadeoutExp, rate);
+    double gain = std::pow(10.0, shape.gain / 20.0);
+    std::vector<const Feed *> feedOf(ch, nullptr);
+    for (const Feed &f : import.feeds) {
+        ASSERT_LT(f.channel, ch);
+        feedOf[f.channel] = &f;
+    }
+    long wrong = 0;
+    auto check = [&](bool ok, const char *what, long frame, int channel, double ratio) {
+        if (!ok && wrong++ < 5)
+            ADD_FAILURE() << what << " at frame " << frame << " of the import, channel " << channel << ": ratio "
+                          << ratio << ", gain " << gain;
+    };
+    // The gain of frame k of the import, and how far rounding may move it: `summed` by the
+    // mix's sum rounded to a float, `slack` by that and the products. Unknown where the feed
+    // gave 0.
+    struct Ratio {
+        bool known;
+        double value, summed, slack;
+    };
+    for (int channel = 0; channel < ch; channel++) {
+        auto sample = [&](long k) { return (offset + k) * ch + channel; };
+        auto added = [&](long k) {
+            return (double)buffer.samples[sample(k)] - (shape.mix ? before.samples[sample(k)] : 0.0);
+        };
+        auto ratio = [&](long k) {
+            double x = fed_value(reference, import.from + k, *feedOf[channel]);
+            if (x == 0)
+                return Ratio{false, NAN, 0, 0};
+            double r = added(k) / x;
+            double summed = shape.mix ? 2 * FLT_EPSILON * std::fabs(buffer.samples[sample(k)] / x) : 0;
+            return Ratio{true, r, summed, summed + 2 * FLT_EPSILON * std::fabs(r)};
+        };
+        Ratio previous{false, NAN, 0, 0};
+        for (long f = 0; f < buffer.frames(); f++) {
+            long k = f - offset;
+            long at = f * ch + channel;
+            if (!feedOf[channel] || k < 0 || k >= frames) {
+                check(buffer.samples[at] == before.samples[at], "a sample outside the import changed", k, channel,
+                      NAN);
+                continue;
+            }
+            Ratio r = ratio(k);
+            if (!r.known)
+                check(added(k) == 0, "a sample of silence added something", k, channel, NAN);
+            else if (k < in || k > length - out)
+                check(r.value < gain + r.summed, "no fade", k, channel, r.value);
+            else
+                check(std::fabs(r.value - gain) <= 1e-6 * gain + r.summed, "another gain", k, channel, r.value);
+            bool both = r.known && previous.known;
+            double moved = r.slack + previous.slack;
+            if (both && k > 0 && k <= std::min(in, length - out))
+                check(r.value >= previous.value - moved, "the fade-in falls", k, channel, r.value);
+            if (both && k > std::max(in, length - out))
+                check(r.value <= previous.value + moved, "the fade-out rises", k, channel, r.value);
+            previous = r;
+        }
+        if (!feedOf[channel])
+            continue;
+        // The ramps' own points, where the feed gave something to measure them by.
+        auto near = [&](long k, double wanted, double within, const char *what) {
+            Ratio r = ratio(k);
+            if (k < frames && r.known)
+                check(std::fabs(r.value / gain - wanted) <= within + r.slack / gain, what, k, channel, r.value);
+        };
+        if (in > 0) {
+            if (channel == 0)
+                check(added(0) == 0, "a fade-in's first sample", 0, channel, added(0));
+            else if (ratio(0).known)
+                check(ratio(0).value <= gain * std::pow(1.0 / in, shape.fadeinExp) + ratio(0).slack,
+                      "a fade-in's first sample", 0, channel, ratio(0).value);
+            if (in / 2 <= length - out)
+                near(in / 2, std::pow(0.5, shape.fadeinExp), 2.0 / in, "the fade-in's midpoint");
+        }
+        if (out > 0) {
+            long last = length - 1;
+            if (last < frames && ratio(last).known)
+                check(ratio(last).value <= gain * std::pow(2.0 / out, shape.fadeoutExp) + ratio(last).slack,
+                      "a fade-out's last sample", last, channel, ratio(last).value);
+            if (length - out / 2 >= in)
+                near(length - out / 2, std::pow(0.5, shape.fadeoutExp), 2.0 / out, "the fade-out's midpoint");
+        }
+        if (in > 0 && out > 0 && length - out < in) {
+            long mid = (std::max(0L, length - out) + std::min(in, length)) / 2;
+            double both = std::pow((double)mid / in, shape.fadeinExp) *
+                          std::pow((double)(length - mid) / out, shape.fadeoutExp);
+            near(mid, both, 2.0 / in + 2.0 / out, "the overlap's midpoint");
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 Decoded silence(long frames, int channels, int rate)

@@ -66,6 +66,38 @@ struct Placement {
 void expect_placed(const Decoded &buffer, const Decoded &before, const Decoded &reference, const Placement &p,
                    float tolerance);
 
+// The shaping attributes of an import, and the box arguments that give an instance them
+// ("@import_mix 1 @import_gain -6 @fadein 10 ...").
+struct Shape {
+    float gain = 0;    // dB
+    float fadein = 0;  // ms
+    float fadeinExp = 1;
+    float fadeout = 0;  // ms
+    float fadeoutExp = 1;
+    bool mix = false;
+};
+std::string shape_attributes(const Shape &shape);
+
+// An import of `seconds` at the buffer's rate: reference frames from `from` on, through the
+// feeds, into the buffer from frame `offset` on (as far as the buffer goes), shaped.
+struct ShapedImport {
+    long from;
+    long offset;
+    double seconds;
+    std::vector<Feed> feeds;
+    Shape shape;
+};
+
+// The gain of each sample that the import wrote is what it added to the buffer (all of the
+// sample, or what it holds over `before` when mixing) over what the feed gave; it is
+// 10^(dB / 20) but in the fades, each no longer than the import: the fade-in's first sample
+// adds nothing and its ramp rises to the gain after its length in frames, the fade-out's
+// falls from the gain to its last step; each ramp is monotone and at its midpoint is the
+// gain × 0.5^exponent, and where they overlap the gain is that of both ramps. Every other
+// sample is exactly as it was. The only slack is the single-precision rounding of the
+// products and of the mix's sum.
+void expect_shaped(const Decoded &buffer, const Decoded &before, const Decoded &reference, const ShapedImport &import);
+
 // A buffer of silence, as the samples of a replace that the feeds do not name are.
 Decoded silence(long frames, int channels, int rate);
 
