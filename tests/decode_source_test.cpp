@@ -1,13 +1,13 @@
 // Another buffer~ as the source of import and importreplace. Sources are ramps (sample =
 // frame × 0.001 + channel, so that every sample tells where it came from) or a fixture's
-// noise loaded into them; every sample of the target afterwards is compared with what the
-// section, converted, placed and shaped, should make of it. Rate conversions and the
-// library's own mix-downs are made by the ffmpeg program from the source's samples: it runs
-// the same resampler on the same input, so its result is the object's to the bit.
+// noise loaded into them; every sample of the target afterwards is compared with the section,
+// converted and placed, and where gain and fades shape it, by the gain that each sample got
+// from what the section held there. Rate conversions and the library's own mix-downs are
+// made by the ffmpeg program from the source's samples: it runs the same resampler on the
+// same input, so its result is the object's to the bit.
 #include "buffer_checks.h"
 #include "fixtures.h"
 #include "headless_host.h"
-#include "import_model.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +61,7 @@ struct SourceCase {
     double offset;
     int rate;  // of what is written: the target's for an import
     Mapping mapping;
-    ImportShape shape;
+    Shape shape;
     float tolerance;
 };
 
@@ -179,11 +179,11 @@ const SourceCase kCases[] = {
 
     // Shaping: gain, fades (shortened to the section), mixing.
     {"import_gain_fades_mixed", "import", {44100, 2, 44100}, {44100, 2, 44100, "ramp"}, "0.1 sec 0.3 sec 0.2 sec",
-     "", 0.1, 0.3, 0.2, 44100, {kStereo}, {true, -6, 50, 1, 100, 2}, kExact},
+     "", 0.1, 0.3, 0.2, 44100, {kStereo}, {-6, 50, 1, 100, 2, true}, kExact},
     {"import_long_fades_resampled", "import", {24000, 2, 48000}, {44100, 2, 44100, "value 0.25"},
-     "0 sec 0.2 sec 0.1 sec", "", 0, 0.2, 0.1, 44100, {kStereo}, {false, 3, 500, 0.5f, 400, 1}, kExact},
+     "0 sec 0.2 sec 0.1 sec", "", 0, 0.2, 0.1, 44100, {kStereo}, {3, 500, 0.5f, 400, 1}, kExact},
     {"import_noise_mixed_at_another_rate", "import", {0, 0, 0, "f32.wav"}, {22050, 2, 22050, "ramp"},
-     "1 sec 0.5 sec 0.25 sec", "", 1, 0.5, 0.25, 22050, {kStereo}, {true, -3, 20, 2, 30, 1}, kExact},
+     "1 sec 0.5 sec 0.25 sec", "", 1, 0.5, 0.25, 22050, {kStereo}, {-3, 20, 2, 30, 1, true}, kExact},
 };
 
 void PrintTo(const SourceCase &c, std::ostream *out)
@@ -346,20 +346,27 @@ int written_channels(const SourceCase &c, int sourceChannels)
     return channels ? channels : sourceChannels;
 }
 
-Incoming incoming_of(const SourceCase &c, const Decoded &written, int rowChannels)
+// The target channels that what is written feeds, from the section's channels: a route's
+// outputs, each the average of its inputs (none but -1: silence), or the section's channels
+// in order from the mapping's first on.
+std::vector<Feed> feeds_of(const Mapping &mapping, int channels)
 {
-    if (!c.mapping.route.empty())
-        return routed(written, 0, c.mapping.route, rowChannels);
-    return placed(written, 0, c.mapping.first, rowChannels);
+    std::vector<Feed> feeds;
+    for (const auto &pair : mapping.route) {
+        auto feed = std::find_if(feeds.begin(), feeds.end(), [&](const Feed &f) { return f.channel == pair.second; });
+        if (feed == feeds.end())
+            feed = feeds.insert(feeds.end(), {pair.second, {}});
+        if (pair.first >= 0)
+            feed->inputs.push_back(pair.first);
+    }
+    for (int c = 0; mapping.route.empty() && c < channels; c++)
+        feeds.push_back({mapping.first + c, {c}});
+    return feeds;
 }
 
-Decoded silence(long frames, int channels, int rate)
+bool shapes(const Shape &shape)
 {
-    Decoded d;
-    d.rate = rate;
-    d.channels = channels;
-    d.samples.assign((size_t)(frames * channels), 0.0f);
-    return d;
+    return shape.gain != 0 || shape.fadein != 0 || shape.fadeout != 0;
 }
 
 // The file-properties list of a buffer source: its rate and channels, the length and start
@@ -422,12 +429,19 @@ TEST_P(SourceLoads, TargetHoldsTheConvertedSectionAndNothingElse)
         ASSERT_EQ(r.buffer.channels, rowChannels);
         ASSERT_EQ(r.buffer.frames(), frames);
 
+        // What is written, placed through the mapping over silence (a replace, which shapes
+        // nothing) or what the target held; shaped, it is checked by the gain each sample got.
         Decoded written = converted(c, section_of(source, c.start, kSilence));
-        Incoming in = incoming_of(c, written, rowChannels);
-        Decoded base = replaces(c) ? silence(frames, rowChannels, c.rate) : before;
-        ImportShape shape = replaces(c) ? ImportShape{} : shortened(c.shape, c.length);
-        long offsetFrame = (long)std::floor(c.offset * c.target.rate + 0.5);
-        expect_target(r.buffer, import_model(base, in, offsetFrame, c.length, shape), rowChannels, c.tolerance);
+        std::vector<Feed> feeds = feeds_of(c.mapping, written.channels);
+        long offset = lround(c.offset * c.rate);
+        if (replaces(c)) {
+            expect_placed(r.buffer, silence(frames, rowChannels, c.rate), written, {0, 0, frames, feeds}, c.tolerance);
+        } else if (shapes(c.shape)) {
+            expect_shaped(r.buffer, before, written, {0, offset, c.length, feeds, c.shape});
+        } else {
+            long placed = std::min(lround(c.rate * c.length), frames - offset);
+            expect_placed(r.buffer, before, written, {0, offset, placed, feeds, c.shape.mix}, c.tolerance);
+        }
         EXPECT_TRUE(buffer_contents(name).samples == source.samples) << "the source changed";
     }
     EXPECT_EQ(host_alive_count(), alive);
