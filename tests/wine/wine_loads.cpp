@@ -7,7 +7,6 @@
 //   VORLO_REFERENCE_FFMPEG/FFPROBE  ffmpeg.exe and ffprobe.exe under Wine
 #include "buffer_checks.h"
 #include "fixtures.h"
-#include "import_model.h"
 #include "load_cases.h"
 
 #include <gtest/gtest.h>
@@ -58,8 +57,9 @@ std::string odd_file() { return odd_folder() + "/Klang é ü 音 1.flac"; }
 
 const char *const kChainSecond = "s16.flac";
 
-// The import row: f32.wav from 0.5 s, 0.5 s long, mixed at 0.25 s into a ramp.
-const ImportShape kShape = {true, 3, 100, 1, 200, 1};
+// The import row: f32.wav from 0.5 s, 0.5 s long, at +3 dB with fades of 100 and 200 ms,
+// mixed at 0.25 s into a ramp.
+const Shape kShape = {3, 100, 1, 200, 1, true};
 
 std::vector<ScriptCase> other_cases()
 {
@@ -238,11 +238,9 @@ TEST(Rows, ImportMixedWithGainAndFades)
 {
     expect_done("import_shaped");
     const Decoded &source = reference_of(fixture("f32.wav"));
-    ImportShape shape = shortened(kShape, 0.5);
-    Decoded before = ramp(66150, 2, 44100);
-    Incoming in = routed(source, lround(0.5 * 44100), {{0, 0}, {1, 1}}, 2);
-    ImportResult expected = import_model(before, in, lround(0.25 * 44100), 0.5, shape);
-    expect_target(buffer_of("import_shaped"), expected, 2, kExact);
+    ASSERT_EQ(source.rate, 44100);
+    expect_shaped(buffer_of("import_shaped"), ramp(66150, 2, 44100), source,
+                  {lround(0.5 * 44100), lround(0.25 * 44100), 0.5, each_to_itself(2), kShape});
 }
 
 TEST(Rows, BufferSource)
