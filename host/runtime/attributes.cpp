@@ -214,8 +214,11 @@ t_max_err object_attr_setvalueof(void *x, t_symbol *s, long argc, t_atom *argv)
     if (!attr)
         return MAX_ERR_GENERIC;
     std::vector<t_atom> value(argv, argv + (argc > 0 && argv ? argc : 0));
-    for (t_atom &a : value)
-        clip_atom(attr, &a);
+    // The SDK does not promise that a clip filter runs before an attribute's own setter: the
+    // strict reading, tested here, is that the setter gets the value as it was sent.
+    if (!attr->set)
+        for (t_atom &a : value)
+            clip_atom(attr, &a);
     t_object *previous = host_set_current_owner((t_object *)x);
     t_max_err err;
     if (attr->set)

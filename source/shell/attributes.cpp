@@ -23,26 +23,32 @@ typedef struct _vorlo_attribute {
     const char *category; // null: the object's own
     const char *order;
     bool clipAtZero;      // negative values are stored as 0
+    float bound;          // a magnitude beyond which a value is refused; 0: none
 } t_vorlo_attribute;
 
-#define VORLO_ATTR(name, type, value, style, label, category, order, clip)                                   \
+#define VORLO_ATTR(name, type, value, style, label, category, order, clip, bound)                            \
     {#name, type, (long)offsetof(t_vorlo, name), (long)offsetof(t_vorlo_attrs, name), value, style, label,   \
-     category, order, clip}
+     category, order, clip, bound}
+
+// A gain beyond it is a typo (600 for 6.00) rather than a level: at 200 dB the factor is 10^10,
+// still finite for every sample a decoder gives, where 800 dB would make it infinite.
+static const float VORLO_GAIN_BOUND = 200.0f;
 
 static const t_vorlo_attribute vorlo_attributes[] = {
-    VORLO_ATTR(resample, VORLO_FIELD_CHAR, 0, "enumindex", "Resample loaded audio", nullptr, "2", false),
+    VORLO_ATTR(resample, VORLO_FIELD_CHAR, 0, "enumindex", "Resample loaded audio", nullptr, "2", false, 0),
     VORLO_ATTR(metadatadict, VORLO_FIELD_SYMBOL, 0, "text", "Specify a dict name to get file metadata", nullptr,
-               "3", false),
-    VORLO_ATTR(debug, VORLO_FIELD_CHAR, 0, "onoff", "Print debug info to Max window", nullptr, "4", false),
+               "3", false, 0),
+    VORLO_ATTR(debug, VORLO_FIELD_CHAR, 0, "onoff", "Print debug info to Max window", nullptr, "4", false, 0),
     VORLO_ATTR(stream_nb, VORLO_FIELD_LONG, -1, nullptr, "Use a specific stream from the file, -1 = autoselect",
-               nullptr, nullptr, false),
+               nullptr, nullptr, false, 0),
     VORLO_ATTR(import_mix, VORLO_FIELD_CHAR, 0, "onoff", "Mix imported audio (off = overwrite)", "Import", "5",
-               false),
-    VORLO_ATTR(import_gain, VORLO_FIELD_FLOAT, 0, nullptr, "Volume of imported audio in dB", "Import", "6", false),
-    VORLO_ATTR(fadein, VORLO_FIELD_FLOAT, 0, nullptr, "Fade-in of imported audio in ms", "Import", "7", true),
-    VORLO_ATTR(fadein_exp, VORLO_FIELD_FLOAT, 1, nullptr, "Exponential base of fade-in", "Import", "8", true),
-    VORLO_ATTR(fadeout, VORLO_FIELD_FLOAT, 0, nullptr, "Fade-out of imported audio in ms", "Import", "9", true),
-    VORLO_ATTR(fadeout_exp, VORLO_FIELD_FLOAT, 1, nullptr, "Exponential base of fade-out", "Import", "10", true),
+               false, 0),
+    VORLO_ATTR(import_gain, VORLO_FIELD_FLOAT, 0, nullptr, "Volume of imported audio in dB", "Import", "6", false,
+               VORLO_GAIN_BOUND),
+    VORLO_ATTR(fadein, VORLO_FIELD_FLOAT, 0, nullptr, "Fade-in of imported audio in ms", "Import", "7", true, 0),
+    VORLO_ATTR(fadein_exp, VORLO_FIELD_FLOAT, 1, nullptr, "Exponential base of fade-in", "Import", "8", true, 0),
+    VORLO_ATTR(fadeout, VORLO_FIELD_FLOAT, 0, nullptr, "Fade-out of imported audio in ms", "Import", "9", true, 0),
+    VORLO_ATTR(fadeout_exp, VORLO_FIELD_FLOAT, 1, nullptr, "Exponential base of fade-out", "Import", "10", true, 0),
 };
 
 static const char *const vorlo_fieldTypes[] = {"char", "long", "float32", "atom"};
@@ -134,9 +140,23 @@ static float vorlo_atomFloat(const t_atom *a, bool clipAtZero)
     return value > FLT_MAX ? INFINITY : value < -FLT_MAX ? -INFINITY : (float)value;
 }
 
+// A value beyond the attribute's bound, or not a number, is refused: the attribute keeps
+// what it held, and the console says so.
+static bool vorlo_withinBound(t_vorlo *x, const t_vorlo_attribute *a, const t_atom *v)
+{
+    double value = atom_getfloat(v);
+    if (!a->bound || fabs(value) <= a->bound)
+        return true;
+    object_error(&x->ob, "%s %g is out of range (%g to %g): it stays %g", a->name, value, -a->bound, a->bound,
+                 *(const float *)((const char *)x + a->field));
+    return false;
+}
+
 static void vorlo_storeValue(t_vorlo *x, const t_vorlo_attribute *a, short argc, t_atom *argv)
 {
     char *field = (char *)x + a->field;
+    if (argc > 0 && argv && !vorlo_withinBound(x, a, argv))
+        return;
     if (a->type == VORLO_FIELD_SYMBOL)
         atom_setsym((t_atom *)field, argc > 0 && argv ? atom_getsym(argv) : gensym(""));
     else if (argc <= 0 || !argv)
