@@ -57,7 +57,7 @@ TEST_F(Target, LoadExitSizesTheBufferAndReleasesTheLoader)
     vorlo_loadExitNotify(x);
     EXPECT_EQ(l->resize_done, 1);
     EXPECT_EQ(l->raised & VORLO_NOTE_LOADEXIT, 0);
-    std::vector<std::string> wanted = {"sr 32000.", "sizeinsamps 500 2"};
+    std::vector<std::string> wanted = {"sizeinsamps 500 2", "sr 32000."};
     std::vector<std::string> messages = host_buffer_messages(session.buffer);
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()), wanted);
@@ -68,6 +68,52 @@ TEST_F(Target, LoadExitSizesTheBufferAndReleasesTheLoader)
     EXPECT_EQ(buffer.frames(), 500);
     EXPECT_EQ(buffer.channels, 2);
     EXPECT_EQ(buffer.rate, 32000);
+}
+
+struct RefusedCase {
+    const char *name;
+    const char *request;   // after "v ", FILE for the file
+    long room;             // samples the buffer~ can be had for
+};
+
+// A buffer~ that cannot take the size a load needs keeps its samples, its size and its rate;
+// the load writes nothing and ends with the error bang and a line with both sizes.
+TEST(RefusedSize, IsAFailureThatChangesNothing)
+{
+    HostSession session;
+    const RefusedCase cases[] = {
+        {"replace", "replace FILE", 1000},
+        {"replace_resampled", "replace FILE", 4000},
+        {"importreplace", "importreplace FILE 0.5 sec 1 sec", 100},
+    };
+    std::string file = fixture("ch1.wav");
+    for (const RefusedCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        host_buffer(session.buffer, 10, 1, 22050);
+        host_buffer_fill(session.buffer, [](long frame, long) { return 0.5f + frame; });
+        ASSERT_TRUE(host_buffer_refuse(session.buffer, c.room));
+        std::string request = c.request;
+        request.replace(request.find("FILE"), 4, file);
+        if (std::string(c.name).find("resampled") != std::string::npos)
+            session.send("resample 7");
+        session.load(request);
+        session.send("resample 0");
+        EXPECT_EQ(take_outlets(), std::vector<std::string>{session.id + " 2: bang"});
+        std::vector<std::string> console = take_console();
+        bool told = std::any_of(console.begin(), console.end(), [&session](const std::string &line) {
+            return line.rfind("vorlo~: error: the buffer~ " + session.buffer + " did not take the size asked for (", 0) ==
+                       0 &&
+                   line.find("it keeps its 10 frames of 1 channels and its rate, nothing was written") !=
+                       std::string::npos;
+        });
+        EXPECT_TRUE(told) << joined(console);
+        Decoded kept = session.contents();
+        EXPECT_EQ(kept.frames(), 10);
+        EXPECT_EQ(kept.rate, 22050);
+        for (long f = 0; f < kept.frames(); f++)
+            EXPECT_EQ(kept.samples[f], 0.5f + f) << "frame " << f;
+        ASSERT_TRUE(host_buffer_refuse(session.buffer, 1LL << 40));
+    }
 }
 
 // A stop ends the wait at once, whatever the main thread does.

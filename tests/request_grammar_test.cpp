@@ -286,8 +286,9 @@ TEST_P(Grammar, ReportsStartsAndLoads)
     std::vector<std::string> console = host_take_console();
     std::vector<std::string> wanted = with_path(c.console, path);
     EXPECT_EQ(host_take_outlets(), with_path(c.outlets, path)) << joined(console);
-    if (c.releases)
+    if (c.releases) {
         EXPECT_LE(host_alive_count(), alive);
+    }
     if (c.outlets.empty()) {
         EXPECT_EQ(console, wanted);
     } else {

@@ -11,6 +11,9 @@
 #include <map>
 #include <mutex>
 
+// The most samples a buffer~ holds here: 16 GiB of floats.
+const long long MAX_SAMPLES = 1LL << 32;
+
 struct buffer_rec {
     t_object ob;
     std::string name;
@@ -25,6 +28,7 @@ struct buffer_rec {
     std::vector<std::string> messages;
     long dirty_marks;
     long view_requests;
+    long long room = MAX_SAMPLES;       // the most samples its memory can be had for
 };
 
 struct _buffer_ref {
@@ -45,7 +49,6 @@ std::vector<t_buffer_ref *> &references = *new std::vector<t_buffer_ref *>();
 std::vector<buffer_rec *> &freed = *new std::vector<buffer_rec *>();
 
 // Samples beyond this are refused rather than attempted (16 GiB of floats).
-const long long MAX_SAMPLES = 1LL << 32;
 
 buffer_rec *find_buffer(const std::string &name)
 {
@@ -88,7 +91,7 @@ bool edit(buffer_rec *b, const char *what, const std::function<bool()> &change)
 bool reshape(buffer_rec *b, long frames, long channels, bool keep)
 {
     long long count = (long long)frames * channels;
-    if (frames < 0 || channels < 1 || count > MAX_SAMPLES)
+    if (frames < 0 || channels < 1 || count > b->room)
         return false;
     float *samples = nullptr;
     if (count > 0) {
@@ -358,6 +361,16 @@ bool host_buffer_delete(const std::string &name)
     host_object_kill(&b->ob);
     std::lock_guard<std::mutex> lock(register_mutex);
     freed.push_back(b);
+    return true;
+}
+
+bool host_buffer_refuse(const std::string &name, long long samples)
+{
+    buffer_rec *b = find_buffer(name);
+    if (!b)
+        return false;
+    std::lock_guard<std::mutex> lock(b->mutex);
+    b->room = samples < MAX_SAMPLES ? samples : MAX_SAMPLES;
     return true;
 }
 

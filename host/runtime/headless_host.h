@@ -74,6 +74,10 @@ t_object *host_buffer(const std::string &name, long frames, long channels, doubl
 // Frees buffer~ NAME as closing its patcher would: the holders of references to it are
 // notified first; false when there is no such buffer (main thread only).
 bool host_buffer_delete(const std::string &name);
+// From now on buffer~ NAME refuses to be sized to more than `samples` samples (frames times
+// channels), as a buffer~ whose memory cannot be had does: it keeps its size and says so.
+// False when there is no such buffer.
+bool host_buffer_refuse(const std::string &name, long long samples);
 // The buffer~ object called NAME, or null.
 t_object *host_buffer_find(const char *name);
 // Sets every sample of buffer~ NAME (main thread only); false when there is no such buffer.

@@ -83,6 +83,16 @@ std::string run_fill(const script_line &line)
     return "";
 }
 
+std::string run_refuse(const script_line &line)
+{
+    double samples = 0;
+    if (line.size() != 3 || !number_word(line, 2, &samples) || samples < 0)
+        return "usage: refuse NAME SAMPLES";
+    if (!host_buffer_refuse(line.words[1], (long long)samples))
+        return "unknown buffer~ " + line.words[1];
+    return "";
+}
+
 std::string run_dict(const script_line &line)
 {
     if (line.size() < 2 || line.size() % 2 != 0)
@@ -292,6 +302,7 @@ const command commands[] = {
     {"dump", run_dump},      {"get", run_get},     {"free", run_free},   {"on", run_on},
     {"once", run_once},      {"delete", run_delete}, {"scheduler", run_scheduler},
     {"searchpath", run_searchpath}, {"hold", run_hold},   {"stall", run_stall},
+    {"refuse", run_refuse},
 };
 
 std::string run_message(const script_line &line)

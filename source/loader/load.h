@@ -60,7 +60,9 @@ typedef struct _vorlo_load {
     // Shared with the instance.
     std::atomic<int32_t> holders;       // the instance and the thread: the last frees the load
     std::atomic<int32_t> abort_request; // 1: the loader must stop
-    std::atomic<int32_t> resize_done;   // 0: a resize is pending on the main thread
+    std::atomic<int32_t> resize_done;   // 0: a resize is pending on the main thread; 1 done; VORLO_RESIZE_REFUSED
+    vorlo_count heldFrames;             // the target's size after the resize, written before resize_done
+    vorlo_count heldChannels;
     std::atomic<int32_t> raised;        // VORLO_NOTE_* set by the loader, not yet delivered
     std::atomic<int32_t> wrote;         // the loader has claimed the target to write
     int32_t listTold;                   // main thread: the list has gone out

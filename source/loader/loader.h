@@ -21,7 +21,8 @@ void vorlo_dropLoad(t_vorlo_load *x);
 void *vorlo_threadproc_load(t_vorlo_load *x);
 // --- target_buffer.cpp -------------------------------------------------------------------
 
-enum { VORLO_RESIZE_DONE = 0, VORLO_RESIZE_ABORTED = 1, VORLO_RESIZE_TIMEDOUT = 2 };
+// How the resize hand-off ended; resize_done holds 0 while it is pending, then 1 or REFUSED.
+enum { VORLO_RESIZE_DONE = 0, VORLO_RESIZE_ABORTED = 1, VORLO_RESIZE_TIMEDOUT = 2, VORLO_RESIZE_REFUSED = 3 };
 int vorlo_resizeTarget(t_vorlo_load *x);              // the loader's side of the resize hand-off
 bool vorlo_makeResizeWakeup(t_vorlo_load *x);
 void vorlo_freeResizeWakeup(t_vorlo_load *x);

@@ -91,11 +91,18 @@ static void vorlo_setTargetSize(t_vorlo_load *x, t_buffer_obj *b)
         vorlo_post(x, "setting buffer size (frames: %lld ch: %i)", (long long)frames, x->resultChannels);
 }
 
-// The rate before the size, then the loader may go on.
+// The size before the rate: a buffer~ that does not take the size (its memory cannot be
+// had) keeps its samples and its rate, and the load ends with the error bang.
 void vorlo_applyTargetFormat(t_vorlo_load *x, t_buffer_obj *b)
 {
-    vorlo_setTargetRate(x, b);
     vorlo_setTargetSize(x, b);
+    x->heldFrames = buffer_getframecount(b);
+    x->heldChannels = buffer_getchannelcount(b);
+    if (x->heldFrames != x->indexLimit / x->resultChannels || x->heldChannels != x->resultChannels) {
+        vorlo_setResizeDone(x, VORLO_RESIZE_REFUSED);
+        return;
+    }
+    vorlo_setTargetRate(x, b);
     vorlo_setResizeDone(x, 1);
 }
 
@@ -127,11 +134,18 @@ int vorlo_resizeTarget(t_vorlo_load *x)
     {
         std::unique_lock<std::mutex> lock(x->resizeWakeup->mutex);
         settled = x->resizeWakeup->changed.wait_until(lock, start + VORLO_RESIZE_TIMEOUT, [x] {
-            return x->resize_done == 1 || x->abort_request != 0;
+            return x->resize_done != 0 || x->abort_request != 0;
         });
     }
     if (x->abort_request != 0)
         return VORLO_RESIZE_ABORTED;
+    if (x->resize_done == VORLO_RESIZE_REFUSED) {
+        vorlo_error(x, "the buffer~ %s did not take the size asked for (%lld frames of %i channels): it keeps its "
+                       "%lld frames of %lld channels and its rate, nothing was written",
+                    x->request.targetName->s_name, (long long)(x->indexLimit / x->resultChannels),
+                    (int)x->resultChannels, (long long)x->heldFrames, (long long)x->heldChannels);
+        return VORLO_RESIZE_REFUSED;
+    }
     if (!settled) {
         vorlo_error(x, "FATAL ERROR: the resize function timed out (>30sec)");
         return VORLO_RESIZE_TIMEDOUT;
