@@ -116,6 +116,73 @@ TEST(RefusedSize, IsAFailureThatChangesNothing)
     }
 }
 
+struct ClaimCase {
+    const char *name;
+    double refused;       // seconds the target refuses claims
+    bool writing;         // from the moment the load has begun writing, else from the request
+    bool done;            // the load ends with the done bang, else the error bang
+    const char *line;     // part of the error line; null: none
+};
+
+// A buffer~ refuses claims during an edit, and while it is left invalid. The load's first
+// claim and every later one are tried again for a while; a target that stays unclaimable
+// ends the load with the error bang, and one that held samples is not resized (its samples
+// stay) when it refuses before the load has written.
+TEST(RefusedClaims, AreTriedAgainForAWhile)
+{
+    const ClaimCase cases[] = {
+        {"refused_for_a_moment_at_first", 0.3, false, true, nullptr},
+        {"refused_for_a_moment_while_writing", 0.3, true, true, nullptr},
+        {"invalid_from_the_start", 1000, false, false,
+         "error: the samples of the target buffer~ could not be locked: nothing was written"},
+        {"invalid_while_writing", 1000, true, false, "could not be claimed for 5 seconds: nothing more is written"},
+    };
+    std::string file = fixture("long_stereo.flac");
+    const Decoded &reference = reference_of(file);
+    for (const ClaimCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        HostSession session("", 10, 1, 22050);
+        host_buffer_fill(session.buffer, [](long frame, long) { return 0.5f + frame; });
+        if (!c.writing) {
+            ASSERT_TRUE(host_buffer_refuse_claims(session.buffer, c.refused));
+        }
+        session.send("replace " + file);
+        std::vector<std::string> seen;
+        if (c.writing) {
+            for (int i = 0; i < 60000 && seen.empty(); i++) {
+                host_idle(1);
+                seen = take_outlets();
+            }
+            ASSERT_TRUE(host_buffer_refuse_claims(session.buffer, c.refused));
+            ASSERT_EQ(seen.size(), 1u) << "the load ended before its claims were refused";
+        }
+        ASSERT_TRUE(host_wait(60));
+        ASSERT_TRUE(host_buffer_refuse_claims(session.buffer, 0));
+        std::vector<std::string> outlets = take_outlets(), console = take_console();
+        seen.insert(seen.end(), outlets.begin(), outlets.end());
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back(), session.id + (c.done ? " 1: bang" : " 2: bang")) << joined(console);
+        if (c.line) {
+            EXPECT_TRUE(joined(console).find(c.line) != std::string::npos) << joined(console);
+        }
+        Decoded buffer = session.contents();
+        if (c.done) {
+            EXPECT_EQ(buffer.samples, reference.samples);
+        } else if (!c.writing) {
+            ASSERT_EQ(buffer.frames(), 10) << "a target that refused its claims was resized";
+            EXPECT_EQ(buffer.rate, 22050);
+            EXPECT_EQ(buffer.samples[9], 9.5f);
+        } else {
+            // What was written before the claims were refused is there.
+            EXPECT_EQ(buffer.frames(), reference.frames());
+            EXPECT_EQ(first_difference(std::vector<float>(buffer.samples.begin(), buffer.samples.begin() + 2),
+                                       std::vector<float>(reference.samples.begin(), reference.samples.begin() + 2),
+                                       0, 0.0f),
+                      "");
+        }
+    }
+}
+
 // A stop ends the wait at once, whatever the main thread does.
 TEST_F(Target, ResizeWaitEndsOnAStop)
 {

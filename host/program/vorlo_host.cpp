@@ -19,6 +19,7 @@ const char *const usage =
     "  buffer~ NAME [FRAMES [CHANNELS [RATE]]]   make or size a buffer~\n"
     "  fill NAME ramp | fill NAME value V          fill it (ramp: frame * 0.001 + channel)\n"
     "  refuse NAME SAMPLES                         it refuses sizes of more samples from now on\n"
+    "  refuseclaims NAME SECONDS                   it refuses claims on its samples for SECONDS\n"
     "  dict NAME [KEY VALUE]...                    make and register a dictionary\n"
     "  new ID CLASS [ARGS...]                      make an instance as a box would\n"
     "  ID SELECTOR [ARGS...]                       send it a message\n"

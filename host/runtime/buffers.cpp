@@ -4,6 +4,7 @@
 #include "headless_host.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
@@ -29,6 +30,7 @@ struct buffer_rec {
     long dirty_marks;
     long view_requests;
     long long room = MAX_SAMPLES;       // the most samples its memory can be had for
+    std::chrono::steady_clock::time_point refusing; // until then every claim is refused
 };
 
 struct _buffer_ref {
@@ -232,7 +234,7 @@ float *buffer_locksamples(t_buffer_obj *buffer_object)
 {
     buffer_rec *b = as_buffer(buffer_object, "buffer_locksamples");
     std::lock_guard<std::mutex> lock(b->mutex);
-    if (!b->samples || b->editing)
+    if (!b->samples || b->editing || std::chrono::steady_clock::now() < b->refusing)
         return nullptr;
     b->lockers.push_back(pthread_self());
     return b->samples;
@@ -371,6 +373,17 @@ bool host_buffer_refuse(const std::string &name, long long samples)
         return false;
     std::lock_guard<std::mutex> lock(b->mutex);
     b->room = samples < MAX_SAMPLES ? samples : MAX_SAMPLES;
+    return true;
+}
+
+bool host_buffer_refuse_claims(const std::string &name, double seconds)
+{
+    buffer_rec *b = find_buffer(name);
+    if (!b)
+        return false;
+    std::lock_guard<std::mutex> lock(b->mutex);
+    b->refusing = std::chrono::steady_clock::now() +
+                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
     return true;
 }
 

@@ -78,6 +78,10 @@ bool host_buffer_delete(const std::string &name);
 // channels), as a buffer~ whose memory cannot be had does: it keeps its size and says so.
 // False when there is no such buffer.
 bool host_buffer_refuse(const std::string &name, long long samples);
+// For `seconds` from now, every buffer_locksamples of buffer~ NAME returns null at once, as
+// the real buffer~ refuses claims while it is edited or left invalid; 0 ends it. False when
+// there is no such buffer.
+bool host_buffer_refuse_claims(const std::string &name, double seconds);
 // The buffer~ object called NAME, or null.
 t_object *host_buffer_find(const char *name);
 // Sets every sample of buffer~ NAME (main thread only); false when there is no such buffer.

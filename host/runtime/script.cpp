@@ -93,6 +93,16 @@ std::string run_refuse(const script_line &line)
     return "";
 }
 
+std::string run_refuseclaims(const script_line &line)
+{
+    double seconds = 0;
+    if (line.size() != 3 || !number_word(line, 2, &seconds) || seconds < 0)
+        return "usage: refuseclaims NAME SECONDS";
+    if (!host_buffer_refuse_claims(line.words[1], seconds))
+        return "unknown buffer~ " + line.words[1];
+    return "";
+}
+
 std::string run_dict(const script_line &line)
 {
     if (line.size() < 2 || line.size() % 2 != 0)
@@ -302,7 +312,7 @@ const command commands[] = {
     {"dump", run_dump},      {"get", run_get},     {"free", run_free},   {"on", run_on},
     {"once", run_once},      {"delete", run_delete}, {"scheduler", run_scheduler},
     {"searchpath", run_searchpath}, {"hold", run_hold},   {"stall", run_stall},
-    {"refuse", run_refuse},
+    {"refuse", run_refuse},          {"refuseclaims", run_refuseclaims},
 };
 
 std::string run_message(const script_line &line)

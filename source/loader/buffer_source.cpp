@@ -112,7 +112,7 @@ static bool vorlo_prepareSource(t_vorlo_load *x, t_vorlo_bufferLoad *src)
     vorlo_fillSourceProps(x);
     if (x->request.isImport)
         vorlo_prepareImport(x);
-    else if (vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
+    else if (!vorlo_checkTargetClaimable(x) || vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
         return false;
     return vorlo_going(x);
 }

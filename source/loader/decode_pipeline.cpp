@@ -306,7 +306,7 @@ static bool vorlo_prepareTarget(t_vorlo_load *x)
         return false;
     if (x->request.isImport)
         vorlo_prepareImport(x);
-    else if (vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
+    else if (!vorlo_checkTargetClaimable(x) || vorlo_resizeTarget(x) != VORLO_RESIZE_DONE)
         return false;
     if (!vorlo_lockTarget(x))
         return false;

@@ -28,6 +28,7 @@ bool vorlo_makeResizeWakeup(t_vorlo_load *x);
 void vorlo_freeResizeWakeup(t_vorlo_load *x);
 void vorlo_wakeResizeWait(t_vorlo_load *x);           // after resize_done or abort_request has changed
 void vorlo_applyTargetFormat(t_vorlo_load *x, t_buffer_obj *b); // main thread: the resize itself
+bool vorlo_checkTargetClaimable(t_vorlo_load *x);     // before a resize: a target with samples can be claimed
 bool vorlo_lockTarget(t_vorlo_load *x);               // checks the target's samples before the decoding
 bool vorlo_claimTarget(t_vorlo_load *x);              // claims them for one write; false: write nothing
 void vorlo_unlockTarget(t_vorlo_load *x);             // lets go of a claim, if one is held

@@ -158,25 +158,58 @@ int vorlo_resizeTarget(t_vorlo_load *x)
     return VORLO_RESIZE_DONE;
 }
 
+// A buffer~ refuses claims while it is edited, and for good while it is left invalid: a
+// refused claim is tried again every millisecond, for this long at most.
+static const std::chrono::seconds VORLO_CLAIM_PATIENCE(5);
+
+static void vorlo_reportUnclaimable(t_vorlo_load *x, const char *role, const t_symbol *name)
+{
+    vorlo_error(x, "the samples of the %s buffer~ %s could not be claimed for %i seconds: nothing more is written",
+                role, name ? name->s_name : "", (int)VORLO_CLAIM_PATIENCE.count());
+}
+
+// The target's size under a claim that is let go at once, tried as the writer's claims are;
+// false after its error (the target is gone, stays unclaimable, or the load was stopped).
+static bool vorlo_lookAtTarget(t_vorlo_load *x, vorlo_count *frames, vorlo_count *channels)
+{
+    std::chrono::steady_clock::time_point until = std::chrono::steady_clock::now() + VORLO_CLAIM_PATIENCE;
+    while (vorlo_going(x)) {
+        if (!vorlo_enterGate(x))
+            return false;
+        t_buffer_obj *b = buffer_ref_getobject(x->targetRef);
+        float *samples = b ? buffer_locksamples(b) : nullptr;
+        if (samples) {
+            *frames = buffer_getframecount(b);
+            *channels = buffer_getchannelcount(b);
+            buffer_unlocksamples(b);
+        }
+        vorlo_leaveGate(x);
+        if (samples)
+            return true;
+        if (!b || std::chrono::steady_clock::now() >= until)
+            break;
+        systhread_sleep(1);
+    }
+    if (vorlo_going(x))
+        vorlo_error(x, "the samples of the target buffer~ could not be locked: nothing was written");
+    return false;
+}
+
+// A target that holds samples is claimed once before it is resized: one that refuses its
+// claims (left invalid) would otherwise lose its content to a load that then cannot write.
+bool vorlo_checkTargetClaimable(t_vorlo_load *x)
+{
+    vorlo_count frames, channels;
+    return x->targetFrames <= 0 || vorlo_lookAtTarget(x, &frames, &channels);
+}
+
 // The host may not have honoured the resize: the buffer as it is decides how far the
 // writer may go, and a buffer with another channel count cannot take the result's rows.
 // The claim is let go at once: the writer claims the samples for each frame it writes.
 bool vorlo_lockTarget(t_vorlo_load *x)
 {
-    if (!vorlo_enterGate(x))
+    if (!vorlo_lookAtTarget(x, &x->claimFrames, &x->claimChannels))
         return false;
-    t_buffer_obj *b = buffer_ref_getobject(x->targetRef);
-    float *samples = b ? buffer_locksamples(b) : nullptr;
-    if (samples) {
-        x->claimFrames = buffer_getframecount(b);
-        x->claimChannels = buffer_getchannelcount(b);
-        buffer_unlocksamples(b);
-    }
-    vorlo_leaveGate(x);
-    if (!samples) {
-        vorlo_error(x, "the samples of the target buffer~ could not be locked: nothing was written");
-        return false;
-    }
     if (x->claimChannels != x->resultChannels) {
         vorlo_error(x, "the target buffer~ has %lld channels instead of %i: nothing was written",
                     (long long)x->claimChannels, x->resultChannels);
@@ -210,13 +243,20 @@ static int vorlo_trySamples(t_buffer_ref *ref, vorlo_count frames, vorlo_count c
 // An edit of a buffer~ from the patch (a resize, a read) waits for the claims on its samples
 // to end, so the loader claims them for one packet or block at a time, inside the gate: a
 // stop waits for that much and no more. A claim refused while an edit runs is tried again
-// after it; a size other than the one the load measured ends the load with the error bang,
-// keeping what it wrote, since its rows no longer fit. False when nothing may be touched.
+// after it, for VORLO_CLAIM_PATIENCE at most; a size other than the one the load measured,
+// or a buffer~ that stays unclaimable, ends the load with the error bang, keeping what it
+// wrote. False when nothing may be touched.
 bool vorlo_claimSamples(t_vorlo_load *x, t_buffer_ref *ref, vorlo_count frames, vorlo_count channels,
                         const char *role, const t_symbol *name, t_buffer_obj **b, float **samples)
 {
     *samples = nullptr;
+    std::chrono::steady_clock::time_point until = std::chrono::steady_clock::now() + VORLO_CLAIM_PATIENCE;
     while (vorlo_going(x) && !x->writeFailed) {
+        if (std::chrono::steady_clock::now() >= until) {
+            vorlo_reportUnclaimable(x, role, name);
+            x->writeFailed = 1;
+            return false;
+        }
         if (!vorlo_enterGate(x))
             return false;
         int claim = vorlo_trySamples(ref, frames, channels, b, samples);
