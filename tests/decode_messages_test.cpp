@@ -166,9 +166,9 @@ const SizeCase kSizes[] = {
     {"fits_already", "", 88200, 2, 44100, {}},
     {"size_only", "", 0, 1, 44100, {"sizeinsamps 88200 2"}},
     {"channels_only", "", 88200, 1, 44100, {"sizeinsamps 88200 2"}},
-    {"rate_before_size", "", 10, 2, 48000, {"sr 44100.", "sizeinsamps 88200 2"}},
+    {"size_before_rate", "", 10, 2, 48000, {"sizeinsamps 88200 2", "sr 44100."}},
     {"rate_only", "", 88200, 2, 22050, {"sr 44100."}},
-    {"resampled", "@resample 7", 88200, 2, 44100, {"sr 48000.", "sizeinsamps 96000 2"}},
+    {"resampled", "@resample 7", 88200, 2, 44100, {"sizeinsamps 96000 2", "sr 48000."}},
     {"mixed_down", "", 88200, 2, 44100, {"sizeinsamps 88200 1"}},
 };
 
@@ -201,8 +201,8 @@ TEST(Trace, ReplaceFromTheMiddle)
                                    "vorlo~: -->using stream 0.  (1 available)",
                                    "vorlo~: codec name: flac",
                                    "vorlo~: seektimeInSec 0.950000  (1.000000 - 0.05 sec)",
-                                   "vorlo~: buffer already has the correct sr (44100)",
                                    "vorlo~: buffer already has the correct size (frames: 88200 ch: 2)",
+                                   "vorlo~: buffer already has the correct sr (44100)",
                                    "vorlo~: start time 0.940408",
                                    "vorlo~: start index 82944 (sr: 44100, ch: 2)",
                                    "vorlo~: Now we decode first half of file! (second run)",

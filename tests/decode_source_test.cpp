@@ -385,18 +385,18 @@ std::string list_line(const HostSession &s, const Decoded &source, double length
     return s.id + " 0: " + host_format_atoms(7, atoms);
 }
 
-// What the buffer~ is sent to take the result: the rate, then the size, each only when it
+// What the buffer~ is sent to take the result: the size, then the rate, each only when it
 // differs.
 std::vector<std::string> resize_messages(const Target &before, int rate, long frames, int channels)
 {
     std::vector<std::string> messages;
+    if (before.frames != frames || before.channels != channels)
+        messages.push_back("sizeinsamps " + std::to_string(frames) + " " + std::to_string(channels));
     if (before.rate != rate) {
         t_atom atom;
         atom_setfloat(&atom, rate);
         messages.push_back("sr " + host_format_atoms(1, &atom));
     }
-    if (before.frames != frames || before.channels != channels)
-        messages.push_back("sizeinsamps " + std::to_string(frames) + " " + std::to_string(channels));
     return messages;
 }
 
