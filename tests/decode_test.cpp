@@ -278,4 +278,54 @@ TEST(SideBySide, TwoInstancesLoadAtOnce)
     EXPECT_EQ(first_difference(got.samples, rb.samples, 0, 2.5f / 32767), "");
 }
 
+struct SharedCase {
+    const char *name;
+    const char *first;    // the first instance's message, FILE for the long file
+    const char *second;   // the second's, OTHER for the short file, sent while the first writes
+};
+
+// Loads into one buffer~ never interleave: while one instance's load writes it, another
+// instance's request for it is refused with the error bang and a line naming the buffer~, and
+// the buffer~ holds the first load alone. Once that load has ended, the other's load runs.
+TEST(SideBySide, OneBufferOneWriterAtATime)
+{
+    const SharedCase cases[] = {
+        {"replace_over_replace", "replace FILE", "replace OTHER"},
+        {"import_over_replace", "replace FILE", "import OTHER"},
+        {"replace_over_import", "import FILE", "replace OTHER"},
+    };
+    std::string file = fixture("long_stereo.flac"), other = fixture("s16.flac");
+    for (const SharedCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        HostSession a("", 44100 * 50, 2, 44100);
+        ASSERT_EQ(host_run_line("new w vorlo~ " + a.buffer + " @import_mix 1"), 0);
+        std::string first = c.first;
+        a.send(first.replace(first.find("FILE"), 4, file));
+        std::vector<std::string> seen;
+        for (int i = 0; i < 60000 && seen.empty(); i++) {
+            host_idle(1);
+            seen = take_outlets();
+        }
+        ASSERT_EQ(seen.size(), 1u) << "the first load ended before the second request";
+        std::string second = c.second;
+        second.replace(second.find("OTHER"), 5, other);
+        ASSERT_EQ(host_run_line("w " + second), 0);
+        EXPECT_EQ(take_outlets(), std::vector<std::string>{"w 2: bang"});
+        EXPECT_TRUE(has_line(take_console(), "vorlo~: error: the buffer~ " + a.buffer +
+                                                 " is being loaded by another vorlo~ (from " + file +
+                                                 "): this load is refused"));
+        ASSERT_TRUE(host_wait(60));
+        EXPECT_EQ(take_outlets(), std::vector<std::string>{a.id + " 1: bang"});
+        EXPECT_EQ(a.contents().samples, reference_of(file).samples);
+        // One after the other, both write.
+        ASSERT_EQ(host_run_line("w " + second), 0);
+        ASSERT_TRUE(host_wait(60));
+        std::vector<std::string> after = take_outlets();
+        ASSERT_FALSE(after.empty());
+        EXPECT_EQ(after.back(), "w 1: bang") << joined(take_console());
+        ASSERT_EQ(host_run_line("free w"), 0);
+        take_console();
+    }
+}
+
 } // namespace

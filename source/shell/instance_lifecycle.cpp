@@ -48,6 +48,7 @@ void *vorlo_new(t_symbol *s, long argc, t_atom *argv)
     x->request.sourcePath = nullptr;
     vorlo_setAttrDefaults(x);
     attr_args_process(x, count, argv);
+    vorlo_addInstance(x);
     return x;
 }
 
@@ -56,6 +57,7 @@ void vorlo_free(t_vorlo *x)
     // The box is going away: nothing of a stopped load is told, and its thread ends by
     // itself, whatever it is waiting for.
     vorlo_stopAndForget(x);
+    vorlo_removeInstance(x);
     vorlo_releaseTarget(x);
     // A request that failed after reading a dictionary leaves its path for the next one.
     vorlo_releaseSourcePath(&x->request);

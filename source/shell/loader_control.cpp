@@ -198,6 +198,20 @@ void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv)
     vorlo_onMainThread(x, (method)vorlo_doReplace, s, argc, argv);
 }
 
+// Loads into one buffer~ never interleave: while another instance's load writes the target,
+// a request for it is refused, naming the buffer~ and what the other load reads.
+static bool vorlo_soleWriter(t_vorlo *x)
+{
+    const t_vorlo *other = x->request.isInfo ? nullptr : vorlo_otherWriter(x, x->buffer_obj);
+    if (!other)
+        return true;
+    const t_vorlo_request *r = &other->load->request;
+    object_error(&x->ob, "the buffer~ %s is being loaded by another vorlo~ (from %s): this load is refused",
+                 x->request.targetName->s_name, r->sourcePath ? r->sourcePath : r->sourceSym->s_name);
+    vorlo_releaseTarget(x);
+    return false;
+}
+
 // A request stops the running load first, whether it is taken or refused; the load it asks
 // for takes the attributes as they are now.
 void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
@@ -210,6 +224,10 @@ void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv)
         return;
     if (!vorlo_parseRequest(x, s, argc, argv))
         return;
+    if (!vorlo_soleWriter(x)) {
+        outlet_bang(x->out_error);
+        return;
+    }
     vorlo_takeAttributes(x, &x->request.attrs);
     vorlo_takeMetadataDict(x);
     if (x->debug)

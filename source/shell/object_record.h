@@ -54,6 +54,7 @@ typedef struct _vorlo {
     struct _vorlo_load *load;        // the current load, until its end has been told; null: none
     t_systhread loader_thread;       // its thread, until then
     uint32_t request_serial;         // counts load requests and breaks
+    struct _vorlo *nextInstance;     // the list of instances (buffer_writers.cpp)
     t_vorlo_request request;         // the request being taken apart
 
     // attributes
@@ -116,6 +117,11 @@ void vorlo_stopAndForget(t_vorlo *x);                 // stops the current load 
 bool vorlo_startLoad(t_vorlo *x);                     // the request's load on a thread of its own; false after its error
 void vorlo_replace(t_vorlo *x, t_symbol *s, long argc, t_atom *argv);
 void vorlo_doReplace(t_vorlo *x, t_symbol *s, short argc, t_atom *argv);
+
+// shell: which instance writes which buffer~
+void vorlo_addInstance(t_vorlo *x);
+void vorlo_removeInstance(t_vorlo *x);
+const t_vorlo *vorlo_otherWriter(const t_vorlo *x, const t_buffer_obj *b); // another instance whose load writes b
 
 // shell: attributes
 void vorlo_addAttributes(t_class *c);
