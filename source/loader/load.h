@@ -112,6 +112,9 @@ typedef struct _vorlo_load {
     int64_t inputSize;          // bytes of the file when the load first opened it; 0: not yet
     t_vorlo_timeline line;
 
+    int metaKeys;               // keys made in the metadata dictionary
+    int64_t metaSkipped;        // keys left out past their limit
+
     // The result and where it goes.
     t_atom file_props[VORLO_PROPS];
     int32_t resultSampleRate;

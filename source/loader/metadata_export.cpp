@@ -7,20 +7,34 @@
 #include <stdio.h>
 #include <string.h>
 
-enum { VORLO_META_KEY_CHARS = 512 };
+// Every key becomes a symbol of the host's, which lives as long as the host: a file with very
+// many tags (a few megabytes can hold a million) would fill the host's symbol table. A load
+// exports at most this many keys and says how many it left out.
+enum { VORLO_META_KEY_CHARS = 512, VORLO_META_KEYS = 1024 };
 
 static const char *const VORLO_STREAM_FAILURE = "can't append stream metadata to dict";
 
+// Whether one more key may be made; a key past the limit is counted instead.
+static bool vorlo_keyAllowed(t_vorlo_load *x)
+{
+    if (x->metaKeys < VORLO_META_KEYS) {
+        x->metaKeys++;
+        return true;
+    }
+    x->metaSkipped++;
+    return false;
+}
+
 static void vorlo_appendLong(t_vorlo_load *x, t_dictionary *d, const char *key, t_atom_long value, const char *failure)
 {
-    if (dictionary_appendlong(d, gensym(key), value) != MAX_ERR_NONE)
+    if (vorlo_keyAllowed(x) && dictionary_appendlong(d, gensym(key), value) != MAX_ERR_NONE)
         vorlo_error(x, "%s", failure);
 }
 
 static void vorlo_appendString(t_vorlo_load *x, t_dictionary *d, const char *key, const char *value,
                                const char *failure)
 {
-    if (dictionary_appendstring(d, gensym(key), value) != MAX_ERR_NONE)
+    if (vorlo_keyAllowed(x) && dictionary_appendstring(d, gensym(key), value) != MAX_ERR_NONE)
         vorlo_error(x, "%s", failure);
 }
 
@@ -34,9 +48,13 @@ static void vorlo_exportStreamTags(t_vorlo_load *x, t_dictionary *d, int i, cons
     while ((tag = av_dict_get(tags, "", tag, AV_DICT_IGNORE_SUFFIX))) {
         int length = snprintf(key, sizeof key, "STREAM_%i_META_%s", i, tag->key);
         if (length < 0 || length >= (int)sizeof key) {
-            vorlo_warn(x, "stream %i: a tag key of %zu characters is too long for the metadata dictionary, "
-                                "the tag is skipped",
-                        i, strlen(tag->key));
+            // Past the limit a key is counted, not told: the console is not flooded either.
+            if (x->metaKeys >= VORLO_META_KEYS)
+                x->metaSkipped++;
+            else
+                vorlo_warn(x, "stream %i: a tag key of %zu characters is too long for the metadata dictionary, "
+                              "the tag is skipped",
+                           i, strlen(tag->key));
             continue;
         }
         if (x->request.attrs.debug)
@@ -88,4 +106,7 @@ void vorlo_exportMetadata(t_vorlo_load *x)
         vorlo_exportStream(x, d, i);
     vorlo_exportContainerTags(x, d);
     vorlo_leaveGate(x);
+    if (x->metaSkipped > 0)
+        vorlo_warn(x, "the file holds %lld more keys than the metadata dictionary takes (%d): they are not exported",
+                   (long long)x->metaSkipped, (int)VORLO_META_KEYS);
 }

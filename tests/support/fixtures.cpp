@@ -37,6 +37,16 @@ const std::string kLongKeys = "-c:a flac -metadata:s:a:0 " + std::string(497, 'a
                               std::string(498, 'b') + "=toolong -metadata:s:a:0 language=eng -metadata " +
                               std::string(600, 'c') + "=whole";
 
+// Far more tags than the metadata dictionary takes.
+std::string many_tags()
+{
+    std::string options = "-c:a flac";
+    for (int i = 0; i < 3000; i++)
+        options += " -metadata k" + std::to_string(i) + "=v";
+    return options;
+}
+const std::string kManyTags = many_tags();
+
 // Noise per channel, a sine per channel for the "sine" fixtures; the codec options decide
 // the format. Pink noise gives a lossy encoder the uneven spectrum of real sound; bursts
 // (white noise, loud for 10 ms every 0.21 s) give it the attacks that make it switch to
@@ -124,6 +134,7 @@ const Recipe kRecipes[] = {
     {"tags.ogg", 1, 44100, "-c:a libvorbis -metadata title=\"Ogg title\"", 1},
     {"notags.wav", 1, 44100, "-c:a pcm_s16le -fflags +bitexact -map_metadata -1", 1},
     {"longkeys.mkv", 1, 44100, kLongKeys.c_str(), 1},
+    {"manytags.flac", 1, 44100, kManyTags.c_str(), 1},
 };
 
 // Files written the way other programs write them: the command turns {in}, a WAV file of

@@ -38,8 +38,8 @@
 //   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" (libsndfile);
 // - cut short, the first half of a whole file's bytes: "half.flac" "half.wav" "half.mp3";
 // - tagged, one second: "tags.mkv" (video, stereo and mono audio, tags everywhere, the mono
-//   stream the default) "tags.flac" "tags.mp3" "tags.ogg" "notags.wav" "longkeys.mkv"
-//   (stream tag keys at and past the dictionary's key limit);
+//   stream the default) "tags.flac" "tags.mp3" "tags.ogg" "notags.wav" "manytags.flac" (3000 tags) "longkeys.mkv"
+//   (stream tag keys at and past the dictionary's key limit) "manytags.flac" (3000 tags);
 // - "notaudio.txt", and "sine.flac" "sine.mp3", which carry a sine of its own frequency per
 //   channel, for comparisons that allow a sub-sample shift.
 std::string fixture(const std::string &name);
