@@ -390,4 +390,45 @@ TEST_P(ChangingFile, LoadEndsWithOneBang)
 INSTANTIATE_TEST_SUITE_P(Files, ChangingFile, ::testing::ValuesIn(kChanging),
                          [](const ::testing::TestParamInfo<Changing> &info) { return std::string(info.param.name); });
 
+struct RenamedCase {
+    const char *name;
+    const char *first, *then;   // fixtures: the file the load opens, the one renamed over it
+    const char *words;          // after the path
+    float tolerance;
+};
+
+// An editor or a DAW saves by writing another file and renaming it over the old one. A load
+// reads, in every pass (an Ogg stream's measuring, a replace's second run), the file it first
+// opened: the buffer holds that file whole, whatever the name holds meanwhile.
+TEST(RenamedOver, TheLoadReadsTheFileItFirstOpened)
+{
+    const RenamedCase cases[] = {
+        {"vorbis_from_the_middle", "vorbis_pink.ogg", "vorbis.ogg", " 1 sec", 1e-4f},
+        {"chained_ogg", "chain.ogg", "vorbis.ogg", "", 1e-4f},
+        {"flac_from_the_middle", "long.flac", "s16.flac", " 10 sec", 0.0f},
+        {"mp3_from_the_middle", "vbr_pink.mp3", "cbr3.mp3", " 2 sec", 1e-4f},
+    };
+    for (const RenamedCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = write_crafted(std::string("renamed-") + c.name, read_bytes(fixture(c.first)));
+        std::string other = write_crafted(std::string("renamed-new-") + c.name, read_bytes(fixture(c.then)));
+        HostSession s;
+        std::string error;
+        // The load opens the file and waits in its first read while the name is given away.
+        ASSERT_TRUE(host_stall(path, 0.5, &error)) << error;
+        s.send("replace " + path + c.words);
+        host_hold(100);
+        ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
+        ASSERT_TRUE(host_wait(60));
+        std::vector<std::string> outlets = take_outlets();
+        EXPECT_TRUE(has_line(outlets, s.id + " 1: bang")) << joined(outlets) << joined(take_console());
+        const Decoded &reference = reference_of(fixture(c.first));
+        Decoded buffer = s.contents();
+        ASSERT_EQ(buffer.frames(), reference.frames());
+        EXPECT_EQ(first_difference(buffer.samples, reference.samples, 0, c.tolerance), "");
+        unlink(path.c_str());
+        take_console();
+    }
+}
+
 } // namespace

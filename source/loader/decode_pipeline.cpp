@@ -2,6 +2,7 @@
 // and decodes the file into it in one or two runs. Every load ends through exactly one of
 // three ends: the normal end (the target was locked), the info end, or the error exit.
 #include "loader.h"
+#include "open_file.h"
 
 #include <limits.h>
 #include <math.h>
@@ -39,6 +40,7 @@ static void vorlo_releaseLoad(t_vorlo_load *x)
     vorlo_endTimeline(x);
     avcodec_free_context(&x->codecCtx);
     vorlo_closeInput(x);
+    vorlo_closeFile(&x->file);
     swr_free(&x->swrCtx);
 }
 

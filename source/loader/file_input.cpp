@@ -6,13 +6,14 @@
 //   short waits and leaves the thread behind on a stop. The thread ends when the writer
 //   writes or goes away. A named pipe of Windows would block the same way without such a
 //   thread, and is refused.
-// - A file is read as it was when the load first opened it. FFmpeg's seeks and length
-//   measurements go wrong on a file that grows under them (a recording still being
-//   written), and one of its parsers crashes there; so the size stays, and reads end, where
-//   the file ended then.
+// - A file is read as it was when the load first opened it (open_file.h): every pass reads
+//   the file first opened, whatever its name holds since, and reads end where it ended then.
+//   FFmpeg's seeks and length measurements go wrong on a file that grows under them (a
+//   recording still being written), and one of its parsers crashes there.
 // Names are UTF-8 on every system, as the host hands them over; nothing here converts them
 // through a locale or a code page (windows.h comes with the SDK's ext.h on Windows).
 #include "loader.h"
+#include "open_file.h"
 
 #include <atomic>
 #include <cctype>
@@ -53,10 +54,10 @@ typedef struct _vorlo_fifo {
     t_vorlo_load *x = nullptr;
 } t_vorlo_fifo;
 
-// A file as the load first found it.
+// One pass's reading of the load's file, as the load first found it.
 typedef struct _vorlo_snapshot {
-    AVIOContext *file;  // FFmpeg's own reading of files, which opens UTF-8 names everywhere
-    int64_t size;
+    t_vorlo_file *file;
+    int64_t pos;
 } t_vorlo_snapshot;
 
 typedef enum {
@@ -86,17 +87,14 @@ static t_vorlo_inputKind vorlo_inputKind(const char *path)
 {
     if (vorlo_namesPipe(path))
         return VORLO_INPUT_PIPE;
-    int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-    wchar_t *wide = count > 0 ? (wchar_t *)av_malloc_array(count, sizeof(wchar_t)) : nullptr;
-    if (!wide || !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, count)) {
-        av_free(wide);
+    wchar_t *name = vorlo_systemName(path);
+    if (!name)
         return VORLO_INPUT_OTHER;
-    }
     // No access asked for: this looks at the object without reading it; the flag lets
     // folders open too.
-    HANDLE handle = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE handle = CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    av_free(wide);
+    free(name);
     if (handle == INVALID_HANDLE_VALUE)
         return VORLO_INPUT_OTHER;
     t_vorlo_inputKind kind = VORLO_INPUT_OTHER;
@@ -269,54 +267,56 @@ static int vorlo_openFifoReader(t_vorlo_load *x, const char *path, AVIOContext *
 static int vorlo_readSnapshot(void *opaque, uint8_t *buf, int size)
 {
     t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)opaque;
-    int64_t left = snapshot->size - avio_tell(snapshot->file);
-    if (left <= 0)
-        return AVERROR_EOF;
-    int ret = avio_read_partial(snapshot->file, buf, (int)FFMIN(left, (int64_t)size));
+    int64_t left = vorlo_fileSize(snapshot->file) - snapshot->pos;
+    int ret = left > 0 ? vorlo_readFileAt(snapshot->file, snapshot->pos, buf, (int)FFMIN(left, (int64_t)size))
+                       : 0;
+    if (ret > 0)
+        snapshot->pos += ret;
     return ret == 0 ? AVERROR_EOF : ret;
 }
 
 static int64_t vorlo_seekSnapshot(void *opaque, int64_t offset, int whence)
 {
     t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)opaque;
-    whence &= ~AVSEEK_FORCE;
-    if (whence == AVSEEK_SIZE)
-        return snapshot->size;
-    if (whence == SEEK_END)
-        return avio_seek(snapshot->file, snapshot->size + offset, SEEK_SET);
-    return avio_seek(snapshot->file, offset, whence);
+    int64_t size = vorlo_fileSize(snapshot->file);
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+        return size;
+    case SEEK_CUR:
+        offset += snapshot->pos;
+        break;
+    case SEEK_END:
+        offset += size;
+        break;
+    case SEEK_SET:
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    if (offset < 0)
+        return AVERROR(EINVAL);
+    snapshot->pos = offset;
+    return offset;
 }
 
-static void vorlo_freeSnapshot(t_vorlo_snapshot *snapshot)
-{
-    if (snapshot)
-        avio_closep(&snapshot->file);
-    av_free(snapshot);
-}
-
-// The size is taken at the load's first opening and kept when the input is opened again.
+// Every pass of a load reads the file that its first opening found, from its beginning.
 static int vorlo_openSnapshot(t_vorlo_load *x, AVIOContext **pb)
 {
+    int ret = x->file ? 0 : vorlo_openFile(x->path, &x->file);
+    if (ret != 0)
+        return ret;
     t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)av_mallocz(sizeof *snapshot);
     uint8_t *buffer = (uint8_t *)av_malloc(VORLO_READ_CHUNK);
-    int ret = snapshot && buffer ? avio_open2(&snapshot->file, x->path, AVIO_FLAG_READ,
-                                              &x->formatCtx->interrupt_callback, nullptr)
-                                 : AVERROR(ENOMEM);
-    if (ret >= 0 && x->inputSize <= 0)
-        x->inputSize = avio_size(snapshot->file);
-    if (ret >= 0 && x->inputSize < 0)
-        ret = (int)x->inputSize;
-    if (ret >= 0) {
-        snapshot->size = x->inputSize;
+    if (snapshot && buffer) {
+        snapshot->file = x->file;
         *pb = avio_alloc_context(buffer, VORLO_READ_CHUNK, 0, snapshot, vorlo_readSnapshot, nullptr,
                                  vorlo_seekSnapshot);
-        ret = *pb ? 0 : AVERROR(ENOMEM);
     }
-    if (ret != 0) {
-        vorlo_freeSnapshot(snapshot);
-        av_free(buffer);
-    }
-    return ret;
+    if (*pb)
+        return 0;
+    av_free(snapshot);
+    av_free(buffer);
+    return AVERROR(ENOMEM);
 }
 
 int vorlo_openReader(t_vorlo_load *x, AVIOContext **pb)
@@ -349,7 +349,7 @@ void vorlo_freeReader(AVIOContext **pb)
     if ((*pb)->read_packet == vorlo_readFifo)
         vorlo_letGoOfFifoReader((t_vorlo_fifo *)(*pb)->opaque);
     else
-        vorlo_freeSnapshot((t_vorlo_snapshot *)(*pb)->opaque);
+        av_free((*pb)->opaque);
     av_freep(&(*pb)->buffer);
     avio_context_free(pb);
 }

@@ -109,7 +109,7 @@ typedef struct _vorlo_load {
     int endsInsidePacket;       // runs that met the stream's end in a packet that could not be decoded
     int truncationTold;         // the warning that the file is shorter than it announces went out
     int failed;                 // a read or seek failure cut the load short
-    int64_t inputSize;          // bytes of the file when the load first opened it; 0: not yet
+    struct _vorlo_file *file;   // the file as the load first opened it, which every pass reads
     t_vorlo_timeline line;
 
     int metaKeys;               // keys made in the metadata dictionary

@@ -54,6 +54,9 @@ std::vector<std::string> case_script(const ScriptCase &c)
 // The paths of the path rows: non-ASCII names and blanks, in a folder of such a name.
 std::string odd_folder() { return wine_dir() + "/Ordner é ü 音"; }
 std::string odd_file() { return odd_folder() + "/Klang é ü 音 1.flac"; }
+// A path of more than 260 characters, which opens on Windows only in its long form.
+std::string long_folder() { return wine_dir() + "/" + std::string(120, 'a') + "/" + std::string(120, 'b'); }
+std::string long_file() { return long_folder() + "/" + std::string(40, 'c') + ".flac"; }
 
 const char *const kChainSecond = "s16.flac";
 
@@ -77,6 +80,7 @@ std::vector<ScriptCase> other_cases()
         {"stopped", "", "", {"stopped replace " + longer, "stopped break", "wait 120", "stopped replace " + s16}},
         {"freed", "", "", {"freed replace " + longer, "free freed", "new freed vorlo~ bfreed", "freed replace " + s16}},
         {"odd_path", "", "", {"odd_path replace " + windows_path(odd_file())}},
+        {"long_path", "", "", {"long_path replace " + windows_path(long_file())}},
         {"missing", "", "", {"missing replace " + windows_path(wine_dir() + "/no such file é.flac")}},
         {"folder", "", "", {"folder replace " + windows_path(odd_folder())}},
         {"plain_folder", "", "", {"plain_folder replace " + windows_path(wine_dir())}},
@@ -98,7 +102,9 @@ WineRun run_all()
 {
     WineRun run;
     std::filesystem::create_directories(odd_folder());
-    std::filesystem::copy_file(fixture("s16.flac"), odd_file(), std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::create_directories(long_folder());
+    for (const std::string &path : {odd_file(), long_file()})
+        std::filesystem::copy_file(fixture("s16.flac"), path, std::filesystem::copy_options::overwrite_existing);
     std::vector<std::string> lines;
     auto add = [&lines](const ScriptCase &c) {
         for (const std::string &line : case_script(c))
@@ -274,13 +280,36 @@ TEST(Rows, BreakAndFreeDuringALoad)
     }
 }
 
-TEST(Rows, NonAsciiNameWithBlanks)
+// The file's name as the properties list gives it, after the folder of the run.
+TEST(Rows, NamesOfEveryKind)
 {
-    expect_done("odd_path");
-    expect_whole(buffer_of("odd_path"), reference_of(fixture("s16.flac")), kExact);
-    const std::vector<std::string> &lines = outlets_of("odd_path");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines[0].find("Ordner é ü 音/Klang é ü 音 1.flac"), std::string::npos) << lines[0];
+    const std::pair<const char *, std::string> rows[] = {
+        {"odd_path", "Ordner é ü 音/Klang é ü 音 1.flac"},
+        {"long_path", long_file().substr(wine_dir().size() + 1)},
+    };
+    for (const auto &[id, name] : rows) {
+        SCOPED_TRACE(id);
+        expect_done(id);
+        expect_whole(buffer_of(id), reference_of(fixture("s16.flac")), kExact);
+        const std::vector<std::string> &lines = outlets_of(id);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_NE(lines[0].find(name), std::string::npos) << lines[0];
+    }
+}
+
+// The name that the external hands to the system for a path, and a file renamed and deleted
+// while it is open: tests/wine/open_file_check.cpp.
+TEST(OpenFile, NamesAndSharing)
+{
+    std::string folder = wine_dir() + "/open-file";
+    std::filesystem::create_directories(folder);
+    std::string cmd = std::string(getenv("VORLO_OPEN_FILE_CHECK")) + " Z:" + folder + " 2>&1";
+    FILE *p = popen(cmd.c_str(), "r");
+    std::string output;
+    char text[4096];
+    while (p && fgets(text, sizeof text, p))
+        output += text;
+    EXPECT_EQ(p ? pclose(p) : -1, 0) << output;
 }
 
 // The console line after the one that names the path that could not be opened.
