@@ -30,14 +30,15 @@ typedef struct _vorlo_unreadable {
 } vorlo_unreadable;
 
 // Integer samples are divided by the largest positive value of their type (as a float, so
-// 2147483648 for 32 bits), unsigned bytes are centred on 127; nothing is clipped. Each
-// result is the correctly rounded quotient, computed without a division: a quotient of an
-// integer by 127 or by 32767 (odd, not a power of two) never lies within 2^-40 of a halfway
-// point between two floats, relative to its size, while the product in double precision
-// lies within 2^-52 of the quotient, so rounding that product to float rounds the quotient
-// itself. A 32-bit or 64-bit sample rounds once on its conversion and is then scaled
-// exactly by a power of two, as FFmpeg's own conversion to floats does.
-static inline float vorlo_toFloat(uint8_t b) { return (float)((double)((int)b - 127) * (1.0 / 127.0)); }
+// 2147483648 for 32 bits); unsigned bytes are centred on 128, their format's zero, and
+// divided by 127, as 16-bit samples are by 32767; nothing is clipped. Each result is the
+// correctly rounded quotient, computed without a division: a quotient of an integer by 127
+// or by 32767 (odd, not a power of two) never lies within 2^-40 of a halfway point between
+// two floats, relative to its size, while the product in double precision lies within
+// 2^-52 of the quotient, so rounding that product to float rounds the quotient itself. A
+// 32-bit or 64-bit sample rounds once on its conversion and is then scaled exactly by a
+// power of two, as FFmpeg's own conversion to floats does.
+static inline float vorlo_toFloat(uint8_t b) { return (float)((double)((int)b - 128) * (1.0 / 127.0)); }
 static inline float vorlo_toFloat(int16_t v) { return (float)((double)v * (1.0 / 32767.0)); }
 static inline float vorlo_toFloat(int32_t v) { return (float)v * (1.0f / 2147483648.0f); }
 static inline float vorlo_toFloat(int64_t v) { return (float)v * (1.0f / 9223372036854775808.0f); }

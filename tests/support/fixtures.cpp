@@ -400,7 +400,7 @@ struct RawFormat {
     float (*convert)(const unsigned char *p);
 };
 
-float from_u8(const unsigned char *p) { return (float)((int64_t)p[0] - 127) / 127.0f; }
+float from_u8(const unsigned char *p) { return (float)((int64_t)p[0] - 128) / 127.0f; }
 float from_s16(const unsigned char *p)
 {
     int16_t v;
