@@ -67,20 +67,19 @@ void write_frames(benchmark::State &state, AVSampleFormat format, bool import)
     x->seamStart = VORLO_NO_SEAM;
     if (import)
         setup_import(x);
-    AVCodecContext *ctx = avcodec_alloc_context3(nullptr);
-    ctx->sample_fmt = format;
-    vorlo_ff_set_ctx_layout(ctx, vorlo_ff_default_layout(kChannels), kChannels);
+    x->source.format = format;
+    x->source.channels = kChannels;
+    x->source.layout = vorlo_ff_default_layout(kChannels);
     AVFrame *frame = make_frame(format);
-    vorlo_makeWriter(x, ctx);
+    vorlo_makeWriter(x);
     for (auto _ : state) {
         if (x->index >= x->indexLimit)
             x->index = 0;
-        vorlo_handleFrame(x, ctx, frame);
+        vorlo_handleFrame(x, frame);
     }
     benchmark::DoNotOptimize(target.data());
     state.SetItemsProcessed(state.iterations() * kFrameSamples * kChannels);
     av_frame_free(&frame);
-    avcodec_free_context(&ctx);
     delete x;
 }
 

@@ -47,26 +47,21 @@ static bool vorlo_takeSource(t_vorlo_load *x, t_vorlo_bufferLoad *src)
     return true;
 }
 
-// The source described as a decoder's context would describe decoded audio.
-static bool vorlo_describeSource(t_vorlo_load *x, const t_vorlo_bufferLoad *src)
+// The source described as the format of a decoded stream.
+static void vorlo_describeSource(t_vorlo_load *x, const t_vorlo_bufferLoad *src)
 {
-    x->codecCtx = avcodec_alloc_context3(nullptr);
-    if (!x->codecCtx) {
-        vorlo_error(x, "Could not allocate a decoding context.\n-> %s", x->request.sourceBuffer->s_name);
-        return false;
-    }
-    vorlo_ff_set_ctx_layout(x->codecCtx, vorlo_ff_default_layout(src->channels), src->channels);
-    x->codecCtx->sample_rate = (int)src->rate;
-    x->codecCtx->sample_fmt = AV_SAMPLE_FMT_FLT;
-    return true;
+    x->source.rate = (int)src->rate;
+    x->source.channels = (int)src->channels;
+    x->source.layout = vorlo_ff_default_layout(x->source.channels);
+    x->source.format = AV_SAMPLE_FMT_FLT;
 }
 
 // The source's length and the section's positions, in seconds; the offset of an import.
 static bool vorlo_measureSource(t_vorlo_load *x, t_vorlo_bufferLoad *src)
 {
-    int rate = x->codecCtx->sample_rate;
+    int rate = x->source.rate;
     src->length = rate > 0 ? (double)src->frames / rate : 0;
-    if (rate <= 0 || !(src->length > 0) || vorlo_ff_channels(x->codecCtx) <= 0) {
+    if (rate <= 0 || !(src->length > 0) || x->source.channels <= 0) {
         vorlo_error(x, "Can not calculate length in samples.");
         return false;
     }
@@ -94,8 +89,8 @@ static bool vorlo_sourceResultFormat(t_vorlo_load *x, const t_vorlo_bufferLoad *
 // the bare name of the source.
 static void vorlo_fillSourceProps(t_vorlo_load *x)
 {
-    atom_setfloat(&x->file_props[0], x->codecCtx->sample_rate);
-    atom_setlong(&x->file_props[1], vorlo_ff_channels(x->codecCtx));
+    atom_setfloat(&x->file_props[0], x->source.rate);
+    atom_setlong(&x->file_props[1], x->source.channels);
     atom_setfloat(&x->file_props[2], x->length * 1000);
     atom_setfloat(&x->file_props[3], x->start * 1000);
     atom_setsym(&x->file_props[4], _sym_unspecified);
@@ -105,8 +100,9 @@ static void vorlo_fillSourceProps(t_vorlo_load *x)
 
 static bool vorlo_prepareSource(t_vorlo_load *x, t_vorlo_bufferLoad *src)
 {
-    if (!vorlo_takeSource(x, src) || !vorlo_describeSource(x, src))
+    if (!vorlo_takeSource(x, src))
         return false;
+    vorlo_describeSource(x, src);
     if (!vorlo_measureSource(x, src) || !vorlo_sourceResultFormat(x, src))
         return false;
     vorlo_fillSourceProps(x);
@@ -122,8 +118,8 @@ static bool vorlo_makeBlockFrame(t_vorlo_load *x)
     AVFrame *frame = x->frame;
     frame->nb_samples = VORLO_BLOCK_FRAMES;
     frame->format = AV_SAMPLE_FMT_FLT;
-    frame->sample_rate = x->codecCtx->sample_rate;
-    vorlo_ff_set_frame_layout(frame, vorlo_ff_ctx_layout(x->codecCtx), vorlo_ff_channels(x->codecCtx));
+    frame->sample_rate = x->source.rate;
+    vorlo_ff_set_frame_layout(frame, x->source.layout, x->source.channels);
     if (av_frame_get_buffer(frame, 0) != 0) {
         vorlo_error(x, "could not allocate buffers in frame");
         return false;
@@ -156,7 +152,7 @@ static void vorlo_writeBlock(t_vorlo_load *x)
 {
     if (!vorlo_claimTarget(x))
         return;
-    if (!vorlo_writeDecodedFrame(x, x->codecCtx, x->frame))
+    if (!vorlo_writeDecodedFrame(x, x->frame))
         x->writeFailed = 1;
     vorlo_unlockTarget(x);
 }
@@ -167,7 +163,7 @@ static void vorlo_writeBlock(t_vorlo_load *x)
 // block: that is no failure.)
 static bool vorlo_copyBlocks(t_vorlo_load *x, const t_vorlo_bufferLoad *src)
 {
-    int64_t position = (int64_t)floor(x->start * x->codecCtx->sample_rate + 0.5) * src->channels;
+    int64_t position = (int64_t)floor(x->start * x->source.rate + 0.5) * src->channels;
     bool listSent = false;
     while (x->index < x->indexLimit) {
         if (vorlo_fillBlock(x, src, position))
@@ -197,7 +193,7 @@ bool vorlo_loadFromBuffer(t_vorlo_load *x)
     x->index = 0;
     if (!vorlo_makeBlockFrame(x) || !vorlo_lockTarget(x))
         return false;
-    vorlo_makeWriter(x, x->codecCtx);
+    vorlo_makeWriter(x);
     if (!vorlo_copyBlocks(x, &src)) {
         vorlo_setTargetDirty(x);
         return false;

@@ -42,6 +42,7 @@ static void vorlo_releaseLoad(t_vorlo_load *x)
     vorlo_closeInput(x);
     vorlo_closeFile(&x->file);
     swr_free(&x->swrCtx);
+    vorlo_dropConversion(x);
 }
 
 void vorlo_closeTrace(t_vorlo_load *x, const char *reason)
@@ -193,13 +194,13 @@ static bool vorlo_nameCodec(t_vorlo_load *x)
 // The file's length is the length of what the decoder yields from the stream.
 static bool vorlo_measure(t_vorlo_load *x)
 {
-    if (x->codecCtx->sample_rate < 1 || vorlo_ff_channels(x->codecCtx) < 1) {
+    if (x->source.rate < 1 || x->source.channels < 1) {
         vorlo_error(x, "Can not calculate length in samples for this file.-> %s", x->path);
         return false;
     }
     if (!vorlo_measureStream(x))
         return false;
-    x->fileLength = (double)x->streamFrames / x->codecCtx->sample_rate;
+    x->fileLength = (double)x->streamFrames / x->source.rate;
     if (!(x->fileLength > 0)) {
         vorlo_error(x, "Can not calculate length in samples for this file.-> %s", x->path);
         return false;
@@ -237,9 +238,11 @@ static double vorlo_resultFrames(t_vorlo_load *x)
 {
     if (vorlo_takesSection(&x->request))
         return vorlo_sectionFrames(x, x->fileLength - x->start);
-    if (x->resultSampleRate == x->codecCtx->sample_rate)
+    if (x->line.formatChanges && x->line.counted)
+        return (double)vorlo_stretchFrames(x, x->resultSampleRate);
+    if (x->resultSampleRate == x->source.rate)
         return (double)x->streamFrames;
-    return (double)vorlo_resampledFrames(x->streamFrames, x->codecCtx->sample_rate, x->resultSampleRate);
+    return (double)vorlo_resampledFrames(x->streamFrames, x->source.rate, x->resultSampleRate, true);
 }
 
 static bool vorlo_resultFormat(t_vorlo_load *x)
@@ -256,12 +259,12 @@ static bool vorlo_resultFormat(t_vorlo_load *x)
 // Atom 5: the names of the channels, or "unspecified" when the decoder gives no layout.
 static t_symbol *vorlo_layoutNames(t_vorlo_load *x)
 {
-    uint64_t mask = vorlo_ff_ctx_layout(x->codecCtx);
+    uint64_t mask = x->source.layout;
     if (!mask)
         return _sym_unspecified;
     std::string names;
     char name[64];
-    for (int i = 0; i < vorlo_ff_channels(x->codecCtx); i++) {
+    for (int i = 0; i < x->source.channels; i++) {
         vorlo_ff_channel_name(mask, i, name, sizeof name);
         names += (i > 0 ? " " : "") + std::string(name);
     }
@@ -270,8 +273,8 @@ static t_symbol *vorlo_layoutNames(t_vorlo_load *x)
 
 static void vorlo_fillProps(t_vorlo_load *x)
 {
-    atom_setfloat(&x->file_props[0], x->codecCtx->sample_rate);
-    atom_setlong(&x->file_props[1], vorlo_ff_channels(x->codecCtx));
+    atom_setfloat(&x->file_props[0], x->source.rate);
+    atom_setlong(&x->file_props[1], x->source.channels);
     atom_setfloat(&x->file_props[2], (vorlo_takesSection(&x->request) ? x->length : x->fileLength) * 1000);
     atom_setfloat(&x->file_props[3], x->start * 1000);
     atom_setsym(&x->file_props[4], vorlo_layoutNames(x));
@@ -312,7 +315,7 @@ static bool vorlo_prepareTarget(t_vorlo_load *x)
         return false;
     if (!vorlo_lockTarget(x))
         return false;
-    vorlo_makeWriter(x, x->codecCtx);
+    vorlo_makeWriter(x);
     return true;
 }
 
@@ -320,14 +323,15 @@ static bool vorlo_prepareTarget(t_vorlo_load *x)
 
 // Drops the first samples that placing the run asked to drop: the frame's planes then
 // begin later (the buffers stay the frame's own and are released as always).
-static void vorlo_trimFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_trimFrame(t_vorlo_load *x, AVFrame *frame)
 {
     int samples = frame->nb_samples < x->line.trim ? frame->nb_samples : (int)x->line.trim;
     if (samples <= 0)
         return;
-    int planar = av_sample_fmt_is_planar(codecCtx->sample_fmt);
+    enum AVSampleFormat format = (enum AVSampleFormat)frame->format;
+    int planar = av_sample_fmt_is_planar(format);
     int planes = planar ? vorlo_ff_frame_channels(frame) : 1;
-    size_t bytes = (size_t)samples * av_get_bytes_per_sample(codecCtx->sample_fmt) *
+    size_t bytes = (size_t)samples * av_get_bytes_per_sample(format) *
                    (planar ? 1 : vorlo_ff_frame_channels(frame));
     for (int p = 0; p < planes; p++) {
         frame->extended_data[p] += bytes;
@@ -338,35 +342,48 @@ static void vorlo_trimFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVF
     x->line.trim -= samples;
 }
 
-static void vorlo_writePlaced(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *frame)
+// Where the run stands in the stream, in seconds; below 0 before it is placed.
+static double vorlo_runSeconds(const t_vorlo_load *x)
 {
-    vorlo_trimFrame(x, codecCtx, frame);
-    if (!vorlo_writeDecodedFrame(x, codecCtx, frame))
+    if (!x->line.placed || x->index == VORLO_UNPLACED)
+        return -1.0;
+    return ((double)x->index / x->resultChannels + x->line.skipFrames) / x->resultSampleRate;
+}
+
+// A frame of another format than the source's, met by a run of a stream that was timed
+// rather than counted, makes the load start again counted (vorlo_mustRecount).
+static void vorlo_writePlaced(t_vorlo_load *x, AVFrame *frame)
+{
+    t_vorlo_frameFormat format = vorlo_formatOf(frame);
+    if (!vorlo_sameFormat(&format, &x->source))
+        vorlo_noteFormatChange(x, frame, vorlo_runSeconds(x));
+    vorlo_trimFrame(x, frame);
+    if (!vorlo_writeDecodedFrame(x, frame))
         x->writeFailed = 1;
 }
 
-static void vorlo_writeHeld(t_vorlo_load *x, AVCodecContext *codecCtx)
+static void vorlo_writeHeld(t_vorlo_load *x)
 {
-    vorlo_writePlaced(x, codecCtx, x->line.held);
+    vorlo_writePlaced(x, x->line.held);
     av_frame_unref(x->line.held);
 }
 
 // A frame whose place is not known yet waits for the next one, whose time stamp places
 // both.
-static void vorlo_placeFrame(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *frame)
+static void vorlo_placeFrame(t_vorlo_load *x, AVFrame *frame)
 {
     if (!x->line.placed) {
         if (!vorlo_anchorFrame(x, frame))
             return;
-        vorlo_writeHeld(x, codecCtx);
+        vorlo_writeHeld(x);
     }
-    vorlo_writePlaced(x, codecCtx, frame);
+    vorlo_writePlaced(x, frame);
 }
 
 static void vorlo_writeLastFrame(t_vorlo_load *x)
 {
     if (vorlo_anchorLastFrame(x) && vorlo_claimTarget(x)) {
-        vorlo_writeHeld(x, x->codecCtx);
+        vorlo_writeHeld(x);
         vorlo_unlockTarget(x);
     }
 }
@@ -375,7 +392,7 @@ int vorlo_receiveAndHandle(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *f
 {
     int ret;
     while ((ret = avcodec_receive_frame(codecCtx, frame)) == 0) {
-        vorlo_placeFrame(x, codecCtx, frame);
+        vorlo_placeFrame(x, frame);
         av_frame_unref(frame);
     }
     return ret;
@@ -404,13 +421,15 @@ static void vorlo_dropPacket(t_vorlo_load *x, int err)
         vorlo_post(x, "dropped bad packet. error: %s bad packet count: %i", text, x->badPackets);
 }
 
-// Skipping a packet shortens the stream: a length taken from time stamps, or a run placed
-// by them, then disagrees with the ffmpeg program's decoding, and the load starts again
-// counted from the beginning. An import mixes into what the buffer~ held and cannot start
-// again; it counts on.
+// Skipping a packet shortens the stream, and frames of another format are converted into
+// more or fewer frames: a length taken from time stamps, or a run placed by them, then
+// disagrees with the ffmpeg program's decoding, and the load starts again counted from the
+// beginning. An import mixes into what the buffer~ held and cannot start again; it counts
+// on.
 static bool vorlo_mustRecount(t_vorlo_load *x)
 {
-    return x->lastPacketBad && (!x->line.counted || x->line.seeked) && !x->request.isImport && vorlo_inputRereadable(x);
+    return (x->lastPacketBad || x->line.formatChanges) && (!x->line.counted || x->line.seeked) &&
+           !x->request.isImport && vorlo_inputRereadable(x);
 }
 
 static void vorlo_announceStart(t_vorlo_load *x)
@@ -477,7 +496,7 @@ static int vorlo_runKept(t_vorlo_load *x, const t_vorlo_runEnd *end)
 {
     for (int i = 0; i < x->line.keptCount; i++) {
         if (vorlo_claimTarget(x)) {
-            vorlo_placeFrame(x, x->codecCtx, x->line.kept[i]);
+            vorlo_placeFrame(x, x->line.kept[i]);
             vorlo_unlockTarget(x);
         }
         av_frame_free(&x->line.kept[i]);
@@ -518,7 +537,7 @@ static void vorlo_flushClaimed(t_vorlo_load *x)
 {
     if (!vorlo_claimTarget(x))
         return;
-    if (!vorlo_flushResampler(x, x->codecCtx))
+    if (!vorlo_flushResampler(x))
         x->writeFailed = 1;
     vorlo_unlockTarget(x);
 }
@@ -615,7 +634,8 @@ static int vorlo_secondRun(t_vorlo_load *x)
 static void vorlo_reloadCounting(t_vorlo_load *x)
 {
     if (x->request.attrs.debug)
-        vorlo_post(x, "a packet could not be decoded: loading again, counted from the beginning");
+        vorlo_post(x, "%s: loading again, counted from the beginning",
+                   x->line.formatChanges ? "the stream's format changes" : "a packet could not be decoded");
     x->targetFrames = x->claimFrames;
     x->targetChannels = x->claimChannels;
     x->targetSr = x->resultSampleRate;
@@ -625,14 +645,17 @@ static void vorlo_reloadCounting(t_vorlo_load *x)
     x->seektime = 0;
     bool ready = vorlo_countStream(x);
     if (ready) {
-        x->fileLength = (double)x->streamFrames / x->codecCtx->sample_rate;
+        x->fileLength = (double)x->streamFrames / x->source.rate;
         ready = vorlo_limitResult(x, vorlo_resultFrames(x));
     }
     if (ready) {
         vorlo_fillProps(x);
         ready = vorlo_prepareTarget(x);
     }
-    if (ready)
+    // Nothing that the first attempt left in the resampler or a converter goes on.
+    if (ready && !vorlo_resetResampler(x))
+        x->writeFailed = 1;
+    else if (ready)
         vorlo_firstRun(x);
     else if (vorlo_going(x))
         x->failed = 1;

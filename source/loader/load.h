@@ -6,6 +6,8 @@
 #include "object_record.h"
 #include "writer_state.h"
 
+#include <vector>
+
 // The packet that the input began with, to know it again after a seek back to it.
 typedef struct _vorlo_packetMark {
     int64_t pos, pts, dts, duration;
@@ -21,12 +23,22 @@ typedef struct _vorlo_stampPair {
     int64_t samples;
 } t_vorlo_stampPair;
 
+// A stretch of frames of one format, as a counting from the stream's beginning met it.
+typedef struct _vorlo_stretch {
+    int rate;
+    int64_t frames;             // decoder frames
+} t_vorlo_stretch;
+
 // What the loader knows of the stream's time line, and where the run being decoded stands
 // on it: one for each load, owned by the loader thread (stream_timeline.cpp).
 typedef struct _vorlo_timeline {
     int64_t origin;             // time stamp of the stream's first decoded sample; AV_NOPTS_VALUE until known
     int timedExactly;           // frame time stamps count samples: a run after a start is placed by them
     int counted;                // the length is the count of a decoding from the beginning
+    int sourceSeen;             // the source format is the stream's first frame's, not its header's
+    int formatChanges;          // a frame of another format was met: the stream is counted, not timed
+    std::vector<t_vorlo_stretch> stretches; // of the last counting from the beginning
+    int changeTold;             // the change has been told (with debug on)
     double settle;              // seconds that the decoder needs after a start to yield the plain
                                 // decoding; below 0: it is not known to get there
     t_vorlo_packetMark first;   // the input's first packet of the stream
@@ -77,7 +89,8 @@ typedef struct _vorlo_load {
     t_vorlo_request request;            // the request's copy, never changed once the load has started
     // The source and the section, resolved once.
     char path[MAX_PATH_CHARS];  // the conformed path that FFmpeg opens and messages quote
-    int64_t streamFrames;       // what the decoder yields from the whole stream, in its own frames
+    t_vorlo_frameFormat source; // the format of the stream's first frame
+    int64_t streamFrames;       // what the decoder yields from the whole stream, in the source's frames
     double fileLength;          // the same in seconds
     double start;               // seconds
     double length;              // seconds: the section's length, once resolved
@@ -101,7 +114,6 @@ typedef struct _vorlo_load {
     AVFormatContext *formatCtx;
     AVCodecContext *codecCtx;
     SwrContext *swrCtx;
-    uint64_t resultChannelLayout;
     int32_t streamIndex;
     int listSent;
     int badPackets;             // never reset within a load

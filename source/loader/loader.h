@@ -111,6 +111,12 @@ bool vorlo_anchorFrame(t_vorlo_load *x, AVFrame *frame);
 bool vorlo_anchorLastFrame(t_vorlo_load *x);
 // Frees the frames that the measuring kept, and keeps no more.
 void vorlo_dropKeptFrames(t_vorlo_load *x);
+// A frame of another format than the source's, `seconds` into the stream (below 0: not
+// known): the stream is counted, not timed; with debug on, the first such frame of the load
+// whose time is known is told.
+void vorlo_noteFormatChange(t_vorlo_load *x, const AVFrame *frame, double seconds);
+// The frames at `rate` that the writer makes of the stretches of the last counting.
+int64_t vorlo_stretchFrames(const t_vorlo_load *x, int rate);
 
 // Opening and reading, for these steps and the runs.
 // Opens the input (as the given format; null: the format is probed); 0, an FFmpeg error,

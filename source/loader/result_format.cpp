@@ -94,8 +94,8 @@ static void vorlo_chooseResultFormat(t_vorlo_load *x, int sourceRate, int source
 // ask the resampler for a filter it cannot hold.
 static bool vorlo_checkConversion(t_vorlo_load *x)
 {
-    int inRate = x->codecCtx->sample_rate, inChannels = vorlo_ff_channels(x->codecCtx);
-    if (!vorlo_needsResampler(x, x->codecCtx))
+    int inRate = x->source.rate, inChannels = x->source.channels;
+    if (!vorlo_needsResampler(x))
         return true;
     if (inChannels > VORLO_MAX_CONVERTED_CHANNELS || x->resultChannels > VORLO_MAX_CONVERTED_CHANNELS) {
         vorlo_error(x, "the source has %i channels and the result %i: converting the rate or the channels "
@@ -117,8 +117,8 @@ bool vorlo_decideResultFormat(t_vorlo_load *x)
     vorlo_validateRouting(x);
     if (x->request.isImport && !vorlo_checkImportChannels(x))
         return false;
-    vorlo_chooseResultFormat(x, x->codecCtx->sample_rate, vorlo_ff_channels(x->codecCtx));
-    x->routePassesThrough = vorlo_routeIsIdentity(x, vorlo_ff_channels(x->codecCtx));
+    vorlo_chooseResultFormat(x, x->source.rate, x->source.channels);
+    x->routePassesThrough = vorlo_routeIsIdentity(x, x->source.channels);
     return vorlo_checkConversion(x);
 }
 

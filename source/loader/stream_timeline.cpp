@@ -108,6 +108,13 @@ bool vorlo_openDecoder(t_vorlo_load *x, const AVCodec *decoder)
         vorlo_error(x, "Failed to initialize the decoder.\n-> %s", x->path);
         return false;
     }
+    // What the stream's header says, until the first decoded frame tells.
+    if (!x->line.sourceSeen) {
+        x->source.rate = x->codecCtx->sample_rate;
+        x->source.channels = vorlo_ff_channels(x->codecCtx);
+        x->source.layout = vorlo_ff_ctx_layout(x->codecCtx);
+        x->source.format = x->codecCtx->sample_fmt;
+    }
     return vorlo_going(x);
 }
 
@@ -259,7 +266,7 @@ static bool vorlo_confirmStamp(t_vorlo_load *x, t_vorlo_stampPair *pair, int64_t
 {
     bool confirmed = false;
     if (ts != AV_NOPTS_VALUE) {
-        AVRational perSample = vorlo_perSample(x->codecCtx->sample_rate);
+        AVRational perSample = vorlo_perSample(x->source.rate);
         confirmed = pair->ts != AV_NOPTS_VALUE &&
                     av_rescale_q(ts - pair->ts, vorlo_stream(x)->time_base, perSample) == pair->samples;
         pair->ts = ts;
@@ -273,6 +280,8 @@ static bool vorlo_confirmStamp(t_vorlo_load *x, t_vorlo_stampPair *pair, int64_t
 // from the stream's first sample, and whether their time stamps agree with that count.
 typedef struct _vorlo_walk {
     int64_t counted;   // decoder samples met by this walk
+    int fromStart;     // it began at the stream's beginning: it notes the stretches of one format
+    t_vorlo_frameFormat format; // of the last frame it met
     int64_t offset;    // position of the walk's first sample, VORLO_UNKNOWN until stamps tell
     t_vorlo_stampPair stamps;
     int misses;        // confirmed time stamps in a row that disagreed with the count
@@ -280,9 +289,12 @@ typedef struct _vorlo_walk {
     int ended;         // the input ended and the decoder gave all it held
 } t_vorlo_walk;
 
-static void vorlo_startWalk(t_vorlo_walk *walk, int64_t offset)
+static void vorlo_startWalk(t_vorlo_load *x, t_vorlo_walk *walk, int64_t offset)
 {
     walk->counted = 0;
+    walk->fromStart = offset == 0;
+    if (walk->fromStart)
+        x->line.stretches.clear();
     walk->offset = offset;
     vorlo_resetStamps(&walk->stamps);
     walk->misses = 0;
@@ -293,7 +305,7 @@ static void vorlo_startWalk(t_vorlo_walk *walk, int64_t offset)
 static int64_t vorlo_framesSinceOrigin(t_vorlo_load *x, int64_t ts)
 {
     return av_rescale_q(ts - x->line.origin, vorlo_stream(x)->time_base,
-                        vorlo_perSample(x->codecCtx->sample_rate));
+                        vorlo_perSample(x->source.rate));
 }
 
 // A demuxer that makes time stamps by adding up frame durations drifts when a frame's
@@ -301,13 +313,13 @@ static int64_t vorlo_framesSinceOrigin(t_vorlo_load *x, int64_t ts)
 static bool vorlo_durationIsWhole(t_vorlo_load *x, int samples)
 {
     AVRational timeBase = vorlo_stream(x)->time_base;
-    return (int64_t)samples * timeBase.den % ((int64_t)x->codecCtx->sample_rate * timeBase.num) == 0;
+    return (int64_t)samples * timeBase.den % ((int64_t)x->source.rate * timeBase.num) == 0;
 }
 
 // The first confirmed time stamp fixes the origin (a walk from the beginning) or the
 // walk's position (a walk from elsewhere); later confirmed stamps must keep to the count,
 // a single one off being a block's slip, two in a row a clock of their own.
-static void vorlo_walkFrame(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *frame)
+static void vorlo_followStamps(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *frame)
 {
     if (!vorlo_durationIsWhole(x, frame->nb_samples))
         walk->exact = 0;
@@ -315,7 +327,7 @@ static void vorlo_walkFrame(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *
     int64_t at = walk->counted;
     if (vorlo_confirmStamp(x, &walk->stamps, ts, frame->nb_samples)) {
         if (x->line.origin == AV_NOPTS_VALUE)
-            x->line.origin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->codecCtx->sample_rate),
+            x->line.origin = ts - av_rescale_q(walk->offset + at, vorlo_perSample(x->source.rate),
                                                 vorlo_stream(x)->time_base);
         if (walk->offset == VORLO_UNKNOWN)
             walk->offset = vorlo_framesSinceOrigin(x, ts) - at;
@@ -323,6 +335,60 @@ static void vorlo_walkFrame(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *
         if (walk->misses > 1)
             walk->exact = 0;
     }
+}
+
+void vorlo_noteFormatChange(t_vorlo_load *x, const AVFrame *frame, double seconds)
+{
+    x->line.formatChanges = 1;
+    // A walk that does not know where it stands (from a seek) leaves the telling to the
+    // counting that follows.
+    if (x->line.changeTold || !x->request.attrs.debug || seconds < 0)
+        return;
+    x->line.changeTold = 1;
+    char was[96], now[96];
+    t_vorlo_frameFormat format = vorlo_formatOf(frame);
+    vorlo_describeFormat(&x->source, was, sizeof was);
+    vorlo_describeFormat(&format, now, sizeof now);
+    vorlo_post(x, "the stream's format changes at %.3f sec from %s to %s: what follows is converted", seconds, was,
+               now);
+}
+
+int64_t vorlo_stretchFrames(const t_vorlo_load *x, int rate)
+{
+    const std::vector<t_vorlo_stretch> &stretches = x->line.stretches;
+    int64_t frames = 0;
+    for (size_t i = 0; i < stretches.size(); i++)
+        frames += vorlo_convertedFrames(stretches[i].frames, stretches[i].rate, rate, i + 1 == stretches.size());
+    return frames;
+}
+
+static void vorlo_noteStretch(t_vorlo_load *x, t_vorlo_walk *walk, const t_vorlo_frameFormat *format, int samples)
+{
+    if (x->line.stretches.empty() || !vorlo_sameFormat(format, &walk->format))
+        x->line.stretches.push_back({format->rate, 0});
+    x->line.stretches.back().frames += samples;
+    walk->format = *format;
+}
+
+// The stream's first frame gives the source format. A frame of another format leaves the
+// time stamps unfit to place a run or to tell the length; a walk from the beginning notes
+// the stretches, which give the length in the frames of any rate (vorlo_stretchFrames).
+static void vorlo_walkFrame(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *frame)
+{
+    t_vorlo_frameFormat format = vorlo_formatOf(frame);
+    if (!x->line.sourceSeen) {
+        x->source = format;
+        x->line.sourceSeen = 1;
+    }
+    if (!vorlo_sameFormat(&format, &x->source)) {
+        double at = walk->fromStart ? (double)vorlo_stretchFrames(x, x->source.rate) / x->source.rate : -1.0;
+        vorlo_noteFormatChange(x, frame, at);
+        walk->exact = 0;
+    } else {
+        vorlo_followStamps(x, walk, frame);
+    }
+    if (walk->fromStart)
+        vorlo_noteStretch(x, walk, &format, frame->nb_samples);
     walk->counted += frame->nb_samples;
 }
 
@@ -411,7 +477,7 @@ static int64_t vorlo_headerFrames(t_vorlo_load *x)
     AVStream *stream = vorlo_stream(x);
     if (stream->duration <= 0)
         return -1;
-    return av_rescale_q(stream->duration, stream->time_base, vorlo_perSample(x->codecCtx->sample_rate));
+    return av_rescale_q(stream->duration, stream->time_base, vorlo_perSample(x->source.rate));
 }
 
 // Where the container places the end of the stream, in the decoder's frames; -1 when it
@@ -421,7 +487,7 @@ static int64_t vorlo_estimatedFrames(t_vorlo_load *x)
     int64_t header = vorlo_headerFrames(x);
     if (header > 0 || x->formatCtx->duration <= 0)
         return header;
-    return av_rescale_q(x->formatCtx->duration, AV_TIME_BASE_Q, vorlo_perSample(x->codecCtx->sample_rate));
+    return av_rescale_q(x->formatCtx->duration, AV_TIME_BASE_Q, vorlo_perSample(x->source.rate));
 }
 
 // The length from the stream's last seconds: a seek shortly before where the container
@@ -430,13 +496,13 @@ static int64_t vorlo_estimatedFrames(t_vorlo_load *x)
 // disagree there).
 static int64_t vorlo_tailFrames(t_vorlo_load *x, int64_t from)
 {
-    int64_t target = x->line.origin + av_rescale_q(from, vorlo_perSample(x->codecCtx->sample_rate),
+    int64_t target = x->line.origin + av_rescale_q(from, vorlo_perSample(x->source.rate),
                                                     vorlo_stream(x)->time_base);
     if (av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0)
         return -1;
     avcodec_flush_buffers(x->codecCtx);
     t_vorlo_walk tail;
-    vorlo_startWalk(&tail, VORLO_UNKNOWN);
+    vorlo_startWalk(x, &tail, VORLO_UNKNOWN);
     if (!vorlo_walk(x, &tail, 0) || !tail.ended || !tail.exact || tail.offset == VORLO_UNKNOWN)
         return -1;
     return tail.offset + tail.counted;
@@ -475,7 +541,7 @@ static void vorlo_warnIfTruncated(t_vorlo_load *x)
     int64_t missing = announced - x->streamFrames;
     if (announced < 0 || missing <= vorlo_paddingFrames(x))
         return;
-    double rate = x->codecCtx->sample_rate;
+    double rate = x->source.rate;
     x->truncationTold = 1;
     vorlo_warn(x, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
                         "cut short or damaged.-> %s",
@@ -487,10 +553,10 @@ static void vorlo_warnIfTruncated(t_vorlo_load *x)
 static int64_t vorlo_claimedFrames(t_vorlo_load *x)
 {
     int64_t claimed = vorlo_estimatedFrames(x);
-    int64_t most = VORLO_UNMEASURED_SAMPLES / vorlo_ff_channels(x->codecCtx);
+    int64_t most = VORLO_UNMEASURED_SAMPLES / x->source.channels;
     if (claimed <= most)
         return claimed;
-    double rate = x->codecCtx->sample_rate;
+    double rate = x->source.rate;
     vorlo_warn(x, "the input can be read only once, so its length cannot be measured: of the %.3f sec "
                         "that its header claims, the buffer takes at most the first %.3f sec.-> %s",
                 claimed / rate, most / rate, x->path);
@@ -540,7 +606,7 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
 static bool vorlo_keepsWhole(const t_vorlo_load *x, int64_t estimated)
 {
     return x->line.keptSamples >= 0 && !x->request.isInfo && x->request.startPos == 0 && estimated >= 0 &&
-           estimated * vorlo_ff_channels(x->codecCtx) <= VORLO_KEPT_SAMPLES;
+           estimated * x->source.channels <= VORLO_KEPT_SAMPLES;
 }
 
 // A container that lets time stamps jump (MPEG-TS at a reset, Ogg at the next link of a
@@ -568,7 +634,7 @@ static bool vorlo_readsSteadily(t_vorlo_load *x)
 // packets, and `head` ready to count on.
 static bool vorlo_findFirstSample(t_vorlo_load *x, t_vorlo_walk *head)
 {
-    vorlo_startWalk(head, 0);
+    vorlo_startWalk(x, head, 0);
     x->line.keptSamples = 0;
     if (!vorlo_walk(x, head, VORLO_HEAD_PACKETS))
         return false;
@@ -591,13 +657,13 @@ static bool vorlo_tailTells(t_vorlo_load *x, const t_vorlo_walk *head, int64_t t
 static bool vorlo_lengthByCounting(t_vorlo_load *x, t_vorlo_walk *head, bool moved)
 {
     if (moved) {
-        vorlo_startWalk(head, 0);
+        vorlo_startWalk(x, head, 0);
         if (!vorlo_rewindInput(x))
             return false;
     }
     if (!vorlo_walk(x, head, 0))
         return false;
-    x->streamFrames = head->counted;
+    x->streamFrames = x->line.formatChanges ? vorlo_stretchFrames(x, x->source.rate) : head->counted;
     x->line.counted = 1;
     x->line.timedExactly = head->exact && x->line.origin != AV_NOPTS_VALUE;
     return true;
@@ -613,7 +679,7 @@ bool vorlo_measureStream(t_vorlo_load *x)
     t_vorlo_walk head;
     if (!vorlo_findFirstSample(x, &head))
         return false;
-    int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->codecCtx->sample_rate);
+    int64_t tailFrom = vorlo_estimatedFrames(x) - (int64_t)(VORLO_TAIL_SECONDS * x->source.rate);
     bool tail = vorlo_tailTells(x, &head, tailFrom);
     if (tail)
         vorlo_dropKeptFrames(x);
@@ -729,7 +795,7 @@ void vorlo_beginRun(t_vorlo_load *x, bool firstRun)
 static void vorlo_placeAt(t_vorlo_load *x, int64_t ts)
 {
     AVRational timeBase = vorlo_stream(x)->time_base;
-    int64_t rate = x->codecCtx->sample_rate;
+    int64_t rate = x->source.rate;
     int64_t position = av_rescale_q(ts - x->line.origin, timeBase, vorlo_perSample((int)rate));
     int64_t step = rate / av_gcd(rate, x->resultSampleRate);
     x->line.trim = ((step - position % step) % step + step) % step;

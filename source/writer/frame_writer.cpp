@@ -395,23 +395,27 @@ static vorlo_frameWrite vorlo_chooseWrite(enum AVSampleFormat format, bool impor
     }
 }
 
-void vorlo_makeWriter(t_vorlo_load *x, const AVCodecContext *codecCtx)
+void vorlo_makeWriter(t_vorlo_load *x)
 {
     t_vorlo_writer *w = &x->writer;
-    int inChannels = vorlo_ff_channels(codecCtx);
-    w->resampled = vorlo_needsResampler(x, codecCtx);
-    w->frameChannels = w->resampled ? vorlo_swrOutChannels(x, vorlo_swrModeOf(x, inChannels), inChannels) : inChannels;
-    w->format = codecCtx->sample_fmt;
+    int inChannels = x->source.channels;
+    vorlo_swrMode mode = vorlo_swrModeOf(x, inChannels);
+    w->resampled = vorlo_needsResampler(x);
+    w->frameChannels = w->resampled ? vorlo_swrOutChannels(x, mode, inChannels) : inChannels;
+    uint64_t sourceLayout = x->source.layout ? x->source.layout : vorlo_ff_default_layout(inChannels);
+    w->frameLayout = !w->resampled || mode == VORLO_SWR_EQUAL ? sourceLayout : vorlo_ff_default_layout(w->frameChannels);
+    w->format = x->source.format;
+    w->stretch = x->source;
     w->writeFrame = vorlo_chooseWrite(w->format, x->request.isImport);
     if (x->request.isImport)
         vorlo_shapeImport(x, w->frameChannels, &w->shaping);
     w->made = 1;
 }
 
-void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *frame)
+void vorlo_handleFrame(t_vorlo_load *x, const AVFrame *frame)
 {
     vorlo_frameView v;
-    v.format = codecCtx->sample_fmt;
+    v.format = x->writer.format;
     v.bytes = av_get_bytes_per_sample(v.format);
     v.planar = av_sample_fmt_is_planar(v.format);
     v.planes = frame->extended_data;

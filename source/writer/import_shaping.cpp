@@ -58,7 +58,7 @@ void vorlo_validateRouting(t_vorlo_load *x)
 {
     if (!x->request.routeIsUsed)
         return;
-    int sourceChannels = vorlo_ff_channels(x->codecCtx);
+    int sourceChannels = x->source.channels;
     if (x->request.isImport)
         for (int k = 0; k < VORLO_ROUTE_PAIRS; k++)
             x->import_output_channel_list[k] = VORLO_ROUTE_EMPTY;

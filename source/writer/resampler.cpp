@@ -2,23 +2,21 @@
 // resampler that changes the rate, routes or mixes the channels and keeps the format.
 #include "writer.h"
 
-int vorlo_needsResampler(const t_vorlo_load *x, const AVCodecContext *codecCtx)
+int vorlo_needsResampler(const t_vorlo_load *x)
 {
     if (x->request.routeIsUsed && !x->routePassesThrough)
         return 1;
     if (!vorlo_resultRateIndex(&x->request.attrs) && !x->requestedChannels && !x->request.isImport)
         return 0;
-    return codecCtx->sample_rate != x->resultSampleRate ||
-           vorlo_ff_channels(codecCtx) != vorlo_writerChannels(x);
+    return x->source.rate != x->resultSampleRate || x->source.channels != vorlo_writerChannels(x);
 }
 
 // The layout the resampler takes in. A stream without one is described by the default
 // layout of its count (or by no named order), and every input frame is described the same
 // way, so that the library never sees its input change.
-static uint64_t vorlo_inputLayout(const AVCodecContext *codecCtx)
+static uint64_t vorlo_inputLayout(const t_vorlo_load *x)
 {
-    uint64_t mask = vorlo_ff_ctx_layout(codecCtx);
-    return mask ? mask : vorlo_ff_default_layout(vorlo_ff_channels(codecCtx));
+    return x->source.layout ? x->source.layout : vorlo_ff_default_layout(x->source.channels);
 }
 
 static const char *const vorlo_swrModeNames[] = {
@@ -63,17 +61,17 @@ static void vorlo_setMixMatrix(t_vorlo_load *x, vorlo_swrMode mode, int inChanne
         vorlo_error(x, "Could not set matrix");
 }
 
-static void vorlo_postResamplerResult(t_vorlo_load *x, const AVCodecContext *codecCtx)
+static void vorlo_postResamplerResult(t_vorlo_load *x)
 {
-    if (x->resultChannels != vorlo_ff_channels(codecCtx))
+    if (x->resultChannels != x->source.channels)
         vorlo_post(x, "swr resultChannels: %i", (int)x->resultChannels);
-    if (x->resultSampleRate != codecCtx->sample_rate)
+    if (x->resultSampleRate != x->source.rate)
         vorlo_post(x, "swr resultSampleRate: %i", (int)x->resultSampleRate);
 }
 
-// Built from the context and the request as they stand at the first frame that needs it,
-// and kept for the rest of the load. A failure cuts the load short.
-static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
+// Built from the source format and the request at the first frame that needs it, and kept
+// for the rest of the load. A failure cuts the load short.
+static int vorlo_buildResampler(t_vorlo_load *x)
 {
     if (x->request.attrs.debug)
         vorlo_post(x, "prepare SWR context");
@@ -83,22 +81,21 @@ static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
         x->writer.failed = 1;
         return AVERROR(ENOMEM);
     }
-    int inChannels = vorlo_ff_channels(codecCtx);
+    int inChannels = x->source.channels;
     vorlo_swrMode mode = vorlo_swrModeOf(x, inChannels);
     int outChannels = vorlo_swrOutChannels(x, mode, inChannels);
-    uint64_t inLayout = vorlo_inputLayout(codecCtx);
-    x->resultChannelLayout = mode == VORLO_SWR_EQUAL ? inLayout : vorlo_ff_default_layout(outChannels);
+    uint64_t inLayout = vorlo_inputLayout(x);
 
     vorlo_ff_swr_set_layout(x->swrCtx, "in", inLayout, inChannels);
-    av_opt_set_int(x->swrCtx, "in_sample_rate", codecCtx->sample_rate, 0);
-    av_opt_set_sample_fmt(x->swrCtx, "in_sample_fmt", codecCtx->sample_fmt, 0);
+    av_opt_set_int(x->swrCtx, "in_sample_rate", x->source.rate, 0);
+    av_opt_set_sample_fmt(x->swrCtx, "in_sample_fmt", x->source.format, 0);
     if (x->request.attrs.debug)
         vorlo_post(x, "%s", vorlo_swrModeNames[mode]);
-    vorlo_ff_swr_set_layout(x->swrCtx, "out", x->resultChannelLayout, outChannels);
+    vorlo_ff_swr_set_layout(x->swrCtx, "out", x->writer.frameLayout, outChannels);
     vorlo_setMixMatrix(x, mode, inChannels, outChannels);
-    // The format is never changed, so the writer reads the result with the decoder's format.
+    // The format is never changed, so the writer reads the result with the source's format.
     av_opt_set_int(x->swrCtx, "out_sample_rate", x->resultSampleRate, 0);
-    av_opt_set_sample_fmt(x->swrCtx, "out_sample_fmt", codecCtx->sample_fmt, 0);
+    av_opt_set_sample_fmt(x->swrCtx, "out_sample_fmt", x->source.format, 0);
 
     int ret = swr_init(x->swrCtx);
     if (ret < 0) {
@@ -107,13 +104,13 @@ static int vorlo_buildResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
         return ret;
     }
     if (x->request.attrs.debug)
-        vorlo_postResamplerResult(x, codecCtx);
+        vorlo_postResamplerResult(x);
     return 0;
 }
 
 // Converts `input` (null for what the resampler holds back) into resampledFrame and writes
 // it. Returns the number of sample frames written, or a negative code after its message.
-static int vorlo_convertAndWrite(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *input)
+static int vorlo_convertAndWrite(t_vorlo_load *x, const AVFrame *input)
 {
     AVFrame *out = x->resampledFrame;
     if (!out) {
@@ -121,39 +118,41 @@ static int vorlo_convertAndWrite(t_vorlo_load *x, const AVCodecContext *codecCtx
         x->writer.failed = 1;
         return AVERROR(ENOMEM);
     }
-    vorlo_ff_set_frame_layout(out, x->resultChannelLayout, x->writer.frameChannels);
+    vorlo_ff_set_frame_layout(out, x->writer.frameLayout, x->writer.frameChannels);
     out->sample_rate = x->resultSampleRate;
-    out->format = codecCtx->sample_fmt;
+    out->format = x->source.format;
 
     int ret = swr_convert_frame(x->swrCtx, out, input);
     if (ret < 0) {
         vorlo_error(x, "Error converting frame: %s", vorlo_errtext(ret));
         x->writer.failed = 1;
     } else {
-        vorlo_handleFrame(x, codecCtx, out);
+        vorlo_handleFrame(x, out);
         ret = out->nb_samples;
     }
     av_frame_unref(out);
     return ret;
 }
 
-void vorlo_handleFrame_resample(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
+void vorlo_handleFrame_resample(t_vorlo_load *x, AVFrame *frame)
 {
-    if (!x->swrCtx && vorlo_buildResampler(x, codecCtx) < 0)
+    if (!x->swrCtx && vorlo_buildResampler(x) < 0)
         return;
     if (!swr_is_initialized(x->swrCtx))
         return;
-    vorlo_ff_set_frame_layout(frame, vorlo_inputLayout(codecCtx), vorlo_ff_channels(codecCtx));
-    vorlo_convertAndWrite(x, codecCtx, frame);
+    vorlo_ff_set_frame_layout(frame, vorlo_inputLayout(x), x->source.channels);
+    vorlo_convertAndWrite(x, frame);
 }
 
 // The library holds back the last samples of its input until it is told that no more
 // comes; they are asked for until none are left.
-bool vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx)
+bool vorlo_flushResampler(t_vorlo_load *x)
 {
+    if (x->writer.converter)
+        return vorlo_emptyConversion(x);
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
         return !x->writer.failed;
-    while (swr_get_out_samples(x->swrCtx, 0) > 0 && vorlo_convertAndWrite(x, codecCtx, nullptr) > 0) {
+    while (swr_get_out_samples(x->swrCtx, 0) > 0 && vorlo_convertAndWrite(x, nullptr) > 0) {
     }
     return !x->writer.failed;
 }
@@ -201,7 +200,7 @@ static int64_t vorlo_convertCount(SwrContext *swr, AVFrame *out, const AVFrame *
 // The resampler converts on a grid that repeats every `period` input frames, so the frames it
 // makes of a stream, edges and all, are those it makes of a stretch of silence just longer
 // than its filter and of the same phase, and the ratio's worth for every period beyond.
-static int64_t vorlo_countResampled(int64_t frames, int inRate, int outRate)
+static int64_t vorlo_countResampled(int64_t frames, int inRate, int outRate, bool emptied)
 {
     SwrContext *swr = vorlo_countingResampler(inRate, outRate);
     AVFrame *in = av_frame_alloc();
@@ -209,7 +208,7 @@ static int64_t vorlo_countResampled(int64_t frames, int inRate, int outRate)
     int64_t counted = -1;
     if (swr && in && out && vorlo_makeSilence(in, frames, inRate))
         counted = vorlo_convertCount(swr, out, in, outRate);
-    for (int64_t more = counted; more > 0;) {
+    for (int64_t more = emptied ? counted : 0; more > 0;) {
         more = vorlo_convertCount(swr, out, nullptr, outRate);
         counted = more < 0 ? -1 : counted + more;
     }
@@ -219,13 +218,13 @@ static int64_t vorlo_countResampled(int64_t frames, int inRate, int outRate)
     return counted;
 }
 
-int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate)
+int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate, bool emptied)
 {
     int64_t period = inRate / av_gcd(inRate, outRate);
     int64_t made = outRate / av_gcd(inRate, outRate);
     int64_t filled = period * ((8192 + period - 1) / period);  // far past the filter's edges
     int64_t stretch = frames < filled + period ? frames : filled + frames % period;
-    int64_t counted = vorlo_countResampled(stretch, inRate, outRate);
+    int64_t counted = vorlo_countResampled(stretch, inRate, outRate, emptied);
     if (counted < 0)
         return av_rescale_rnd(frames, outRate, inRate, AV_ROUND_UP);
     return counted + (frames - stretch) / period * made;
@@ -236,10 +235,13 @@ bool vorlo_resamplerHolds(const t_vorlo_load *x)
     return x->swrCtx && swr_is_initialized(x->swrCtx) && swr_get_delay(x->swrCtx, 1000000) > 0;
 }
 
-// A run that starts over from another place must not begin with the samples that the
-// previous one left in the resampler; the configuration, matrix included, stays.
+// A run that starts over from another place, or a stretch of another format, must not begin
+// with the samples that the one before left in the resampler; the configuration, matrix
+// included, stays.
 bool vorlo_resetResampler(t_vorlo_load *x)
 {
+    swr_free(&x->writer.converter);
+    x->writer.stretch = x->source;
     if (!x->swrCtx || !swr_is_initialized(x->swrCtx))
         return !x->writer.failed;
     swr_close(x->swrCtx);
@@ -251,19 +253,11 @@ bool vorlo_resetResampler(t_vorlo_load *x)
     return !x->writer.failed;
 }
 
-// A frame whose format or channel count is not the context's would be read outside its
-// planes; once the writer has failed nothing more is written.
-bool vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame)
+bool vorlo_writeSourceFrame(t_vorlo_load *x, AVFrame *frame)
 {
-    if (x->writer.failed)
-        return false;
-    if (frame->format != codecCtx->sample_fmt || vorlo_ff_frame_channels(frame) != vorlo_ff_channels(codecCtx)) {
-        vorlo_error(x, "skipped a frame whose sample format or channel count changed mid-stream");
-        return true;
-    }
     if (x->writer.resampled)
-        vorlo_handleFrame_resample(x, codecCtx, frame);
+        vorlo_handleFrame_resample(x, frame);
     else
-        vorlo_handleFrame(x, codecCtx, frame);
+        vorlo_handleFrame(x, frame);
     return !x->writer.failed;
 }

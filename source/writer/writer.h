@@ -11,17 +11,19 @@ void vorlo_prepareImport(t_vorlo_load *x);
 // Decides, once the target is claimed and the source's format known, how every frame of the
 // load is written: straight or through the resampler, the conversion of its sample format,
 // replace or import and an import's shaping. Made again when the load starts over.
-void vorlo_makeWriter(t_vorlo_load *x, const AVCodecContext *codecCtx);
-void vorlo_handleFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, const AVFrame *frame);
-// Writes a decoded frame, straight or through the resampler; false once the writer cannot go
-// on (it has said why): the load ends with the error bang, keeping what was written.
-bool vorlo_writeDecodedFrame(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame);
-void vorlo_handleFrame_resample(t_vorlo_load *x, const AVCodecContext *codecCtx, AVFrame *frame);
-bool vorlo_flushResampler(t_vorlo_load *x, const AVCodecContext *codecCtx); // writes what the resampler holds back; false as above
+void vorlo_makeWriter(t_vorlo_load *x);
+void vorlo_handleFrame(t_vorlo_load *x, const AVFrame *frame);
+// Writes a decoded frame, straight or through the resampler, converted first into the
+// source format when it has another; false once the writer cannot go on (it has said why):
+// the load ends with the error bang, keeping what was written.
+bool vorlo_writeDecodedFrame(t_vorlo_load *x, AVFrame *frame);
+bool vorlo_writeSourceFrame(t_vorlo_load *x, AVFrame *frame); // a frame of the source format
+void vorlo_handleFrame_resample(t_vorlo_load *x, AVFrame *frame);
+bool vorlo_flushResampler(t_vorlo_load *x); // writes what the converter and the resampler hold back; false as above
 bool vorlo_resetResampler(t_vorlo_load *x);           // drops the resampler's state before a run starts elsewhere; false as above
-int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate); // what the resampler makes of a whole stream
+int64_t vorlo_resampledFrames(int64_t frames, int inRate, int outRate, bool emptied); // what the resampler makes of a whole stream, emptied at its end or not
 bool vorlo_resamplerHolds(const t_vorlo_load *x);     // input waits in the resampler for more
-int vorlo_needsResampler(const t_vorlo_load *x, const AVCodecContext *codecCtx); // 1: a frame of this context goes through the resampler
+int vorlo_needsResampler(const t_vorlo_load *x); // 1: a frame of the source format goes through the resampler
 bool vorlo_routeIsIdentity(const t_vorlo_load *x, int inChannels); // its matrix would copy every input to itself
 static const vorlo_count VORLO_NO_SEAM = INT64_MAX;
 void vorlo_watchSeam(t_vorlo_load *x, vorlo_count from, float tolerance); // compare overwritten samples from here on
@@ -30,6 +32,14 @@ void vorlo_watchSeam(t_vorlo_load *x, vorlo_count from, float tolerance); // com
 void vorlo_touchForWriting(float *target, int count);
 extern const bool vorlo_touchWrites;
 const char *vorlo_errtext(int code);
+
+// --- format_change.cpp: frames of another format than the source's ---
+t_vorlo_frameFormat vorlo_formatOf(const AVFrame *frame);
+bool vorlo_sameFormat(const t_vorlo_frameFormat *a, const t_vorlo_frameFormat *b);
+void vorlo_describeFormat(const t_vorlo_frameFormat *f, char *text, size_t size); // "44100 Hz, 2 channels, fltp"
+bool vorlo_emptyConversion(t_vorlo_load *x); // at the stream's end: writes what the stretch's converter holds back
+void vorlo_dropConversion(t_vorlo_load *x);   // at the load's end
+int64_t vorlo_convertedFrames(int64_t frames, int rate, int sourceRate, bool emptied);
 
 // The thread that faults the target's pages in ahead of the writer.
 void vorlo_startPrefault(t_vorlo_load *x, vorlo_count from); // on the locked target, from index `from` to the result's end

@@ -28,6 +28,16 @@ typedef struct _vorlo_shaping {
     unsigned char listedBeyond;              // the same for channels from 256 on
 } vorlo_shaping;
 
+// A decoded frame's format. The stream's first frame gives the load its source format:
+// frames of another format (a stream whose rate or channels change on the way) are
+// converted into it.
+typedef struct _vorlo_frameFormat {
+    int rate;
+    int channels;
+    uint64_t layout;               // 0: no layout named
+    enum AVSampleFormat format;
+} t_vorlo_frameFormat;
+
 struct _vorlo_load;
 struct _vorlo_frameView;
 
@@ -40,6 +50,12 @@ typedef struct _vorlo_writer {
     void (*writeFrame)(struct _vorlo_load *x, const struct _vorlo_frameView *v);
     vorlo_shaping shaping;           // an import's
     int failed;                      // its resampler failed: it writes nothing more
+    uint64_t frameLayout;            // and their layout (through the resampler)
+    // The stretch of frames of one format under way, and the conversion of a stretch of
+    // another format than the source's.
+    t_vorlo_frameFormat stretch;
+    SwrContext *converter;
+    AVFrame *converted;
     int unreadableTold;              // it has reported samples of a format it cannot read
 } t_vorlo_writer;
 
