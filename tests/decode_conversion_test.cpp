@@ -92,6 +92,8 @@ const ConversionCase kConversions[] = {
      0.5, 1, 1, {{0, {0}}}, kRounding},
     {"s_stereo_of_six_resampled", "ch6.wav", "@resample 4", "replace PATH 0 sec 0 sec s_stereo", 22050, 2, 0, 0, 2,
      kStereo, kRounding},
+    // A stream whose rate changes twice, resampled: each stretch by a resampler of its own.
+    {"rate_changes_resampled", "rates.mp3", "@resample 3", "replace PATH", 16000, 0, 0, 0, 2, kStereo, kExact},
 };
 
 class Conversions : public ::testing::TestWithParam<ConversionCase> {};

@@ -108,6 +108,14 @@ const Recipe kRecipes[] = {
     {"link_b60.ts", 2, 48000, "-c:a mp2 -b:a 192k -output_ts_offset 60", 10, "pink"},
     {"link_a.ogg", 2, 44100, "-c:a libvorbis", 3},
     {"link_b.ogg", 2, 44100, "-c:a libvorbis", 10, "pink"},
+    // and of joined files whose format changes: MP3s without a tag, so that the joined file
+    // holds nothing but frames, a 5.1 ADTS stream after a stereo one, a mono Ogg link at
+    // 48 kHz after a stereo one at 44.1 kHz
+    {"link_s.mp3", 2, 44100, "-c:a libmp3lame -q:a 4 -id3v2_version 0", 3, "pink"},
+    {"link_48.mp3", 2, 48000, "-c:a libmp3lame -q:a 4 -id3v2_version 0", 2, "pink"},
+    {"link_mono.mp3", 1, 44100, "-c:a libmp3lame -q:a 4 -id3v2_version 0", 12, "pink"},
+    {"link6.aac", 6, 44100, "-c:a aac -aac_pns 0 -b:a 256k", 3},
+    {"link_m48.ogg", 1, 48000, "-c:a libvorbis", 3, "pink"},
     {"opus12.opus", 2, 48000, "-c:a libopus -b:a 96k", 12, "pink"},
     {"video.mkv", 2, 44100, "-c:a flac"},
     {"videoonly.mkv", 0, 0, ""},
@@ -167,7 +175,8 @@ struct CutRecipe {
 };
 
 // Files joined end to end, as `cat` joins them: MPEG-TS whose time stamps start again or
-// jump, a chained Ogg file.
+// jump, a chained Ogg file; and streams whose format changes on the way, one of them twice
+// (44.1 kHz, 48 kHz, 44.1 kHz again).
 struct JoinRecipe {
     const char *name;
     const char *first;
@@ -178,6 +187,11 @@ const JoinRecipe kJoinRecipes[] = {
     {"reset.ts", "link_a.ts", "link_b.ts"},
     {"jump.ts", "link_a.ts", "link_b60.ts"},
     {"chain.ogg", "link_a.ogg", "link_b.ogg"},
+    {"mono.mp3", "link_s.mp3", "link_mono.mp3"},
+    {"rate.mp3", "link_s.mp3", "link_48.mp3"},
+    {"rates.mp3", "rate.mp3", "link_s.mp3"},
+    {"layout.aac", "adts.aac", "link6.aac"},
+    {"formats.ogg", "link_a.ogg", "link_m48.ogg"},
 };
 
 // A file with one damaged packet: packet 300 of "opus12.opus" gets the table of contents
