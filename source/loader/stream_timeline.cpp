@@ -88,6 +88,19 @@ int vorlo_openInput(t_vorlo_load *x, vorlo_ff_input_format format)
     return vorlo_going(x) ? 0 : AVERROR_EXIT;
 }
 
+// The rate and channels that FFmpeg's probing found, as the ffmpeg program takes them for its
+// output: in the stream's parameters once the first frames have been decoded. The sample
+// format is the decoder's own (it is asked for the packed form). What they leave out the
+// first decoded frame gives (vorlo_walkFrame).
+static void vorlo_takeSourceFormat(t_vorlo_load *x)
+{
+    const AVCodecParameters *par = vorlo_stream(x)->codecpar;
+    x->source.rate = par->sample_rate;
+    x->source.channels = vorlo_ff_par_channels(par);
+    x->source.layout = vorlo_ff_par_layout(par);
+    x->source.format = x->codecCtx->sample_fmt;
+}
+
 bool vorlo_openDecoder(t_vorlo_load *x, const AVCodec *decoder)
 {
     avcodec_free_context(&x->codecCtx);
@@ -108,13 +121,8 @@ bool vorlo_openDecoder(t_vorlo_load *x, const AVCodec *decoder)
         vorlo_error(x, "Failed to initialize the decoder.\n-> %s", x->path);
         return false;
     }
-    // What the stream's header says, until the first decoded frame tells.
-    if (!x->line.sourceSeen) {
-        x->source.rate = x->codecCtx->sample_rate;
-        x->source.channels = vorlo_ff_channels(x->codecCtx);
-        x->source.layout = vorlo_ff_ctx_layout(x->codecCtx);
-        x->source.format = x->codecCtx->sample_fmt;
-    }
+    if (x->source.rate == 0)
+        vorlo_takeSourceFormat(x);
     return vorlo_going(x);
 }
 
@@ -353,42 +361,71 @@ void vorlo_noteFormatChange(t_vorlo_load *x, const AVFrame *frame, double second
                now);
 }
 
+// A stretch that another follows converts without being emptied; the last one is emptied.
 int64_t vorlo_stretchFrames(const t_vorlo_load *x, int rate)
 {
     const std::vector<t_vorlo_stretch> &stretches = x->line.stretches;
     int64_t frames = 0;
-    for (size_t i = 0; i < stretches.size(); i++)
-        frames += vorlo_convertedFrames(stretches[i].frames, stretches[i].rate, rate, i + 1 == stretches.size());
+    for (size_t i = 0; i < stretches.size(); i++) {
+        bool last = i + 1 == stretches.size();
+        frames += rate == x->source.rate && !last
+                      ? stretches[i].made
+                      : vorlo_convertedFrames(stretches[i].frames, stretches[i].rate, rate, last);
+    }
     return frames;
 }
 
 static void vorlo_noteStretch(t_vorlo_load *x, t_vorlo_walk *walk, const t_vorlo_frameFormat *format, int samples)
 {
-    if (x->line.stretches.empty() || !vorlo_sameFormat(format, &walk->format))
-        x->line.stretches.push_back({format->rate, 0});
-    x->line.stretches.back().frames += samples;
+    std::vector<t_vorlo_stretch> &stretches = x->line.stretches;
+    if (stretches.empty() || !vorlo_sameFormat(format, &walk->format)) {
+        if (!stretches.empty())
+            stretches.back().made =
+                vorlo_convertedFrames(stretches.back().frames, stretches.back().rate, x->source.rate, false);
+        stretches.push_back({format->rate, 0, 0});
+    }
+    stretches.back().frames += samples;
     walk->format = *format;
 }
 
-// The stream's first frame gives the source format. A frame of another format leaves the
+static void vorlo_completeSource(t_vorlo_load *x, const t_vorlo_frameFormat *first)
+{
+    t_vorlo_frameFormat *source = &x->source;
+    if (source->rate <= 0 || source->channels <= 0) {
+        source->rate = first->rate;
+        source->channels = first->channels;
+        source->layout = first->layout;
+    }
+    if (source->format == AV_SAMPLE_FMT_NONE)
+        source->format = first->format;
+    x->line.sourceSeen = 1;
+}
+
+// Where the stretch under way begins, in seconds of the source.
+static double vorlo_stretchSeconds(const t_vorlo_load *x)
+{
+    int64_t frames = 0;
+    for (const t_vorlo_stretch &stretch : x->line.stretches)
+        frames += stretch.made;
+    return (double)frames / x->source.rate;
+}
+
+// The probing's format is the source format; a frame of another format leaves the
 // time stamps unfit to place a run or to tell the length; a walk from the beginning notes
 // the stretches, which give the length in the frames of any rate (vorlo_stretchFrames).
 static void vorlo_walkFrame(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *frame)
 {
     t_vorlo_frameFormat format = vorlo_formatOf(frame);
-    if (!x->line.sourceSeen) {
-        x->source = format;
-        x->line.sourceSeen = 1;
-    }
+    if (!x->line.sourceSeen)
+        vorlo_completeSource(x, &format);
+    if (walk->fromStart)
+        vorlo_noteStretch(x, walk, &format, frame->nb_samples);
     if (!vorlo_sameFormat(&format, &x->source)) {
-        double at = walk->fromStart ? (double)vorlo_stretchFrames(x, x->source.rate) / x->source.rate : -1.0;
-        vorlo_noteFormatChange(x, frame, at);
+        vorlo_noteFormatChange(x, frame, walk->fromStart ? vorlo_stretchSeconds(x) : -1.0);
         walk->exact = 0;
     } else {
         vorlo_followStamps(x, walk, frame);
     }
-    if (walk->fromStart)
-        vorlo_noteStretch(x, walk, &format, frame->nb_samples);
     walk->counted += frame->nb_samples;
 }
 

@@ -35,6 +35,7 @@ static inline uint64_t vorlo_ff_layout_mask(const AVChannelLayout *l)
 }
 static inline uint64_t vorlo_ff_ctx_layout(const AVCodecContext *c) { return vorlo_ff_layout_mask(&c->ch_layout); }
 static inline uint64_t vorlo_ff_frame_layout(const AVFrame *f) { return vorlo_ff_layout_mask(&f->ch_layout); }
+static inline uint64_t vorlo_ff_par_layout(const AVCodecParameters *p) { return vorlo_ff_layout_mask(&p->ch_layout); }
 
 static inline uint64_t vorlo_ff_default_layout(int channels)
 {
@@ -98,6 +99,7 @@ static inline int vorlo_ff_frame_channels(const AVFrame *f) { return f->channels
 static inline int vorlo_ff_par_channels(const AVCodecParameters *p) { return p->channels; }
 static inline uint64_t vorlo_ff_ctx_layout(const AVCodecContext *c) { return c->channel_layout; }
 static inline uint64_t vorlo_ff_frame_layout(const AVFrame *f) { return f->channel_layout; }
+static inline uint64_t vorlo_ff_par_layout(const AVCodecParameters *p) { return p->channel_layout; }
 static inline uint64_t vorlo_ff_default_layout(int channels) { return (uint64_t)av_get_default_channel_layout(channels); }
 
 static inline void vorlo_ff_set_frame_layout(AVFrame *f, uint64_t mask, int channels)

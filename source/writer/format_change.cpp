@@ -19,9 +19,12 @@ t_vorlo_frameFormat vorlo_formatOf(const AVFrame *frame)
     return f;
 }
 
+// Channels without a named order are taken for the named ones of the same count: converting
+// between the two would mix them.
 bool vorlo_sameFormat(const t_vorlo_frameFormat *a, const t_vorlo_frameFormat *b)
 {
-    return a->rate == b->rate && a->channels == b->channels && a->layout == b->layout && a->format == b->format;
+    return a->rate == b->rate && a->channels == b->channels && a->format == b->format &&
+           (a->layout == b->layout || !a->layout || !b->layout);
 }
 
 // A layout for the resampler: the one named, or the default of the count.
