@@ -9,7 +9,7 @@ set(CMAKE_SYSTEM_VERSION 20) # Darwin 20: macOS 11.0, the oldest that zig 0.11 h
 if(NOT VORLO_MACOS_ARCH MATCHES "^(arm64|x86_64)$")
   message(FATAL_ERROR "VORLO_MACOS_ARCH must be arm64 or x86_64, not \"${VORLO_MACOS_ARCH}\"")
 endif()
-# try_compile projects read this file again: they get the architecture from here.
+# try_compile projects read this file again, and are handed the architecture for it.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VORLO_MACOS_ARCH)
 set(CMAKE_SYSTEM_PROCESSOR ${VORLO_MACOS_ARCH})
 set(CMAKE_OSX_ARCHITECTURES ${VORLO_MACOS_ARCH} CACHE STRING "the bundle's architecture in this folder" FORCE)

@@ -39,6 +39,7 @@ mkdir -p "$dir/externals"
 stage=$(mktemp -d "$dir/externals/.vorlo~.XXXXXX")
 cp -R "$dir/${arches[0]}/externals/vorlo~.mxo" "$stage/"
 llvm-lipo-14 -create "${binaries[@]}" -output "$stage/vorlo~.mxo/Contents/MacOS/vorlo~"
+# What the libraries were built from, for the package's note on them.
 cp "$ffmpeg/BUILD-INFO.txt" "$dir/ffmpeg-build-info.txt"
 rm -rf "$bundle"
 mv "$stage/vorlo~.mxo" "$bundle"
