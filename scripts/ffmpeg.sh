@@ -192,8 +192,11 @@ join_into() { # WORK_DIR
 
 tools=(make pkg-config nasm xz-utils gcc)
 [ "$platform" = windows ] && tools+=(gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
-[[ $platform = macos* ]] && tools+=(clang-14 lld-14 llvm-14)
 install_missing "${tools[@]}"
+# zig, clang-14, lld-14 and llvm-14, which the macOS builds need, come with the project's set-up.
+if [[ $platform = macos* ]]; then
+  "$top/scripts/setup.sh" >&2
+fi
 
 # One build of a configuration at a time; a run that waited finds the prefix made.
 exec 9>"$cache/.lock-$key"
