@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds an FFmpeg release from Debian's source package, once per machine, and prints its prefix:
-#   scripts/ffmpeg.sh 4.3|7.1 [--windows]
+#   scripts/ffmpeg.sh 4.3|7.1 [--windows | --macos | --macos-arm64 | --macos-x86_64]
 # Linux: shared libraries with their own ffmpeg and ffprobe (PREFIX/bin/ffmpeg finds PREFIX/lib
 # by itself). --windows (4.3 only): the DLLs avformat-58, avcodec-58, avutil-56, swresample-3
 # (and avfilter-7) cross-built with mingw-w64, with ffmpeg.exe and ffprobe.exe, in PREFIX/bin.
+# --macos-arm64, --macos-x86_64 (4.3 only): libavformat.58.dylib, libavcodec.58.dylib,
+# libavutil.56.dylib and libswresample.3.dylib for one architecture, cross-built with
+# packaging/macos-cross-cc, with @rpath install names; --macos joins the two (building what is
+# missing, one architecture after the other) into universal libraries. No programs for macOS.
 # LGPL parts only. Every decoder, demuxer, parser and bitstream filter; of the rest only what the
 # ffmpeg program needs to decode audio into WAV or raw samples.
 # The build is cached in ${XDG_CACHE_HOME:-~/.cache}/vorlo/ffmpeg/VERSION-PLATFORM-HASH, HASH
@@ -11,13 +15,15 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-usage() { echo "usage: scripts/ffmpeg.sh 4.3|7.1 [--windows]" >&2; exit 2; }
+usage() { echo "usage: scripts/ffmpeg.sh 4.3|7.1 [--windows | --macos | --macos-arm64 | --macos-x86_64]" >&2; exit 2; }
 [ $# -ge 1 ] && [ $# -le 2 ] || usage
 release=$1
 platform=linux
 if [ $# -eq 2 ]; then
-  [ "$2" = --windows ] || usage
-  platform=windows
+  case $2 in
+    --windows | --macos | --macos-arm64 | --macos-x86_64) platform=${2#--} ;;
+    *) usage ;;
+  esac
 fi
 
 # Each release: the Debian suite whose source index holds it, and the package's version.
@@ -26,7 +32,7 @@ case $release in
   7.1) suite=trixie; debian_version=7:7.1.5-0+deb13u1 ;;
   *) usage ;;
 esac
-[ "$platform" = linux ] || [ "$release" = 4.3 ] || { echo "scripts/ffmpeg.sh: --windows builds 4.3 only" >&2; exit 2; }
+[ "$platform" = linux ] || [ "$release" = 4.3 ] || { echo "scripts/ffmpeg.sh: --$platform builds 4.3 only" >&2; exit 2; }
 upstream_version=${debian_version#*:}
 upstream_version=${upstream_version%%-*}
 
@@ -42,6 +48,8 @@ programs_need=(
   --enable-muxer=wav,pcm_u8,pcm_s16le,pcm_s32le,pcm_f32le,pcm_f64le,null
   --enable-filter=aresample
 )
+cross_tools=()
+toolchain_hash=
 configure_args=(
   --enable-shared --disable-static --disable-doc --disable-debug
   # No external library but those named below: nothing the machine happens to have installed.
@@ -57,14 +65,40 @@ if [ "$platform" = windows ]; then
   configure_args+=(--enable-cross-compile --cross-prefix=x86_64-w64-mingw32- --arch=x86_64
                    --target-os=mingw32 --windres=/bin/false --extra-ldflags=-static-libgcc
                    --extra-libs=-l:libwinpthread.a)
-else
+elif [ "$platform" = linux ]; then
   # $ORIGIN/../lib: the programs find their own libraries wherever the prefix lies. configure
   # evaluates the value once (leaving \$$ORIGIN in config.mak), make turns $$ into $, and the
   # shell of make's recipe takes the \$ as a plain $.
   configure_args+=(--enable-zlib '--extra-ldexeflags=-Wl,-rpath,\\\$\$ORIGIN/../lib')
+elif [ "$platform" != macos ]; then
+  # macOS, one architecture: the libraries only (programs could not run here), so no
+  # libavfilter. The install names are @rpath/libNAME.MAJOR.dylib from the link on, since a
+  # change after the link would void the arm64 signature that the linker writes: the bundle
+  # finds them in its Frameworks folder, and each finds the others beside itself. Threads
+  # are configure's own finding (--enable-pthreads makes it fail instead).
+  arch=${platform#macos-}
+  configure_args+=(--enable-cross-compile --target-os=darwin "--arch=${arch/arm64/aarch64}"
+                   --disable-programs --disable-avfilter --install-name-dir=@rpath
+                   '--extra-ldflags=-Wl,-headerpad_max_install_names -Wl,-rpath,@loader_path')
+  cross_cc=$top/packaging/macos-cross-cc
+  cross_tools=(--cc="$cross_cc $arch cc" --cxx="$cross_cc $arch c++" --ld="$cross_cc $arch cc"
+               --ar=llvm-ar-14 --ranlib=llvm-ranlib-14 --nm=llvm-nm-14 --strip=llvm-strip-14
+               --pkg-config=/bin/false)
+  # The key holds the tools and what the compiler wrapper does, not where the clone lies.
+  toolchain_hash=$({ cat "$cross_cc"; printf '%s\n' "${cross_tools[@]//"$top"/}"; } | sha256sum | cut -c1-16)
 fi
 
-key=$release-$platform-$(printf '%s\n' "$debian_version" "${configure_args[@]}" | sha256sum | cut -c1-16)
+if [ "$platform" = macos ]; then
+  # The universal libraries are made of the two architectures' builds, which make their key.
+  slices=()
+  for arch in arm64 x86_64; do
+    slices+=("$("$top/scripts/ffmpeg.sh" "$release" "--macos-$arch")")
+  done
+  key=$release-macos-$(printf '%s\n' "${slices[@]##*/}" | sha256sum | cut -c1-16)
+else
+  key=$release-$platform-$(printf '%s\n' "$debian_version" "${configure_args[@]}" ${toolchain_hash:+"$toolchain_hash"} |
+                           sha256sum | cut -c1-16)
+fi
 prefix=$cache/$key
 # A prefix appears by a rename once its build is complete: its presence is the whole check.
 if [ -d "$prefix" ]; then
@@ -128,18 +162,41 @@ build_into() { # WORK_DIR
   tar -xJf "$tarball" -C "$work/src" --strip-components=1
   cd "$work/src"
   echo "configure: ${configure_args[*]}" >&2
-  nice -n 19 ./configure --prefix="$prefix" "${configure_args[@]}" >"$work/configure.log" 2>&1 ||
+  nice -n 19 ./configure --prefix="$prefix" "${configure_args[@]}" "${cross_tools[@]}" >"$work/configure.log" 2>&1 ||
     { tail -30 "$work/configure.log" >&2; tail -30 ffbuild/config.log >&2; exit 1; }
   nice -n 19 make -j"$jobs" >"$work/make.log" 2>&1 || { tail -40 "$work/make.log" >&2; exit 1; }
   # Installed under a staging root, with the final prefix written into the pkg-config files.
   make install DESTDIR="$work/stage" >"$work/install.log" 2>&1 || { tail -40 "$work/install.log" >&2; exit 1; }
-  printf '%s\n' "ffmpeg $debian_version ($suite), $platform" "./configure --prefix=$prefix ${configure_args[*]}" \
+  # The tools by their place in the repository, not in this clone.
+  local tool_words=${cross_tools[*]//"$top/"/}
+  printf '%s\n' "ffmpeg $debian_version ($suite), $platform" "./configure --prefix=$prefix ${configure_args[*]}${tool_words:+ $tool_words}" \
     >"$work/stage$prefix/BUILD-INFO.txt"
+}
+
+# Each library of the two macOS builds with both slices, and its links beside it. The headers
+# are the same for both architectures (avconfig.h: little-endian, fast unaligned access).
+join_into() { # WORK_DIR
+  local stage=$1/stage$prefix lib name
+  mkdir -p "$stage/lib"
+  cp -R "${slices[0]}/include" "$stage/"
+  for lib in "${slices[0]}"/lib/*.dylib; do
+    name=$(basename "$lib")
+    if [ -L "$lib" ]; then
+      cp -P "$lib" "$stage/lib/"
+    else
+      llvm-lipo-14 -create "$lib" "${slices[1]}/lib/$name" -output "$stage/lib/$name"
+    fi
+  done
+  cat "${slices[0]}/BUILD-INFO.txt" "${slices[1]}/BUILD-INFO.txt" >"$stage/BUILD-INFO.txt"
 }
 
 tools=(make pkg-config nasm xz-utils gcc)
 [ "$platform" = windows ] && tools+=(gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 install_missing "${tools[@]}"
+# zig, clang-14, lld-14 and llvm-14, which the macOS builds need, come with the project's set-up.
+if [[ $platform = macos* ]]; then
+  "$top/scripts/setup.sh" >&2
+fi
 
 # One build of a configuration at a time; a run that waited finds the prefix made.
 exec 9>"$cache/.lock-$key"
@@ -148,7 +205,11 @@ if [ ! -d "$prefix" ]; then
   work=$(mktemp -d "$cache/.build-$key.XXXXXX")
   trap 'rm -rf "$work"' EXIT
   started=$(date +%s)
-  (build_into "$work")
+  if [ "$platform" = macos ]; then
+    join_into "$work"
+  else
+    (build_into "$work")
+  fi
   mv "$work/stage$prefix" "$prefix"
   echo "built $key in $(( $(date +%s) - started )) s" >&2
 fi

@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
-# Builds the Windows external and assembles the Max package folder vorlo~ as a zip:
-#   scripts/package.sh [BUILD_DIR [OUT.zip]]
-# externals/vorlo~.mxe64; support/ with the FFmpeg DLLs it imports, FFMPEG-DLLS.txt (where
-# their source is) and FFmpeg's licence; the help patch, the reference page and
-# package-info.json when packaging/ has them.
+# Builds the Windows and the macOS external and assembles the Max package folder vorlo~ as a zip:
+#   scripts/package.sh [BUILD_DIR [OUT.zip [MACOS_BUILD_DIR]]]
+# externals/vorlo~.mxe64 (built in BUILD_DIR, default build/windows) and the bundle
+# externals/vorlo~.mxo (built in MACOS_BUILD_DIR, default build/macos), which holds its FFmpeg
+# libraries itself; support/ with the FFmpeg DLLs that the Windows external imports,
+# FFMPEG-DLLS.txt (the libraries of both, and where their source is) and FFmpeg's licence; the
+# help patch, the reference page and package-info.json when packaging/ has them.
 # The demo files of media/ are made with the ffmpeg program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build/windows}
 out=$(realpath -m "${2:-$top/build/vorlo~-package.zip}")
+macos_build=$(realpath -m "${3:-$top/build/macos}")
 external=$("$top/scripts/build-windows.sh" "$build")
+bundle=$("$top/scripts/build-macos.sh" "$macos_build")
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 pkg=$stage/vorlo~
 mkdir -p "$pkg/externals" "$pkg/support"
 cp "$external" "$pkg/externals/"
+cp -R "$bundle" "$pkg/externals/"
 copy_if_made() { # FILE_UNDER_PACKAGING DEST_FOLDER
   if [ -f "$top/packaging/$1" ]; then
     mkdir -p "$pkg/$2"
@@ -50,6 +55,13 @@ upstream=${upstream%%-*}
   echo "source package ffmpeg, version $debian_version (Debian's $suite suite), which holds their"
   echo "complete source: apt-get source ffmpeg=$debian_version. Configured with:"
   sed -n '2s/ --prefix=[^ ]*//p' "$build/ffmpeg-build-info.txt"
+  echo
+  echo "vorlo~.mxo holds the same FFmpeg release for macOS in its Contents/Frameworks, built from"
+  echo "the same source, for arm64 and x86_64 (packaging/macos-cross-cc is the repository's"
+  echo "compiler wrapper):"
+  (cd "$bundle/Contents/Frameworks" && ls | sed 's/^/  /')
+  echo "Configured with:"
+  sed -n 's/^\(\.\/configure\) --prefix=[^ ]*/\1/p' "$macos_build/ffmpeg-build-info.txt"
 } >"$pkg/support/FFMPEG-DLLS.txt"
 tarball=${XDG_CACHE_HOME:-$HOME/.cache}/vorlo/ffmpeg/sources/$upstream/ffmpeg_$upstream.orig.tar.xz
 tar -xJOf "$tarball" "ffmpeg-$upstream/COPYING.LGPLv2.1" >"$pkg/support/FFMPEG-LICENSE.txt"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test three times: in the plain build, under AddressSanitizer with
 # UndefinedBehaviorSanitizer, and under ThreadSanitizer (most tests run a loader thread
-# beside the main thread), the Windows build under Wine after the plain one; the tests that
-# compare loads with the ffmpeg program once more against FFmpeg 4.3 and 7.1; then replays the
-# fuzzers' regression inputs and fuzzes files for half a minute (scripts/fuzz.sh fuzzes longer).
+# beside the main thread), the Windows build under Wine and the macOS bundle's static checks
+# after the plain one; the tests that compare loads with the ffmpeg program once more against
+# FFmpeg 4.3 and 7.1; then replays the fuzzers' regression inputs and fuzzes files for half a
+# minute (scripts/fuzz.sh fuzzes longer).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
@@ -23,6 +24,7 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 mkdir -p "$top/build"
 run_suite "$top/build/plain" ""
 "$top/scripts/test-windows.sh" "$top/build/plain"
+"$top/scripts/test-macos.sh" "$top/build/macos"
 run_suite "$top/build/asan" "address,undefined"
 run_suite "$top/build/tsan" "thread"
 # The tests that compare loads with the ffmpeg program, against the oldest and the newest FFmpeg
