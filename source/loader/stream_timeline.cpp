@@ -17,6 +17,7 @@
 // padding, guesses from the bit rate, or describes a file that was cut short. Where in doubt,
 // the simple rule holds: decode from the beginning and count.
 #include "loader.h"
+#include "open_file.h"
 
 #include <math.h>
 #include <stdlib.h>
@@ -442,11 +443,73 @@ static int64_t vorlo_tailFrames(t_vorlo_load *x, int64_t from)
     return tail.offset + tail.counted;
 }
 
-// What the stream's header announces, in the decoder's frames, when it announces anything:
-// -1 for none, or for a length guessed from the bit rate.
-static int64_t vorlo_announcedFrames(t_vorlo_load *x)
+// The length that the demuxer read from the container, in the decoder's frames: -1 for none,
+// or for one guessed from the bit rate.
+static int64_t vorlo_demuxerFrames(t_vorlo_load *x)
 {
     return x->formatCtx->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ? vorlo_headerFrames(x) : -1;
+}
+
+// Reads `size` bytes of the load's file from `pos` on; false when the file holds fewer.
+static bool vorlo_readHeaderBytes(t_vorlo_load *x, int64_t pos, uint8_t *buf, int size)
+{
+    return x->file && pos >= 0 && pos + size <= vorlo_fileSize(x->file) &&
+           vorlo_readFileAt(x->file, pos, buf, size) == size;
+}
+
+static uint32_t vorlo_le32(const uint8_t *p)
+{
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+// A RIFF file's chunks before its data chunk: a format chunk, a fact chunk, a few of tags.
+static const int VORLO_WAV_CHUNKS = 64;
+
+// The bytes of audio that a RIFF WAVE file's data chunk announces; -1 where the header
+// tells none (a size of 0 or 0xFFFFFFFF is what a writer into a pipe leaves).
+static int64_t vorlo_wavDataBytes(t_vorlo_load *x)
+{
+    uint8_t chunk[12];
+    if (!vorlo_readHeaderBytes(x, 0, chunk, 12) || memcmp(chunk, "RIFF", 4) != 0 || memcmp(chunk + 8, "WAVE", 4) != 0)
+        return -1;
+    int64_t pos = 12;
+    for (int i = 0; i < VORLO_WAV_CHUNKS && vorlo_readHeaderBytes(x, pos, chunk, 8); i++) {
+        uint32_t size = vorlo_le32(chunk + 4);
+        if (memcmp(chunk, "data", 4) == 0)
+            return size == 0 || size == 0xFFFFFFFFu ? -1 : size;
+        pos += 8 + (int64_t)size + (size & 1);
+    }
+    return -1;
+}
+
+// The frames that `bytes` of the stream hold where its codec's bytes tell them: PCM and
+// the other codecs of a fixed number of bits per sample, and codecs of blocks of a fixed
+// number of samples (the ADPCM codecs, Microsoft's GSM), in whole blocks; -1 for the rest
+// (MP3 in WAV).
+static int64_t vorlo_framesOfBytes(t_vorlo_load *x, int64_t bytes)
+{
+    AVCodecParameters *par = vorlo_stream(x)->codecpar;
+    int bits = av_get_exact_bits_per_sample(par->codec_id);
+    if (bits > 0)
+        return bytes * 8 / ((int64_t)bits * vorlo_ff_channels(x->codecCtx));
+    bool blocks = (par->codec_id >= AV_CODEC_ID_ADPCM_IMA_QT && par->codec_id < AV_CODEC_ID_AMR_NB) ||
+                  par->codec_id == AV_CODEC_ID_GSM_MS;
+    int perBlock = blocks && par->block_align > 0 ? av_get_audio_frame_duration2(par, par->block_align) : 0;
+    return perBlock > 0 ? bytes / par->block_align * perBlock : -1;
+}
+
+// What the file itself announces of the stream's length, in the decoder's frames: a length
+// in its header or its index; -1 where it announces none. FFmpeg's WAV demuxer takes the
+// length of a file that ends before its data chunk does from the file's size: the data
+// chunk's own is then read here, through the load's own opening of the file.
+static int64_t vorlo_announcedFrames(t_vorlo_load *x)
+{
+    int64_t frames = vorlo_demuxerFrames(x);
+    if (frames < 0 && strcmp(x->formatCtx->iformat->name, "wav") == 0) {
+        int64_t bytes = vorlo_wavDataBytes(x);
+        frames = bytes < 0 ? -1 : vorlo_framesOfBytes(x, bytes);
+    }
+    return frames;
 }
 
 // How many frames a decoding may end short of what the header announces: a lossy encoder's
@@ -459,12 +522,12 @@ static int64_t vorlo_paddingFrames(t_vorlo_load *x)
 }
 
 // A length from the tail rests on where the demuxer's seek says it landed, which it may
-// reckon wrongly (FFmpeg's WAV demuxer, for ADPCM, by the byte rate): it is taken only where
-// the header announces nothing or agrees with it, else the stream is counted.
+// reckon wrongly: it is taken only where the container gives no length or agrees with it,
+// else the stream is counted.
 static bool vorlo_agreesWithHeader(t_vorlo_load *x, int64_t frames)
 {
-    int64_t announced = vorlo_announcedFrames(x);
-    return announced < 0 || (frames <= announced && announced - frames <= vorlo_paddingFrames(x));
+    int64_t given = vorlo_demuxerFrames(x);
+    return given < 0 || (frames <= given && given - frames <= vorlo_paddingFrames(x));
 }
 
 // A file whose decoding ends well before its header says is cut short or damaged; a few

@@ -160,10 +160,13 @@ const EncoderRecipe kEncoderRecipes[] = {
     {"sox24.wav", "sox {in} -b 24 {out}"},
 };
 
-// Files that end before their header says: the first half of the bytes of a whole one.
+// Files that end before their header says: the first `keep` of the bytes of a whole one,
+// less `drop` bytes.
 struct CutRecipe {
     const char *name;
     const char *whole;
+    double keep = 0.5;
+    long drop = 0;
 };
 
 // Files joined end to end, as `cat` joins them: MPEG-TS whose time stamps start again or
@@ -202,6 +205,8 @@ const CutRecipe kCutRecipes[] = {
     {"half.flac", "flaccli.flac"},
     {"half.wav", "s16.wav"},
     {"half.mp3", "lame4.mp3"},
+    // 0.1 s short
+    {"cut.wav", "s16.wav", 1, 17640},
 };
 
 const char *kVideo = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2";
@@ -476,7 +481,7 @@ std::string make_cut(const CutRecipe &r, const std::string &whole, const std::st
     std::ifstream in(whole, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string tmp = temporary_name(dir, r.name);
-    std::ofstream(tmp, std::ios::binary).write(bytes.data(), (std::streamsize)bytes.size() / 2);
+    std::ofstream(tmp, std::ios::binary).write(bytes.data(), (std::streamsize)(bytes.size() * r.keep) - r.drop);
     return publish(tmp, path) ? path : "";
 }
 

@@ -36,7 +36,8 @@
 // - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" and "pipe.mp3"
 //   (ffmpeg into a pipe: no length in the header) "oggenc.ogg" "opusenc.opus" "lame.mp3"
 //   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" (libsndfile);
-// - cut short, the first half of a whole file's bytes: "half.flac" "half.wav" "half.mp3";
+// - cut short, the first half of a whole file's bytes: "half.flac" "half.wav" (inside a
+//   sample frame) "half.mp3"; 0.1 s short: "cut.wav";
 // - tagged, one second: "tags.mkv" (video, stereo and mono audio, tags everywhere, the mono
 //   stream the default) "tags.flac" "tags.mp3" "tags.ogg" "notags.wav" "manytags.flac" (3000 tags) "longkeys.mkv"
 //   (stream tag keys at and past the dictionary's key limit) "manytags.flac" (3000 tags);
