@@ -498,13 +498,28 @@ static int64_t vorlo_framesOfBytes(t_vorlo_load *x, int64_t bytes)
     return perBlock > 0 ? bytes / par->block_align * perBlock : -1;
 }
 
+// Containers whose stream length is their own header's or index's: WAV's data chunk (RF64's
+// and BW64's ds64 chunk), AIFF's COMM chunk, AU's data size, FLAC's STREAMINFO, the sample
+// table of MP4 and QuickTime, the frame count of an MP3's Xing or VBRI header, the totals of
+// WavPack, Monkey's Audio and TTA. The others give an estimate or a count of whole packets
+// (CAF's, whose last packet may be short), or Ogg's last granule position, which FFmpeg
+// counts from granule 0 for a stream captured from the middle of a longer one.
+static bool vorlo_headerAnnouncesLength(const t_vorlo_load *x)
+{
+    static const char *const names[] = {"wav", "aiff", "au", "flac", "mov,mp4,m4a,3gp,3g2,mj2", "mp3", "wv", "ape", "tta"};
+    for (const char *name : names)
+        if (strcmp(x->formatCtx->iformat->name, name) == 0)
+            return true;
+    return false;
+}
+
 // What the file itself announces of the stream's length, in the decoder's frames: a length
 // in its header or its index; -1 where it announces none. FFmpeg's WAV demuxer takes the
 // length of a file that ends before its data chunk does from the file's size: the data
 // chunk's own is then read here, through the load's own opening of the file.
 static int64_t vorlo_announcedFrames(t_vorlo_load *x)
 {
-    int64_t frames = vorlo_demuxerFrames(x);
+    int64_t frames = vorlo_headerAnnouncesLength(x) ? vorlo_demuxerFrames(x) : -1;
     if (frames < 0 && strcmp(x->formatCtx->iformat->name, "wav") == 0) {
         int64_t bytes = vorlo_wavDataBytes(x);
         frames = bytes < 0 ? -1 : vorlo_framesOfBytes(x, bytes);

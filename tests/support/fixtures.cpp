@@ -66,6 +66,7 @@ const Recipe kRecipes[] = {
     {"r22050.flac", 2, 22050, "-c:a flac"},
     {"flac.oga", 2, 44100, "-c:a flac"},
     {"alac.m4a", 2, 44100, "-c:a alac"},
+    {"alac.caf", 2, 44100, "-c:a alac"},
     {"wavpack.wv", 2, 44100, "-c:a wavpack"},
     {"mp3.mp3", 2, 44100, "-c:a libmp3lame -b:a 192k"},
     {"lame4.mp3", 2, 44100, "-c:a libmp3lame -b:a 128k", 4},
@@ -140,7 +141,8 @@ const Recipe kRecipes[] = {
 // Files written the way other programs write them: the command turns {in}, a WAV file of
 // three seconds of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the fixtures' ffmpeg). A
 // FLAC or MP3 written to a pipe has no header that gives its length; libsndfile's Ogg Vorbis
-// pages carry time stamps that jump at the short blocks.
+// pages carry time stamps that jump at the short blocks, and its CAF a duration of whole
+// packets.
 struct EncoderRecipe {
     const char *name;
     const char *command;
@@ -158,6 +160,7 @@ const EncoderRecipe kEncoderRecipes[] = {
     {"sox.ogg", "sox {in} {out}"},
     {"sndfile.ogg", "sndfile-convert -vorbis {in} {out}"},
     {"sox24.wav", "sox {in} -b 24 {out}"},
+    {"sndfile.caf", "sndfile-convert -alac16 {in} {out}"},
 };
 
 // Files that end before their header says: the first `keep` of the bytes of a whole one,
@@ -182,6 +185,13 @@ const JoinRecipe kJoinRecipes[] = {
     {"jump.ts", "link_a.ts", "link_b60.ts"},
     {"chain.ogg", "link_a.ogg", "link_b.ogg"},
 };
+
+// A stream captured from the middle of a longer one, as a recording of a broadcast begins:
+// the header pages, then the pages after the first one that ends at or past `seconds`, whose
+// granule positions go on from there.
+const char *const kCapturedName = "captured.opus";
+const char *const kCapturedWhole = "opus12.opus";
+const double kCapturedFrom = 5;
 
 // A file with one damaged packet: packet 300 of "opus12.opus" gets the table of contents
 // of code 3 with a frame count of 0, which no decoder takes, and its page a checksum that
@@ -549,6 +559,55 @@ bool damage_opus_packet(std::string &bytes, int target)
     return false;
 }
 
+// The pages of an Ogg file, each whole.
+std::vector<std::string> ogg_pages(const std::string &bytes)
+{
+    std::vector<std::string> pages;
+    const unsigned char *d = (const unsigned char *)bytes.data();
+    size_t page = 0;
+    while (page + 27 <= bytes.size() && memcmp(d + page, "OggS", 4) == 0) {
+        size_t size = 27 + d[page + 26];
+        for (int i = 0; i < d[page + 26] && page + 27 + i < bytes.size(); i++)
+            size += d[page + 27 + i];
+        pages.push_back(bytes.substr(page, size));
+        page += size;
+    }
+    return pages;
+}
+
+int64_t ogg_granule(const std::string &page)
+{
+    int64_t granule = 0;
+    for (int b = 7; b >= 0; b--)
+        granule = granule << 8 | (unsigned char)page[6 + b];
+    return granule;
+}
+
+// The two header pages of an Ogg Opus file, then its pages from the first one that begins a
+// packet after a page ending at or past `granule`.
+std::string ogg_captured(const std::string &bytes, int64_t granule)
+{
+    std::vector<std::string> pages = ogg_pages(bytes);
+    std::string captured;
+    bool reached = false;
+    for (size_t i = 0; i < pages.size(); i++) {
+        bool continued = pages[i][5] & 1;
+        reached = reached || (i >= 2 && !continued && ogg_granule(pages[i - 1]) >= granule);
+        if (i < 2 || reached)
+            captured += pages[i];
+    }
+    return captured;
+}
+
+std::string make_captured(const std::string &whole, const std::string &dir, const std::string &path)
+{
+    if (whole.empty())
+        return "";
+    std::string tmp = temporary_name(dir, kCapturedName);
+    std::ofstream(tmp, std::ios::binary) << ogg_captured(file_bytes(whole), (int64_t)(kCapturedFrom * 48000));
+    return publish(tmp, path) ? path : "";
+}
+
 std::string make_damaged(const std::string &whole, const std::string &dir, const std::string &path)
 {
     std::string bytes = whole.empty() ? "" : file_bytes(whole);
@@ -589,6 +648,8 @@ std::string made_fixture(const std::string &name)
             return make_joined(made_fixture(r.first), made_fixture(r.second), dir, path);
     if (name == kDamagedName)
         return make_damaged(made_fixture(kDamagedWhole), dir, path);
+    if (name == kCapturedName)
+        return make_captured(made_fixture(kCapturedWhole), dir, path);
     for (const CopyRecipe &r : kCopyRecipes)
         if (name == r.name) {
             std::string from = made_fixture(r.from);
