@@ -554,7 +554,6 @@ static void vorlo_warnIfTruncated(t_vorlo_load *x)
     if (announced < 0 || missing <= vorlo_paddingFrames(x))
         return;
     double rate = x->codecCtx->sample_rate;
-    x->truncationTold = 1;
     vorlo_warn(x, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
                         "cut short or damaged.-> %s",
                 missing / rate, (long long)missing, announced / rate, x->path);

@@ -184,7 +184,18 @@ const JoinRecipe kJoinRecipes[] = {
     {"reset.ts", "link_a.ts", "link_b.ts"},
     {"jump.ts", "link_a.ts", "link_b60.ts"},
     {"chain.ogg", "link_a.ogg", "link_b.ogg"},
+    {"id3v1.flac", "flaccli.flac", "id3v1.tag"},
 };
+
+// The 128 bytes of an ID3v1 tag, as taggers append them to a file.
+std::string id3v1_tag()
+{
+    std::string tag = "TAG";
+    for (const char *field : {"Title", "Artist", "Album"})
+        tag += std::string(field) + std::string(30 - strlen(field), '\0');
+    tag += "2024" + std::string(30, '\0') + "\x0c";
+    return tag;
+}
 
 // A stream captured from the middle of a longer one, as a recording of a broadcast begins:
 // the header pages, then the pages after the first one that ends at or past `seconds`, whose
@@ -627,9 +638,9 @@ std::string made_fixture(const std::string &name)
     std::string path = dir + "/" + name;
     if (std::filesystem::exists(path))
         return path;
-    if (name == "notaudio.txt") {
+    if (name == "notaudio.txt" || name == "id3v1.tag") {
         std::string tmp = temporary_name(dir, name);
-        std::ofstream(tmp) << "This is a text file and no audio at all.\n";
+        std::ofstream(tmp, std::ios::binary) << (name == "id3v1.tag" ? id3v1_tag() : "This is a text file and no audio at all.\n");
         return publish(tmp, path) ? path : "";
     }
     for (const Recipe &r : kRecipes)

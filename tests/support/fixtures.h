@@ -37,8 +37,9 @@
 //   (ffmpeg into a pipe: no length in the header) "oggenc.ogg" "opusenc.opus" "lame.mp3"
 //   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" "sndfile.caf" (ALAC)
 //   (libsndfile);
-// - whole, though the beginning looks otherwise: "captured.opus" ("opus12.opus" from 5 s on,
-//   its granule positions as they were);
+// - whole, though the end or the beginning looks otherwise: "id3v1.flac" ("flaccli.flac"
+//   with an ID3v1 tag appended) "captured.opus" ("opus12.opus" from 5 s on, its granule
+//   positions as they were);
 // - cut short, the first half of a whole file's bytes: "half.flac" "half.wav" (inside a
 //   sample frame) "half.mp3"; 0.1 s short: "cut.wav";
 // - tagged, one second: "tags.mkv" (video, stereo and mono audio, tags everywhere, the mono
