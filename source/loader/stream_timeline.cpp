@@ -574,6 +574,12 @@ static int64_t vorlo_claimedFrames(t_vorlo_load *x)
     return most;
 }
 
+// The PCM codecs come first among the audio codecs, before the ADPCM ones.
+static bool vorlo_isPcm(enum AVCodecID id)
+{
+    return id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT;
+}
+
 // How long the decoder needs after a seek before its output is the plain decoding's; -1
 // for a decoder not known to get there. Only decoders measured here on noise at low and
 // high bit rates are trusted, with a margin: the frames of the lossless codecs and of PCM
@@ -602,8 +608,7 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
         seconds = 0.05;
         break;
     default:
-        // The PCM codecs come first among the audio codecs, before the ADPCM ones.
-        if (codecCtx->codec_id < AV_CODEC_ID_FIRST_AUDIO || codecCtx->codec_id >= AV_CODEC_ID_ADPCM_IMA_QT)
+        if (!vorlo_isPcm(codecCtx->codec_id))
             return -1;
         seconds = 0.05;
         break;
@@ -653,11 +658,27 @@ static bool vorlo_findFirstSample(t_vorlo_load *x, t_vorlo_walk *head)
     return true;
 }
 
-// Whether the stream's last half second can tell its length: its stamps count samples, it
-// goes on past the head, and it is not short enough to be kept whole.
+// FFmpeg's demuxers of the containers that hold a codec's bytes as they come (WAV, AIFF, AU
+// and the like) stamp the packet that a seek lands on by its byte position over the byte
+// rate that the header gives. For PCM that is exact. A codec of blocks (ADPCM, GSM, MP3 in
+// WAV) has a byte rate that the header rounds, and stamps that run a few frames off from
+// there on: only counting tells such a stream's length.
+static bool vorlo_stampsFromBytes(const t_vorlo_load *x)
+{
+    static const char *const names[] = {"wav", "w64", "aiff", "au", "voc", "sox", "ircam", "nistsphere", "rso", "sol"};
+    if (vorlo_isPcm(x->codecCtx->codec_id))
+        return false;
+    for (const char *name : names)
+        if (strcmp(x->formatCtx->iformat->name, name) == 0)
+            return true;
+    return false;
+}
+
+// Whether the stream's last half second can tell its length: its stamps count samples, also
+// after a seek, it goes on past the head, and it is not short enough to be kept whole.
 static bool vorlo_tailTells(t_vorlo_load *x, const t_vorlo_walk *head, int64_t tailFrom)
 {
-    return !head->ended && x->line.timedExactly && tailFrom > head->counted &&
+    return !head->ended && x->line.timedExactly && !vorlo_stampsFromBytes(x) && tailFrom > head->counted &&
            !vorlo_keepsWhole(x, vorlo_estimatedFrames(x));
 }
 

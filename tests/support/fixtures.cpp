@@ -139,13 +139,14 @@ const Recipe kRecipes[] = {
 };
 
 // Files written the way other programs write them: the command turns {in}, a WAV file of
-// three seconds of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the fixtures' ffmpeg). A
-// FLAC or MP3 written to a pipe has no header that gives its length; libsndfile's Ogg Vorbis
-// pages carry time stamps that jump at the short blocks, and its CAF a duration of whole
-// packets.
+// three seconds (or `seconds`) of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the
+// fixtures' ffmpeg). A FLAC or MP3 written to a pipe has no header that gives its length;
+// libsndfile's Ogg Vorbis pages carry time stamps that jump at the short blocks, its IMA
+// ADPCM WAV a byte rate that is rounded, and its CAF a duration of whole packets.
 struct EncoderRecipe {
     const char *name;
     const char *command;
+    double seconds = 3;
 };
 
 const Recipe kEncoderSource = {"source.wav", 2, 44100, "-c:a pcm_s16le -fflags +bitexact", 3, "bursts"};
@@ -161,6 +162,7 @@ const EncoderRecipe kEncoderRecipes[] = {
     {"sndfile.ogg", "sndfile-convert -vorbis {in} {out}"},
     {"sox24.wav", "sox {in} -b 24 {out}"},
     {"sndfile.caf", "sndfile-convert -alac16 {in} {out}"},
+    {"sndfile_ima.wav", "sndfile-convert -ima-adpcm {in} {out}", 12},
 };
 
 // Files that end before their header says: the first `keep` of the bytes of a whole one,
@@ -488,7 +490,9 @@ std::string make_encoded(const EncoderRecipe &r, const std::string &dir, const s
 {
     std::string wav = temporary_name(dir, kEncoderSource.name);
     std::string tmp = temporary_name(dir, r.name);
-    std::string made = make_with(recipe_command(kEncoderSource, wav) + " && " + encoder_command(r.command, wav, tmp),
+    Recipe source = kEncoderSource;
+    source.seconds = r.seconds;
+    std::string made = make_with(recipe_command(source, wav) + " && " + encoder_command(r.command, wav, tmp),
                                  tmp, path);
     std::error_code ignored;
     std::filesystem::remove(wav, ignored);

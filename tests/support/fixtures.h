@@ -36,7 +36,7 @@
 // - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" and "pipe.mp3"
 //   (ffmpeg into a pipe: no length in the header) "oggenc.ogg" "opusenc.opus" "lame.mp3"
 //   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" "sndfile.caf" (ALAC)
-//   (libsndfile);
+//   "sndfile_ima.wav" (IMA ADPCM, 12 s) (libsndfile);
 // - whole, though the end or the beginning looks otherwise: "id3v1.flac" ("flaccli.flac"
 //   with an ID3v1 tag appended) "captured.opus" ("opus12.opus" from 5 s on, its granule
 //   positions as they were);

@@ -24,7 +24,7 @@ const std::vector<const char *> kWholeFiles = {
     "lame.mp3",      "flaccli.flac",   "sox.ogg",         "sox24.wav",      "sndfile.ogg",   "aac_bursts.m4a",
     "reset.ts",      "jump.ts",        "chain.ogg",       "gap_ac3.mp4",    "gap_eac3.mov",  "ima.mov",
     "g722.wav",      "s64.wav",        "ima.wav",         "msadpcm.wav",    "alac.caf",      "sndfile.caf",
-    "id3v1.flac",    "captured.opus",
+    "sndfile_ima.wav", "id3v1.flac",   "captured.opus",
 };
 
 void PrintTo(const SeamCase &c, std::ostream *out)
@@ -89,7 +89,8 @@ const std::vector<SeamCase> kSeams = {
     {"gap_ac3.mp4", 5.1, 0},     {"gap_ac3.mp4", 9.3, 2},       {"gap_eac3.mov", 4.5, 0},
     {"gap_eac3.mov", 8.2, 2.5},  {"ima.mov", 6.3, 0},           {"ima.mov", 7.1, 3},
     {"g722.wav", 4.1, 0},        {"g722.wav", 5.2, 3},          {"s64.wav", 0.6, 0.9},
-    {"ima.wav", 7.7, 0},         {"msadpcm.wav", 3.4, 2},
+    {"ima.wav", 7.7, 0},         {"msadpcm.wav", 3.4, 2},       {"sndfile_ima.wav", 6.1, 0},
+    {"sndfile_ima.wav", 11, 2},
 };
 
 std::string seam_name(const ::testing::TestParamInfo<SeamCase> &info)
