@@ -559,6 +559,19 @@ static void vorlo_warnIfTruncated(t_vorlo_load *x)
                 missing / rate, (long long)missing, announced / rate, x->path);
 }
 
+// An Ogg stream ends at its last granule position. FFmpeg 4 decodes a Vorbis stream's last
+// packet whole, past that position, where later releases end it: a few frames of the
+// encoder's padding, cut here on every release. A chained file, whose stamps do not count
+// samples to its end, keeps what its decoding gives.
+static void vorlo_endAtLastGranule(t_vorlo_load *x)
+{
+    int64_t end = vorlo_headerFrames(x);
+    int64_t past = x->streamFrames - end;
+    if (strcmp(x->formatCtx->iformat->name, "ogg") == 0 && x->line.timedExactly && end > 0 && past > 0 &&
+        past <= vorlo_paddingFrames(x))
+        x->streamFrames = end;
+}
+
 // An input read once is sized by what its header claims, and a header is only the word of
 // whoever wrote the file: a few kilobytes may claim days. The claim is taken up to a bound.
 static int64_t vorlo_claimedFrames(t_vorlo_load *x)
@@ -727,6 +740,7 @@ bool vorlo_measureStream(t_vorlo_load *x)
         x->streamFrames = frames;
     else if (!vorlo_lengthByCounting(x, &head, tail))
         return false;
+    vorlo_endAtLastGranule(x);
     vorlo_warnIfTruncated(x);
     return vorlo_going(x);
 }
@@ -735,7 +749,10 @@ bool vorlo_countStream(t_vorlo_load *x)
 {
     t_vorlo_walk whole;
     vorlo_dropKeptFrames(x);
-    return vorlo_lengthByCounting(x, &whole, true);
+    if (!vorlo_lengthByCounting(x, &whole, true))
+        return false;
+    vorlo_endAtLastGranule(x);
+    return true;
 }
 
 bool vorlo_startTimeline(t_vorlo_load *x)
