@@ -476,7 +476,7 @@ static int64_t vorlo_wavDataBytes(t_vorlo_load *x)
     for (int i = 0; i < VORLO_WAV_CHUNKS && vorlo_readHeaderBytes(x, pos, chunk, 8); i++) {
         uint32_t size = vorlo_le32(chunk + 4);
         if (memcmp(chunk, "data", 4) == 0)
-            return size == 0 || size == 0xFFFFFFFFu ? -1 : size;
+            return size == 0 || size == 0xFFFFFFFFu ? -1 : (int64_t)size;
         pos += 8 + (int64_t)size + (size & 1);
     }
     return -1;

@@ -33,7 +33,7 @@
 //   packet 300 undecodable) and "damaged.mp4" (its packets copied into MP4);
 // - containers: "start.ts" (MP2 from 1.4 s) "mp2.ts" (MP2, 5 s) "video.mkv" "videoonly.mkv"
 //   "twostreams.mkv" (stereo and mono, 2 s each) "twolengths.mkv" (stereo 2 s, mono 3 s);
-// - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" and "pipe.mp3"
+// - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" "pipe.mp3" "pipe.wav"
 //   (ffmpeg into a pipe: no length in the header) "oggenc.ogg" "opusenc.opus" "lame.mp3"
 //   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" "sndfile.caf" (ALAC)
 //   "sndfile_ima.wav" (IMA ADPCM, 12 s) (libsndfile);
