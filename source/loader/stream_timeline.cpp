@@ -466,7 +466,8 @@ static uint32_t vorlo_le32(const uint8_t *p)
 static const int VORLO_WAV_CHUNKS = 64;
 
 // The bytes of audio that a RIFF WAVE file's data chunk announces; -1 where the header
-// tells none (a size of 0 or 0xFFFFFFFF is what a writer into a pipe leaves).
+// tells none: a size of 0 or 0xFFFFFFFF, or sox's 0x7FFFF000, is what a writer into a pipe
+// leaves.
 static int64_t vorlo_wavDataBytes(t_vorlo_load *x)
 {
     uint8_t chunk[12];
@@ -476,7 +477,7 @@ static int64_t vorlo_wavDataBytes(t_vorlo_load *x)
     for (int i = 0; i < VORLO_WAV_CHUNKS && vorlo_readHeaderBytes(x, pos, chunk, 8); i++) {
         uint32_t size = vorlo_le32(chunk + 4);
         if (memcmp(chunk, "data", 4) == 0)
-            return size == 0 || size == 0xFFFFFFFFu ? -1 : (int64_t)size;
+            return size == 0 || size == 0xFFFFFFFFu || size == 0x7FFFF000u ? -1 : (int64_t)size;
         pos += 8 + (int64_t)size + (size & 1);
     }
     return -1;

@@ -140,9 +140,10 @@ const Recipe kRecipes[] = {
 
 // Files written the way other programs write them: the command turns {in}, a WAV file of
 // three seconds (or `seconds`) of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the
-// fixtures' ffmpeg). A FLAC, MP3 or WAV written to a pipe has no header that gives its length;
-// libsndfile's Ogg Vorbis pages carry time stamps that jump at the short blocks, its IMA
-// ADPCM WAV a byte rate that is rounded, and its CAF a duration of whole packets.
+// fixtures' ffmpeg). A FLAC, MP3 or WAV written to a pipe (by ffmpeg, or sox) has no header
+// that gives its length; libsndfile's Ogg Vorbis pages carry time stamps that jump at the
+// short blocks, its IMA ADPCM WAV a byte rate that is rounded, and its CAF a duration of
+// whole packets.
 struct EncoderRecipe {
     const char *name;
     const char *command;
@@ -155,6 +156,7 @@ const EncoderRecipe kEncoderRecipes[] = {
     {"pipe.flac", "{ffmpeg} -nostdin -v error -i {in} -c:a flac -f flac - > {out}"},
     {"pipe.mp3", "{ffmpeg} -nostdin -v error -i {in} -c:a libmp3lame -q:a 4 -f mp3 - > {out}"},
     {"pipe.wav", "{ffmpeg} -nostdin -v error -i {in} -f wav - > {out}"},
+    {"soxpipe.wav", "sox {in} -t raw - | sox -t raw -r 44100 -e signed -b 16 -c 2 - -t wav - 2>/dev/null | cat > {out}"},
     {"oggenc.ogg", "oggenc -Q -q 4 -o {out} {in}"},
     {"opusenc.opus", "opusenc --quiet {in} {out}"},
     {"lame.mp3", "lame --quiet -V 4 {in} {out}"},

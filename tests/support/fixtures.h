@@ -33,9 +33,9 @@
 //   packet 300 undecodable) and "damaged.mp4" (its packets copied into MP4);
 // - containers: "start.ts" (MP2 from 1.4 s) "mp2.ts" (MP2, 5 s) "video.mkv" "videoonly.mkv"
 //   "twostreams.mkv" (stereo and mono, 2 s each) "twolengths.mkv" (stereo 2 s, mono 3 s);
-// - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" "pipe.mp3" "pipe.wav"
-//   (ffmpeg into a pipe: no length in the header) "oggenc.ogg" "opusenc.opus" "lame.mp3"
-//   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" "sndfile.caf" (ALAC)
+// - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" "pipe.mp3"
+//   "pipe.wav" (ffmpeg into a pipe: no length in the header) "soxpipe.wav" (sox into a pipe)
+//   "oggenc.ogg" "opusenc.opus" "lame.mp3" (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" "sndfile.caf" (ALAC)
 //   "sndfile_ima.wav" (IMA ADPCM, 12 s) (libsndfile);
 // - whole, though the end or the beginning looks otherwise: "id3v1.flac" ("flaccli.flac"
 //   with an ID3v1 tag appended) "captured.opus" ("opus12.opus" from 5 s on, its granule

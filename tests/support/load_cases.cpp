@@ -24,7 +24,7 @@ const std::vector<const char *> kWholeFiles = {
     "lame.mp3",      "flaccli.flac",   "sox.ogg",         "sox24.wav",      "sndfile.ogg",   "aac_bursts.m4a",
     "reset.ts",      "jump.ts",        "chain.ogg",       "gap_ac3.mp4",    "gap_eac3.mov",  "ima.mov",
     "g722.wav",      "s64.wav",        "ima.wav",         "msadpcm.wav",    "alac.caf",      "sndfile.caf",
-    "sndfile_ima.wav", "id3v1.flac",   "captured.opus",  "pipe.wav",
+    "sndfile_ima.wav", "id3v1.flac",   "captured.opus",  "pipe.wav",      "soxpipe.wav",
 };
 
 void PrintTo(const SeamCase &c, std::ostream *out)
