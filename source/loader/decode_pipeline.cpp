@@ -54,14 +54,12 @@ void vorlo_closeTrace(t_vorlo_load *x, const char *reason)
     vorlo_leaveGate(x);
 }
 
-// A file cut inside a packet ends with one the decoder cannot take: its rest is missing.
+// Packets skipped on the way. One that cannot be decoded where the stream ends tells of no
+// lost audio: a tag appended to the file (ID3v1 after FLAC) ends a stream so, as does a file
+// cut inside a packet, whose loss its length tells against what the file announces.
 static void vorlo_warnDamage(t_vorlo_load *x)
 {
     int skipped = x->badPackets - x->endsInsidePacket;
-    if (x->endsInsidePacket && !x->truncationTold)
-        vorlo_warn(x, "the file ends inside a packet that cannot be decoded: its rest is missing, it is cut "
-                            "short or damaged.-> %s",
-                    x->path);
     if (skipped > 0)
         vorlo_warn(x, "%i damaged packets could not be decoded and were skipped.-> %s", skipped, x->path);
 }

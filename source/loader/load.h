@@ -120,7 +120,6 @@ typedef struct _vorlo_load {
     int badPackets;             // never reset within a load
     int lastPacketBad;          // the last packet read could not be decoded
     int endsInsidePacket;       // runs that met the stream's end in a packet that could not be decoded
-    int truncationTold;         // the warning that the file is shorter than it announces went out
     int failed;                 // a read or seek failure cut the load short
     struct _vorlo_file *file;   // the file as the load first opened it, which every pass reads
     t_vorlo_timeline line;

@@ -17,6 +17,7 @@
 // padding, guesses from the bit rate, or describes a file that was cut short. Where in doubt,
 // the simple rule holds: decode from the beginning and count.
 #include "loader.h"
+#include "open_file.h"
 
 #include <math.h>
 #include <stdlib.h>
@@ -545,11 +546,90 @@ static int64_t vorlo_tailFrames(t_vorlo_load *x, int64_t from)
     return tail.offset + tail.counted;
 }
 
-// What the stream's header announces, in the decoder's frames, when it announces anything:
-// -1 for none, or for a length guessed from the bit rate.
-static int64_t vorlo_announcedFrames(t_vorlo_load *x)
+// The length that the demuxer read from the container, in the decoder's frames: -1 for none,
+// or for one guessed from the bit rate.
+static int64_t vorlo_demuxerFrames(t_vorlo_load *x)
 {
     return x->formatCtx->duration_estimation_method == AVFMT_DURATION_FROM_STREAM ? vorlo_headerFrames(x) : -1;
+}
+
+// Reads `size` bytes of the load's file from `pos` on; false when the file holds fewer.
+static bool vorlo_readHeaderBytes(t_vorlo_load *x, int64_t pos, uint8_t *buf, int size)
+{
+    return x->file && pos >= 0 && pos + size <= vorlo_fileSize(x->file) &&
+           vorlo_readFileAt(x->file, pos, buf, size) == size;
+}
+
+static uint32_t vorlo_le32(const uint8_t *p)
+{
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+// A RIFF file's chunks before its data chunk: a format chunk, a fact chunk, a few of tags.
+static const int VORLO_WAV_CHUNKS = 64;
+
+// The bytes of audio that a RIFF WAVE file's data chunk announces; -1 where the header
+// tells none: a size of 0 or 0xFFFFFFFF, or sox's 0x7FFFF000, is what a writer into a pipe
+// leaves.
+static int64_t vorlo_wavDataBytes(t_vorlo_load *x)
+{
+    uint8_t chunk[12];
+    if (!vorlo_readHeaderBytes(x, 0, chunk, 12) || memcmp(chunk, "RIFF", 4) != 0 || memcmp(chunk + 8, "WAVE", 4) != 0)
+        return -1;
+    int64_t pos = 12;
+    for (int i = 0; i < VORLO_WAV_CHUNKS && vorlo_readHeaderBytes(x, pos, chunk, 8); i++) {
+        uint32_t size = vorlo_le32(chunk + 4);
+        if (memcmp(chunk, "data", 4) == 0)
+            return size == 0 || size == 0xFFFFFFFFu || size == 0x7FFFF000u ? -1 : (int64_t)size;
+        pos += 8 + (int64_t)size + (size & 1);
+    }
+    return -1;
+}
+
+// The frames that `bytes` of the stream hold where its codec's bytes tell them: PCM and
+// the other codecs of a fixed number of bits per sample, and codecs of blocks of a fixed
+// number of samples (the ADPCM codecs, Microsoft's GSM), in whole blocks; -1 for the rest
+// (MP3 in WAV).
+static int64_t vorlo_framesOfBytes(t_vorlo_load *x, int64_t bytes)
+{
+    AVCodecParameters *par = vorlo_stream(x)->codecpar;
+    int bits = av_get_exact_bits_per_sample(par->codec_id);
+    int channels = vorlo_ff_par_channels(par);
+    if (bits > 0)
+        return channels > 0 ? bytes * 8 / ((int64_t)bits * channels) : -1;
+    bool blocks = (par->codec_id >= AV_CODEC_ID_ADPCM_IMA_QT && par->codec_id < AV_CODEC_ID_AMR_NB) ||
+                  par->codec_id == AV_CODEC_ID_GSM_MS;
+    int perBlock = blocks && par->block_align > 0 ? av_get_audio_frame_duration2(par, par->block_align) : 0;
+    return perBlock > 0 ? bytes / par->block_align * perBlock : -1;
+}
+
+// Containers whose stream length is their own header's or index's: WAV's data chunk (RF64's
+// and BW64's ds64 chunk), AIFF's COMM chunk, AU's data size, FLAC's STREAMINFO, the sample
+// table of MP4 and QuickTime, the frame count of an MP3's Xing or VBRI header, the totals of
+// WavPack, Monkey's Audio and TTA. The others give an estimate or a count of whole packets
+// (CAF's, whose last packet may be short), or Ogg's last granule position, which FFmpeg
+// counts from granule 0 for a stream captured from the middle of a longer one.
+static bool vorlo_headerAnnouncesLength(const t_vorlo_load *x)
+{
+    static const char *const names[] = {"wav", "aiff", "au", "flac", "mov,mp4,m4a,3gp,3g2,mj2", "mp3", "wv", "ape", "tta"};
+    for (const char *name : names)
+        if (strcmp(x->formatCtx->iformat->name, name) == 0)
+            return true;
+    return false;
+}
+
+// What the file itself announces of the stream's length, in the decoder's frames: a length
+// in its header or its index; -1 where it announces none. FFmpeg's WAV demuxer takes the
+// length of a file that ends before its data chunk does from the file's size: the data
+// chunk's own is then read here, through the load's own opening of the file.
+static int64_t vorlo_announcedFrames(t_vorlo_load *x)
+{
+    int64_t frames = vorlo_headerAnnouncesLength(x) ? vorlo_demuxerFrames(x) : -1;
+    if (frames < 0 && strcmp(x->formatCtx->iformat->name, "wav") == 0) {
+        int64_t bytes = vorlo_wavDataBytes(x);
+        frames = bytes < 0 ? -1 : vorlo_framesOfBytes(x, bytes);
+    }
+    return frames;
 }
 
 // How many frames a decoding may end short of what the header announces: a lossy encoder's
@@ -562,12 +642,12 @@ static int64_t vorlo_paddingFrames(t_vorlo_load *x)
 }
 
 // A length from the tail rests on where the demuxer's seek says it landed, which it may
-// reckon wrongly (FFmpeg's WAV demuxer, for ADPCM, by the byte rate): it is taken only where
-// the header announces nothing or agrees with it, else the stream is counted.
+// reckon wrongly: it is taken only where the container gives no length or agrees with it,
+// else the stream is counted.
 static bool vorlo_agreesWithHeader(t_vorlo_load *x, int64_t frames)
 {
-    int64_t announced = vorlo_announcedFrames(x);
-    return announced < 0 || (frames <= announced && announced - frames <= vorlo_paddingFrames(x));
+    int64_t given = vorlo_demuxerFrames(x);
+    return given < 0 || (frames <= given && given - frames <= vorlo_paddingFrames(x));
 }
 
 // A file whose decoding ends well before its header says is cut short or damaged; a few
@@ -579,10 +659,22 @@ static void vorlo_warnIfTruncated(t_vorlo_load *x)
     if (announced < 0 || missing <= vorlo_paddingFrames(x))
         return;
     double rate = x->source.rate;
-    x->truncationTold = 1;
     vorlo_warn(x, "%.3f sec (%lld frames) of the %.3f sec that the file announces are missing: it is "
                         "cut short or damaged.-> %s",
                 missing / rate, (long long)missing, announced / rate, x->path);
+}
+
+// An Ogg stream ends at its last granule position. FFmpeg 4 decodes a Vorbis stream's last
+// packet whole, past that position, where later releases end it: a few frames of the
+// encoder's padding, cut here on every release. A chained file, whose stamps do not count
+// samples to its end, keeps what its decoding gives.
+static void vorlo_endAtLastGranule(t_vorlo_load *x)
+{
+    int64_t end = vorlo_headerFrames(x);
+    int64_t past = x->streamFrames - end;
+    if (strcmp(x->formatCtx->iformat->name, "ogg") == 0 && x->line.timedExactly && end > 0 && past > 0 &&
+        past <= vorlo_paddingFrames(x))
+        x->streamFrames = end;
 }
 
 // An input read once is sized by what its header claims, and a header is only the word of
@@ -598,6 +690,12 @@ static int64_t vorlo_claimedFrames(t_vorlo_load *x)
                         "that its header claims, the buffer takes at most the first %.3f sec.-> %s",
                 claimed / rate, most / rate, x->path);
     return most;
+}
+
+// The PCM codecs come first among the audio codecs, before the ADPCM ones.
+static bool vorlo_isPcm(enum AVCodecID id)
+{
+    return id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT;
 }
 
 // How long the decoder needs after a seek before its output is the plain decoding's; -1
@@ -628,8 +726,7 @@ static double vorlo_settleSeconds(const AVCodecContext *codecCtx, const AVStream
         seconds = 0.05;
         break;
     default:
-        // The PCM codecs come first among the audio codecs, before the ADPCM ones.
-        if (codecCtx->codec_id < AV_CODEC_ID_FIRST_AUDIO || codecCtx->codec_id >= AV_CODEC_ID_ADPCM_IMA_QT)
+        if (!vorlo_isPcm(codecCtx->codec_id))
             return -1;
         seconds = 0.05;
         break;
@@ -679,11 +776,27 @@ static bool vorlo_findFirstSample(t_vorlo_load *x, t_vorlo_walk *head)
     return true;
 }
 
-// Whether the stream's last half second can tell its length: its stamps count samples, it
-// goes on past the head, and it is not short enough to be kept whole.
+// FFmpeg's demuxers of the containers that hold a codec's bytes as they come (WAV, AIFF, AU
+// and the like) stamp the packet that a seek lands on by its byte position over the byte
+// rate that the header gives. For PCM that is exact. A codec of blocks (ADPCM, GSM, MP3 in
+// WAV) has a byte rate that the header rounds, and stamps that run a few frames off from
+// there on: only counting tells such a stream's length.
+static bool vorlo_stampsFromBytes(const t_vorlo_load *x)
+{
+    static const char *const names[] = {"wav", "w64", "aiff", "au", "voc", "sox", "ircam", "nistsphere", "rso", "sol"};
+    if (vorlo_isPcm(x->codecCtx->codec_id))
+        return false;
+    for (const char *name : names)
+        if (strcmp(x->formatCtx->iformat->name, name) == 0)
+            return true;
+    return false;
+}
+
+// Whether the stream's last half second can tell its length: its stamps count samples, also
+// after a seek, it goes on past the head, and it is not short enough to be kept whole.
 static bool vorlo_tailTells(t_vorlo_load *x, const t_vorlo_walk *head, int64_t tailFrom)
 {
-    return !head->ended && x->line.timedExactly && tailFrom > head->counted &&
+    return !head->ended && x->line.timedExactly && !vorlo_stampsFromBytes(x) && tailFrom > head->counted &&
            !vorlo_keepsWhole(x, vorlo_estimatedFrames(x));
 }
 
@@ -732,6 +845,7 @@ bool vorlo_measureStream(t_vorlo_load *x)
         x->streamFrames = frames;
     else if (!vorlo_lengthByCounting(x, &head, tail))
         return false;
+    vorlo_endAtLastGranule(x);
     vorlo_warnIfTruncated(x);
     return vorlo_going(x);
 }
@@ -740,7 +854,10 @@ bool vorlo_countStream(t_vorlo_load *x)
 {
     t_vorlo_walk whole;
     vorlo_dropKeptFrames(x);
-    return vorlo_lengthByCounting(x, &whole, true);
+    if (!vorlo_lengthByCounting(x, &whole, true))
+        return false;
+    vorlo_endAtLastGranule(x);
+    return true;
 }
 
 bool vorlo_startTimeline(t_vorlo_load *x)

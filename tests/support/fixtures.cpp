@@ -66,6 +66,7 @@ const Recipe kRecipes[] = {
     {"r22050.flac", 2, 22050, "-c:a flac"},
     {"flac.oga", 2, 44100, "-c:a flac"},
     {"alac.m4a", 2, 44100, "-c:a alac"},
+    {"alac.caf", 2, 44100, "-c:a alac"},
     {"wavpack.wv", 2, 44100, "-c:a wavpack"},
     {"mp3.mp3", 2, 44100, "-c:a libmp3lame -b:a 192k"},
     {"lame4.mp3", 2, 44100, "-c:a libmp3lame -b:a 128k", 4},
@@ -146,12 +147,15 @@ const Recipe kRecipes[] = {
 };
 
 // Files written the way other programs write them: the command turns {in}, a WAV file of
-// three seconds of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the fixtures' ffmpeg). A
-// FLAC or MP3 written to a pipe has no header that gives its length; libsndfile's Ogg Vorbis
-// pages carry time stamps that jump at the short blocks.
+// three seconds (or `seconds`) of stereo bursts at 44.1 kHz, into {out} ({ffmpeg}: the
+// fixtures' ffmpeg). A FLAC, MP3 or WAV written to a pipe (by ffmpeg, or sox) has no header
+// that gives its length; libsndfile's Ogg Vorbis pages carry time stamps that jump at the
+// short blocks, its IMA ADPCM WAV a byte rate that is rounded, and its CAF a duration of
+// whole packets.
 struct EncoderRecipe {
     const char *name;
     const char *command;
+    double seconds = 3;
 };
 
 const Recipe kEncoderSource = {"source.wav", 2, 44100, "-c:a pcm_s16le -fflags +bitexact", 3, "bursts"};
@@ -159,6 +163,8 @@ const Recipe kEncoderSource = {"source.wav", 2, 44100, "-c:a pcm_s16le -fflags +
 const EncoderRecipe kEncoderRecipes[] = {
     {"pipe.flac", "{ffmpeg} -nostdin -v error -i {in} -c:a flac -f flac - > {out}"},
     {"pipe.mp3", "{ffmpeg} -nostdin -v error -i {in} -c:a libmp3lame -q:a 4 -f mp3 - > {out}"},
+    {"pipe.wav", "{ffmpeg} -nostdin -v error -i {in} -f wav - > {out}"},
+    {"soxpipe.wav", "sox {in} -t raw - | sox -t raw -r 44100 -e signed -b 16 -c 2 - -t wav - 2>/dev/null | cat > {out}"},
     {"oggenc.ogg", "oggenc -Q -q 4 -o {out} {in}"},
     {"opusenc.opus", "opusenc --quiet {in} {out}"},
     {"lame.mp3", "lame --quiet -V 4 {in} {out}"},
@@ -166,12 +172,17 @@ const EncoderRecipe kEncoderRecipes[] = {
     {"sox.ogg", "sox {in} {out}"},
     {"sndfile.ogg", "sndfile-convert -vorbis {in} {out}"},
     {"sox24.wav", "sox {in} -b 24 {out}"},
+    {"sndfile.caf", "sndfile-convert -alac16 {in} {out}"},
+    {"sndfile_ima.wav", "sndfile-convert -ima-adpcm {in} {out}", 12},
 };
 
-// Files that end before their header says: the first half of the bytes of a whole one.
+// Files that end before their header says: the first `keep` of the bytes of a whole one,
+// less `drop` bytes.
 struct CutRecipe {
     const char *name;
     const char *whole;
+    double keep = 0.5;
+    long drop = 0;
 };
 
 // Files joined end to end, as `cat` joins them: MPEG-TS whose time stamps start again or
@@ -192,7 +203,25 @@ const JoinRecipe kJoinRecipes[] = {
     {"rates.mp3", "rate.mp3", "link_s.mp3"},
     {"layout.aac", "adts.aac", "link6.aac"},
     {"formats.ogg", "link_a.ogg", "link_m48.ogg"},
+    {"id3v1.flac", "flaccli.flac", "id3v1.tag"},
 };
+
+// The 128 bytes of an ID3v1 tag, as taggers append them to a file.
+std::string id3v1_tag()
+{
+    std::string tag = "TAG";
+    for (const char *field : {"Title", "Artist", "Album"})
+        tag += std::string(field) + std::string(30 - strlen(field), '\0');
+    tag += "2024" + std::string(30, '\0') + "\x0c";
+    return tag;
+}
+
+// A stream captured from the middle of a longer one, as a recording of a broadcast begins:
+// the header pages, then the pages after the first one that ends at or past `seconds`, whose
+// granule positions go on from there.
+const char *const kCapturedName = "captured.opus";
+const char *const kCapturedWhole = "opus12.opus";
+const double kCapturedFrom = 5;
 
 // A file with one damaged packet: packet 300 of "opus12.opus" gets the table of contents
 // of code 3 with a frame count of 0, which no decoder takes, and its page a checksum that
@@ -216,6 +245,8 @@ const CutRecipe kCutRecipes[] = {
     {"half.flac", "flaccli.flac"},
     {"half.wav", "s16.wav"},
     {"half.mp3", "lame4.mp3"},
+    // 0.1 s short
+    {"cut.wav", "s16.wav", 1, 17640},
 };
 
 const char *kVideo = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2";
@@ -347,6 +378,8 @@ struct StreamInfo {
     std::string sample_fmt;
     int channels = 0;
     int rate = 0;
+    long durationTs = 0;   // the stream's duration in its time base, 0 when none is given
+    std::string format;    // the demuxer's name
     std::string failure;
 };
 
@@ -370,8 +403,8 @@ StreamInfo probe_stream(const std::string &path, int stream)
 {
     std::string text;
     std::string cmd = reference_ffprobe() + " -v error -select_streams a:" + std::to_string(stream) +
-                      " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate" +
-                      ":frame=sample_fmt -of flat " + shell_quoted(path) + " 2>/dev/null";
+                      " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate,duration_ts" +
+                      ":frame=sample_fmt:format=format_name -of flat " + shell_quoted(path) + " 2>/dev/null";
     StreamInfo info;
     info.failure = run_reference(cmd, &text);
     if (!info.failure.empty())
@@ -400,6 +433,10 @@ StreamInfo probe_stream(const std::string &path, int stream)
             info.channels = atoi(value.c_str());
         else if (key == "sample_rate")
             info.rate = atoi(value.c_str());
+        else if (key == "duration_ts")
+            info.durationTs = atol(value.c_str());
+        else if (key == "format_name")
+            info.format = value;
     }
     if (!frameFormat.empty())
         info.sample_fmt = frameFormat;
@@ -476,7 +513,9 @@ std::string make_encoded(const EncoderRecipe &r, const std::string &dir, const s
 {
     std::string wav = temporary_name(dir, kEncoderSource.name);
     std::string tmp = temporary_name(dir, r.name);
-    std::string made = make_with(recipe_command(kEncoderSource, wav) + " && " + encoder_command(r.command, wav, tmp),
+    Recipe source = kEncoderSource;
+    source.seconds = r.seconds;
+    std::string made = make_with(recipe_command(source, wav) + " && " + encoder_command(r.command, wav, tmp),
                                  tmp, path);
     std::error_code ignored;
     std::filesystem::remove(wav, ignored);
@@ -490,7 +529,7 @@ std::string make_cut(const CutRecipe &r, const std::string &whole, const std::st
     std::ifstream in(whole, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string tmp = temporary_name(dir, r.name);
-    std::ofstream(tmp, std::ios::binary).write(bytes.data(), (std::streamsize)bytes.size() / 2);
+    std::ofstream(tmp, std::ios::binary).write(bytes.data(), (std::streamsize)(bytes.size() * r.keep) - r.drop);
     return publish(tmp, path) ? path : "";
 }
 
@@ -558,6 +597,55 @@ bool damage_opus_packet(std::string &bytes, int target)
     return false;
 }
 
+// The pages of an Ogg file, each whole.
+std::vector<std::string> ogg_pages(const std::string &bytes)
+{
+    std::vector<std::string> pages;
+    const unsigned char *d = (const unsigned char *)bytes.data();
+    size_t page = 0;
+    while (page + 27 <= bytes.size() && memcmp(d + page, "OggS", 4) == 0) {
+        size_t size = 27 + d[page + 26];
+        for (int i = 0; i < d[page + 26] && page + 27 + i < bytes.size(); i++)
+            size += d[page + 27 + i];
+        pages.push_back(bytes.substr(page, size));
+        page += size;
+    }
+    return pages;
+}
+
+int64_t ogg_granule(const std::string &page)
+{
+    int64_t granule = 0;
+    for (int b = 7; b >= 0; b--)
+        granule = granule << 8 | (unsigned char)page[6 + b];
+    return granule;
+}
+
+// The two header pages of an Ogg Opus file, then its pages from the first one that begins a
+// packet after a page ending at or past `granule`.
+std::string ogg_captured(const std::string &bytes, int64_t granule)
+{
+    std::vector<std::string> pages = ogg_pages(bytes);
+    std::string captured;
+    bool reached = false;
+    for (size_t i = 0; i < pages.size(); i++) {
+        bool continued = pages[i][5] & 1;
+        reached = reached || (i >= 2 && !continued && ogg_granule(pages[i - 1]) >= granule);
+        if (i < 2 || reached)
+            captured += pages[i];
+    }
+    return captured;
+}
+
+std::string make_captured(const std::string &whole, const std::string &dir, const std::string &path)
+{
+    if (whole.empty())
+        return "";
+    std::string tmp = temporary_name(dir, kCapturedName);
+    std::ofstream(tmp, std::ios::binary) << ogg_captured(file_bytes(whole), (int64_t)(kCapturedFrom * 48000));
+    return publish(tmp, path) ? path : "";
+}
+
 std::string make_damaged(const std::string &whole, const std::string &dir, const std::string &path)
 {
     std::string bytes = whole.empty() ? "" : file_bytes(whole);
@@ -577,9 +665,9 @@ std::string made_fixture(const std::string &name)
     std::string path = dir + "/" + name;
     if (std::filesystem::exists(path))
         return path;
-    if (name == "notaudio.txt") {
+    if (name == "notaudio.txt" || name == "id3v1.tag") {
         std::string tmp = temporary_name(dir, name);
-        std::ofstream(tmp) << "This is a text file and no audio at all.\n";
+        std::ofstream(tmp, std::ios::binary) << (name == "id3v1.tag" ? id3v1_tag() : "This is a text file and no audio at all.\n");
         return publish(tmp, path) ? path : "";
     }
     for (const Recipe &r : kRecipes)
@@ -598,6 +686,8 @@ std::string made_fixture(const std::string &name)
             return make_joined(made_fixture(r.first), made_fixture(r.second), dir, path);
     if (name == kDamagedName)
         return make_damaged(made_fixture(kDamagedWhole), dir, path);
+    if (name == kCapturedName)
+        return make_captured(made_fixture(kCapturedWhole), dir, path);
     for (const CopyRecipe &r : kCopyRecipes)
         if (name == r.name) {
             std::string from = made_fixture(r.from);
@@ -638,6 +728,22 @@ std::string fixture_dir_path(const std::string &name)
     return fixture_dir() + "/" + name;
 }
 
+// FFmpeg 4 decodes an Ogg Vorbis stream's last packet whole, past the last granule position,
+// where later releases (the fixtures' ffmpeg among them) and the object on every release end
+// the stream: a reference that runs on past that end is cut there. The end is the stream's
+// duration (Ogg's time base counts samples), where the fixtures' ffmpeg ends it; a chained
+// file, whose links end each at its own granule, is left as it decodes.
+void end_at_last_granule(const std::string &path, int stream, const StreamInfo &info, Decoded *d)
+{
+    if (info.format != "ogg" || info.codec != "vorbis" || info.durationTs <= 0 || d->frames() <= info.durationTs)
+        return;
+    std::string bytes;
+    std::string cmd = fixture_ffmpeg() + " -nostdin -v error -i " + shell_quoted(path) + " -map 0:a:" +
+                      std::to_string(stream) + " -ac 1 -f f32le -";
+    if (run_capture(cmd, &bytes).empty() && (long)(bytes.size() / 4) == info.durationTs)
+        d->samples.resize((size_t)info.durationTs * d->channels);
+}
+
 Decoded reference_decode(const std::string &path, int stream, int rate, int channels)
 {
     Decoded d;
@@ -671,6 +777,8 @@ Decoded reference_decode(const std::string &path, int stream, int rate, int chan
     const unsigned char *p = (const unsigned char *)bytes.data();
     for (size_t i = 0; i < d.samples.size(); i++)
         d.samples[i] = raw.convert(p + i * raw.bytes);
+    if (!rate)
+        end_at_last_granule(path, stream, info, &d);
     return d;
 }
 

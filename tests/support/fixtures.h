@@ -12,7 +12,7 @@
 // - ffmpeg, one format each: "u8.wav" "s16.wav" "s24.wav" "s32.wav" "f32.wav" "f64.wav"
 //   "s16.aiff" "s16.flac" "long.flac" (20 s, mono)
 //   "long_stereo.flac" (50 s: more samples than a load faults in ahead of the writer on its own) "s24.flac" (48 kHz) "r22050.flac"
-//   "flac.oga" "alac.m4a" "wavpack.wv" "mp3.mp3" "aac.m4a" "opus.ogg" "vorbis.ogg",
+//   "flac.oga" "alac.m4a" "alac.caf" "wavpack.wv" "mp3.mp3" "aac.m4a" "opus.ogg" "vorbis.ogg",
 //   "ch1.wav" to "ch8.wav" (that many channels);
 // - ffmpeg, lossy files for lengths and seams, pink where the name says so: "lame4.mp3"
 //   (4 s, with the LAME header) "cbr3.mp3" (3 s) "vbr_pink.mp3" (3 s) "vbr_noxing.mp3" (4 s,
@@ -33,10 +33,15 @@
 //   packet 300 undecodable) and "damaged.mp4" (its packets copied into MP4);
 // - containers: "start.ts" (MP2 from 1.4 s) "mp2.ts" (MP2, 5 s) "video.mkv" "videoonly.mkv"
 //   "twostreams.mkv" (stereo and mono, 2 s each) "twolengths.mkv" (stereo 2 s, mono 3 s);
-// - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" and "pipe.mp3"
-//   (ffmpeg into a pipe: no length in the header) "oggenc.ogg" "opusenc.opus" "lame.mp3"
-//   (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" (libsndfile);
-// - cut short, the first half of a whole file's bytes: "half.flac" "half.wav" "half.mp3";
+// - written by other programs from 3 s of stereo noise in bursts: "pipe.flac" "pipe.mp3"
+//   "pipe.wav" (ffmpeg into a pipe: no length in the header) "soxpipe.wav" (sox into a pipe)
+//   "oggenc.ogg" "opusenc.opus" "lame.mp3" (VBR) "flaccli.flac" "sox.ogg" "sox24.wav" "sndfile.ogg" "sndfile.caf" (ALAC)
+//   "sndfile_ima.wav" (IMA ADPCM, 12 s) (libsndfile);
+// - whole, though the end or the beginning looks otherwise: "id3v1.flac" ("flaccli.flac"
+//   with an ID3v1 tag appended) "captured.opus" ("opus12.opus" from 5 s on, its granule
+//   positions as they were);
+// - cut short, the first half of a whole file's bytes: "half.flac" "half.wav" (inside a
+//   sample frame) "half.mp3"; 0.1 s short: "cut.wav";
 // - tagged, one second: "tags.mkv" (video, stereo and mono audio, tags everywhere, the mono
 //   stream the default) "tags.flac" "tags.mp3" "tags.ogg" "notags.wav" "manytags.flac" (3000 tags) "longkeys.mkv"
 //   (stream tag keys at and past the dictionary's key limit) "manytags.flac" (3000 tags);

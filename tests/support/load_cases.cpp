@@ -23,8 +23,9 @@ const std::vector<const char *> kWholeFiles = {
     "ch7.wav",       "ch8.wav",        "pipe.flac",       "pipe.mp3",       "oggenc.ogg",    "opusenc.opus",
     "lame.mp3",      "flaccli.flac",   "sox.ogg",         "sox24.wav",      "sndfile.ogg",   "aac_bursts.m4a",
     "reset.ts",      "jump.ts",        "chain.ogg",       "gap_ac3.mp4",    "gap_eac3.mov",  "ima.mov",
-    "g722.wav",      "s64.wav",        "ima.wav",         "msadpcm.wav",    "mono.mp3",      "rates.mp3",
-    "layout.aac",    "formats.ogg",
+    "g722.wav",      "s64.wav",        "ima.wav",         "msadpcm.wav",    "alac.caf",      "sndfile.caf",
+    "sndfile_ima.wav", "id3v1.flac",   "captured.opus",   "pipe.wav",       "soxpipe.wav",   "mono.mp3",
+    "rates.mp3",     "layout.aac",     "formats.ogg",
 };
 
 void PrintTo(const SeamCase &c, std::ostream *out)
@@ -89,9 +90,9 @@ const std::vector<SeamCase> kSeams = {
     {"gap_ac3.mp4", 5.1, 0},     {"gap_ac3.mp4", 9.3, 2},       {"gap_eac3.mov", 4.5, 0},
     {"gap_eac3.mov", 8.2, 2.5},  {"ima.mov", 6.3, 0},           {"ima.mov", 7.1, 3},
     {"g722.wav", 4.1, 0},        {"g722.wav", 5.2, 3},          {"s64.wav", 0.6, 0.9},
-    {"ima.wav", 7.7, 0},         {"msadpcm.wav", 3.4, 2},
-    {"mono.mp3", 7.5, 0},        {"mono.mp3", 2, 3},            {"rates.mp3", 2.5, 3},
-    {"layout.aac", 4, 0},        {"formats.ogg", 2.5, 1},
+    {"ima.wav", 7.7, 0},         {"msadpcm.wav", 3.4, 2},       {"sndfile_ima.wav", 6.1, 0},
+    {"sndfile_ima.wav", 11, 2},  {"mono.mp3", 7.5, 0},          {"mono.mp3", 2, 3},
+    {"rates.mp3", 2.5, 3},       {"layout.aac", 4, 0},          {"formats.ogg", 2.5, 1},
 };
 
 std::string seam_name(const ::testing::TestParamInfo<SeamCase> &info)
