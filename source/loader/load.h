@@ -43,6 +43,7 @@ typedef struct _vorlo_timeline {
     double settle;              // seconds that the decoder needs after a start to yield the plain
                                 // decoding; below 0: it is not known to get there
     t_vorlo_packetMark first;   // the input's first packet of the stream
+    AVCodecParameters *params;  // the stream's parameters as the probing left them
     int pendingPacket;          // x->packet holds the packet that the next run decodes first
     int seeked;                 // the first run begins at a packet after the input's beginning
     // A short stream that the measuring decoded whole, kept decoded: the first run writes

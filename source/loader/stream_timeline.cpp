@@ -95,22 +95,33 @@ int vorlo_openInput(t_vorlo_load *x, vorlo_ff_input_format format)
 // first decoded frame gives (vorlo_walkFrame).
 static void vorlo_takeSourceFormat(t_vorlo_load *x)
 {
-    const AVCodecParameters *par = vorlo_stream(x)->codecpar;
+    const AVCodecParameters *par = x->line.params;
     x->source.rate = par->sample_rate;
     x->source.channels = vorlo_ff_par_channels(par);
     x->source.layout = vorlo_ff_par_layout(par);
     x->source.format = x->codecCtx->sample_fmt;
 }
 
+// The stream's parameters as the probing left them. Reading the stream changes them where
+// its parser meets another format (joined MP3s), so every decoder of the load is made from
+// this copy: each then starts from the same state, and every pass decodes the same frames.
+static bool vorlo_keepParams(t_vorlo_load *x)
+{
+    if (x->line.params)
+        return true;
+    x->line.params = avcodec_parameters_alloc();
+    return x->line.params && avcodec_parameters_copy(x->line.params, vorlo_stream(x)->codecpar) >= 0;
+}
+
 bool vorlo_openDecoder(t_vorlo_load *x, const AVCodec *decoder)
 {
     avcodec_free_context(&x->codecCtx);
     x->codecCtx = avcodec_alloc_context3(decoder);
-    if (!x->codecCtx) {
+    if (!x->codecCtx || !vorlo_keepParams(x)) {
         vorlo_error(x, "Could not allocate a decoding context.\n-> %s", x->path);
         return false;
     }
-    if (avcodec_parameters_to_context(x->codecCtx, vorlo_stream(x)->codecpar) != 0) {
+    if (avcodec_parameters_to_context(x->codecCtx, x->line.params) != 0) {
         vorlo_error(x, "Could not fill the codecCtx with the parameters.\n-> %s", x->path);
         return false;
     }
@@ -871,6 +882,7 @@ bool vorlo_startTimeline(t_vorlo_load *x)
 
 void vorlo_endTimeline(t_vorlo_load *x)
 {
+    avcodec_parameters_free(&x->line.params);
     vorlo_dropKeptFrames(x);
     av_frame_free(&x->line.held);
 }

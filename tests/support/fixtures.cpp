@@ -117,6 +117,8 @@ const Recipe kRecipes[] = {
     {"link_mono.mp3", 1, 44100, "-c:a libmp3lame -q:a 4 -id3v2_version 0", 12, "pink"},
     {"link6.aac", 6, 44100, "-c:a aac -aac_pns 0 -b:a 256k", 3},
     {"link_m48.ogg", 1, 48000, "-c:a libvorbis", 3, "pink"},
+    {"link_s48.mp3", 2, 48000, "-c:a libmp3lame -id3v2_version 0 -write_xing 0", 0.1},
+    {"link_m44.mp3", 1, 44100, "-c:a libmp3lame -id3v2_version 0 -write_xing 0", 0.1},
     {"opus12.opus", 2, 48000, "-c:a libopus -b:a 96k", 12, "pink"},
     {"video.mkv", 2, 44100, "-c:a flac"},
     {"videoonly.mkv", 0, 0, ""},
@@ -203,6 +205,13 @@ const JoinRecipe kJoinRecipes[] = {
     {"rates.mp3", "rate.mp3", "link_s.mp3"},
     {"layout.aac", "adts.aac", "link6.aac"},
     {"formats.ogg", "link_a.ogg", "link_m48.ogg"},
+    // 64 stretches of 0.1 s of each format, one after the other: long enough to be counted
+    {"alt2.mp3", "link_s48.mp3", "link_m44.mp3"},
+    {"alt4.mp3", "alt2.mp3", "alt2.mp3"},
+    {"alt8.mp3", "alt4.mp3", "alt4.mp3"},
+    {"alt16.mp3", "alt8.mp3", "alt8.mp3"},
+    {"alt32.mp3", "alt16.mp3", "alt16.mp3"},
+    {"alt64.mp3", "alt32.mp3", "alt32.mp3"},
     {"id3v1.flac", "flaccli.flac", "id3v1.tag"},
 };
 

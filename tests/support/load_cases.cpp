@@ -25,7 +25,7 @@ const std::vector<const char *> kWholeFiles = {
     "reset.ts",      "jump.ts",        "chain.ogg",       "gap_ac3.mp4",    "gap_eac3.mov",  "ima.mov",
     "g722.wav",      "s64.wav",        "ima.wav",         "msadpcm.wav",    "alac.caf",      "sndfile.caf",
     "sndfile_ima.wav", "id3v1.flac",   "captured.opus",   "pipe.wav",       "soxpipe.wav",   "mono.mp3",
-    "rates.mp3",     "layout.aac",     "formats.ogg",
+    "rates.mp3",     "layout.aac",     "formats.ogg",     "alt64.mp3",
 };
 
 void PrintTo(const SeamCase &c, std::ostream *out)
