@@ -27,8 +27,10 @@ bool vorlo_sameFormat(const t_vorlo_frameFormat *a, const t_vorlo_frameFormat *b
            (a->layout == b->layout || !a->layout || !b->layout);
 }
 
-// A layout for the resampler: the one named, or the default of the count.
-static uint64_t vorlo_layoutOf(const t_vorlo_frameFormat *f)
+// The layout the resampler takes: the one named, or the default layout of the count (or no
+// named order). Every frame of the format is described the same way, so that the library
+// never sees its input change.
+uint64_t vorlo_layoutOf(const t_vorlo_frameFormat *f)
 {
     return f->layout ? f->layout : vorlo_ff_default_layout(f->channels);
 }

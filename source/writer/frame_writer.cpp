@@ -402,8 +402,8 @@ void vorlo_makeWriter(t_vorlo_load *x)
     vorlo_swrMode mode = vorlo_swrModeOf(x, inChannels);
     w->resampled = vorlo_needsResampler(x);
     w->frameChannels = w->resampled ? vorlo_swrOutChannels(x, mode, inChannels) : inChannels;
-    uint64_t sourceLayout = x->source.layout ? x->source.layout : vorlo_ff_default_layout(inChannels);
-    w->frameLayout = !w->resampled || mode == VORLO_SWR_EQUAL ? sourceLayout : vorlo_ff_default_layout(w->frameChannels);
+    w->frameLayout = !w->resampled || mode == VORLO_SWR_EQUAL ? vorlo_layoutOf(&x->source)
+                                                              : vorlo_ff_default_layout(w->frameChannels);
     w->format = x->source.format;
     w->stretch = x->source;
     w->writeFrame = vorlo_chooseWrite(w->format, x->request.isImport);

@@ -11,14 +11,6 @@ int vorlo_needsResampler(const t_vorlo_load *x)
     return x->source.rate != x->resultSampleRate || x->source.channels != vorlo_writerChannels(x);
 }
 
-// The layout the resampler takes in. A stream without one is described by the default
-// layout of its count (or by no named order), and every input frame is described the same
-// way, so that the library never sees its input change.
-static uint64_t vorlo_inputLayout(const t_vorlo_load *x)
-{
-    return x->source.layout ? x->source.layout : vorlo_ff_default_layout(x->source.channels);
-}
-
 static const char *const vorlo_swrModeNames[] = {
     "swr mode: routeIsUsed",
     "swr mode: input_ch_count == output_ch_count",
@@ -84,7 +76,7 @@ static int vorlo_buildResampler(t_vorlo_load *x)
     int inChannels = x->source.channels;
     vorlo_swrMode mode = vorlo_swrModeOf(x, inChannels);
     int outChannels = vorlo_swrOutChannels(x, mode, inChannels);
-    uint64_t inLayout = vorlo_inputLayout(x);
+    uint64_t inLayout = vorlo_layoutOf(&x->source);
 
     vorlo_ff_swr_set_layout(x->swrCtx, "in", inLayout, inChannels);
     av_opt_set_int(x->swrCtx, "in_sample_rate", x->source.rate, 0);
@@ -140,7 +132,7 @@ void vorlo_handleFrame_resample(t_vorlo_load *x, AVFrame *frame)
         return;
     if (!swr_is_initialized(x->swrCtx))
         return;
-    vorlo_ff_set_frame_layout(frame, vorlo_inputLayout(x), x->source.channels);
+    vorlo_ff_set_frame_layout(frame, vorlo_layoutOf(&x->source), x->source.channels);
     vorlo_convertAndWrite(x, frame);
 }
 
