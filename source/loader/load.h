@@ -36,7 +36,7 @@ typedef struct _vorlo_timeline {
     int64_t origin;             // time stamp of the stream's first decoded sample; AV_NOPTS_VALUE until known
     int timedExactly;           // frame time stamps count samples: a run after a start is placed by them
     int counted;                // the length is the count of a decoding from the beginning
-    int sourceSeen;             // the first decoded frame has filled in what the probing left out
+    int sourceSeen;             // the source format is the stream's first frame's, not its parameters'
     int formatChanges;          // a frame of another format was met: the stream is counted, not timed
     std::vector<t_vorlo_stretch> stretches; // of the last counting from the beginning
     int changeTold;             // the change has been told (with debug on)

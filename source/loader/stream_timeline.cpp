@@ -89,16 +89,14 @@ int vorlo_openInput(t_vorlo_load *x, vorlo_ff_input_format format)
     return vorlo_going(x) ? 0 : AVERROR_EXIT;
 }
 
-// The rate and channels that FFmpeg's probing found, as the ffmpeg program takes them for its
-// output: in the stream's parameters once the first frames have been decoded. The sample
-// format is the decoder's own (it is asked for the packed form). What they leave out the
-// first decoded frame gives (vorlo_walkFrame).
+// The stream's format as its parameters give it, until the first decoded frame tells
+// (vorlo_walkFrame): an input read once keeps this one.
 static void vorlo_takeSourceFormat(t_vorlo_load *x)
 {
     const AVCodecParameters *par = x->line.params;
     x->source.rate = par->sample_rate;
     x->source.channels = vorlo_ff_par_channels(par);
-    x->source.layout = vorlo_ff_par_layout(par);
+    x->source.layout = vorlo_fittingLayout(vorlo_ff_par_layout(par), x->source.channels);
     x->source.format = x->codecCtx->sample_fmt;
 }
 
@@ -400,19 +398,6 @@ static void vorlo_noteStretch(t_vorlo_load *x, t_vorlo_walk *walk, const t_vorlo
     walk->format = *format;
 }
 
-static void vorlo_completeSource(t_vorlo_load *x, const t_vorlo_frameFormat *first)
-{
-    t_vorlo_frameFormat *source = &x->source;
-    if (source->rate <= 0 || source->channels <= 0) {
-        source->rate = first->rate;
-        source->channels = first->channels;
-        source->layout = first->layout;
-    }
-    if (source->format == AV_SAMPLE_FMT_NONE)
-        source->format = first->format;
-    x->line.sourceSeen = 1;
-}
-
 // Where the stretch under way begins, in seconds of the source.
 static double vorlo_stretchSeconds(const t_vorlo_load *x)
 {
@@ -422,14 +407,18 @@ static double vorlo_stretchSeconds(const t_vorlo_load *x)
     return (double)frames / x->source.rate;
 }
 
-// The probing's format is the source format; a frame of another format leaves the
-// time stamps unfit to place a run or to tell the length; a walk from the beginning notes
-// the stretches, which give the length in the frames of any rate (vorlo_stretchFrames).
+// The stream's first frame gives the source format, as the ffmpeg program takes it for its
+// output (with the rate that the decoder gives that frame). A frame of another format leaves
+// the time stamps unfit to place a run or to tell the length; a walk from the beginning
+// notes the stretches, which give the length in the frames of any rate
+// (vorlo_stretchFrames).
 static void vorlo_walkFrame(t_vorlo_load *x, t_vorlo_walk *walk, const AVFrame *frame)
 {
     t_vorlo_frameFormat format = vorlo_formatOf(frame);
-    if (!x->line.sourceSeen)
-        vorlo_completeSource(x, &format);
+    if (!x->line.sourceSeen) {
+        x->source = format;
+        x->line.sourceSeen = 1;
+    }
     if (walk->fromStart)
         vorlo_noteStretch(x, walk, &format, frame->nb_samples);
     if (!vorlo_sameFormat(&format, &x->source)) {

@@ -14,9 +14,16 @@ t_vorlo_frameFormat vorlo_formatOf(const AVFrame *frame)
     t_vorlo_frameFormat f;
     f.rate = frame->sample_rate;
     f.channels = vorlo_ff_frame_channels(frame);
-    f.layout = vorlo_ff_frame_layout(frame);
+    f.layout = vorlo_fittingLayout(vorlo_ff_frame_layout(frame), f.channels);
     f.format = (enum AVSampleFormat)frame->format;
     return f;
+}
+
+// FFmpeg 4 leaves a frame the layout of the frames before it when only its channel count
+// changes: a layout of another count names no order.
+uint64_t vorlo_fittingLayout(uint64_t layout, int channels)
+{
+    return av_popcount64(layout) == channels ? layout : 0;
 }
 
 // Channels without a named order are taken for the named ones of the same count: converting
@@ -85,11 +92,14 @@ static bool vorlo_startConversion(t_vorlo_load *x, const t_vorlo_frameFormat *fr
 }
 
 // Converts `input` (null: what the converter holds back) and writes the result; the count
-// of frames made, or a negative code.
-static int vorlo_convertStretch(t_vorlo_load *x, const AVFrame *input)
+// of frames made, or a negative code. The input is described as the converter was set up
+// (a decoder may leave the layout out).
+static int vorlo_convertStretch(t_vorlo_load *x, AVFrame *input)
 {
     t_vorlo_writer *w = &x->writer;
     AVFrame *out = w->converted;
+    if (input)
+        vorlo_ff_set_frame_layout(input, vorlo_layoutOf(&w->stretch), w->stretch.channels);
     vorlo_ff_set_frame_layout(out, w->frameLayout, w->frameChannels);
     out->sample_rate = x->resultSampleRate;
     out->format = w->format;

@@ -37,6 +37,7 @@ const char *vorlo_errtext(int code);
 t_vorlo_frameFormat vorlo_formatOf(const AVFrame *frame);
 bool vorlo_sameFormat(const t_vorlo_frameFormat *a, const t_vorlo_frameFormat *b);
 uint64_t vorlo_layoutOf(const t_vorlo_frameFormat *f); // named, or the default of the count
+uint64_t vorlo_fittingLayout(uint64_t layout, int channels); // 0 for a layout of another count
 void vorlo_describeFormat(const t_vorlo_frameFormat *f, char *text, size_t size); // "44100 Hz, 2 channels, fltp"
 bool vorlo_emptyConversion(t_vorlo_load *x); // at the stream's end: writes what the stretch's converter holds back
 void vorlo_dropConversion(t_vorlo_load *x);   // at the load's end

@@ -406,19 +406,21 @@ std::string run_reference(const std::string &cmd, std::string *out)
     return run_capture(cmd, out);
 }
 
-// The stream's parameters, and the sample format of its first decoded frame: what the
-// parameters say before decoding can name another decoder's format.
+// The stream's parameters, and the sample format and channels of its first decoded frame,
+// which the ffmpeg program's output takes: the parameters can name another decoder's format,
+// or the channels of a later part of a stream whose format changes.
 StreamInfo probe_stream(const std::string &path, int stream)
 {
     std::string text;
     std::string cmd = reference_ffprobe() + " -v error -select_streams a:" + std::to_string(stream) +
                       " -read_intervals %+#1 -show_entries stream=codec_name,sample_fmt,channels,sample_rate,duration_ts" +
-                      ":frame=sample_fmt:format=format_name -of flat " + shell_quoted(path) + " 2>/dev/null";
+                      ":frame=sample_fmt,channels:format=format_name -of flat " + shell_quoted(path) + " 2>/dev/null";
     StreamInfo info;
     info.failure = run_reference(cmd, &text);
     if (!info.failure.empty())
         return info;
     std::string frameFormat;
+    int frameChannels = 0;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -432,8 +434,13 @@ StreamInfo probe_stream(const std::string &path, int stream)
         std::string value = line.substr(eq + 1);
         if (value.size() >= 2 && value.front() == '"')
             value = value.substr(1, value.size() - 2);
-        if (name.compare(0, 7, "frames.") == 0 && frameFormat.empty())
+        bool ofFrame = name.compare(0, 7, "frames.") == 0;
+        if (ofFrame && key == "sample_fmt" && frameFormat.empty())
             frameFormat = value;
+        else if (ofFrame && key == "channels" && frameChannels == 0)
+            frameChannels = atoi(value.c_str());
+        else if (ofFrame)
+            continue;
         else if (key == "codec_name")
             info.codec = value;
         else if (key == "sample_fmt")
@@ -449,6 +456,8 @@ StreamInfo probe_stream(const std::string &path, int stream)
     }
     if (!frameFormat.empty())
         info.sample_fmt = frameFormat;
+    if (frameChannels > 0)
+        info.channels = frameChannels;
     return info;
 }
 
