@@ -34,7 +34,9 @@ export VORLO_WINE_DIR=$top/build/wine-loads
 rm -rf "$VORLO_WINE_DIR"
 mkdir -p "$VORLO_WINE_DIR"
 # The Windows external's naming and opening of a load's file, checked on its own.
-x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -static -I"$top/source/loader" -I"$ffmpeg_prefix/include" \
+sdk=$top/third_party/max-sdk-base/c74support/max-includes
+x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -static -DWIN_VERSION -DMAXAPI_USE_MSCRT -w -I"$sdk" \
+  -I"$top/source/loader" -I"$ffmpeg_prefix/include" \
   "$top/source/loader/open_file.cpp" "$top/tests/wine/open_file_check.cpp" -o "$VORLO_WINE_DIR/open_file_check.exe"
 export VORLO_OPEN_FILE_CHECK="$wine $VORLO_WINE_DIR/open_file_check.exe"
 "$linux_build/tests/wine_loads" --gtest_brief=1

@@ -135,23 +135,18 @@ std::string run_wait(const script_line &line)
     return "";
 }
 
-std::string run_idle(const script_line &line)
+// `idle MS` and `hold MS`: the main thread for so long, running its queue or not.
+std::string run_for_ms(const script_line &line, void (*spend)(long))
 {
     long ms = 0;
     if (line.size() != 2 || !long_word(line, 1, &ms))
-        return "usage: idle MS";
-    host_idle(ms);
+        return "usage: " + line.words[0] + " MS";
+    spend(ms);
     return "";
 }
 
-std::string run_hold(const script_line &line)
-{
-    long ms = 0;
-    if (line.size() != 2 || !long_word(line, 1, &ms))
-        return "usage: hold MS";
-    host_hold(ms);
-    return "";
-}
+std::string run_idle(const script_line &line) { return run_for_ms(line, host_idle); }
+std::string run_hold(const script_line &line) { return run_for_ms(line, host_hold); }
 
 std::string run_stall(const script_line &line)
 {

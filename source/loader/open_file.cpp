@@ -3,27 +3,34 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 
 extern "C" {
 #include <libavutil/error.h>
 }
 
 #ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+// The SDK's ext.h brings windows.h: CreateFileW opens a file that others may still rename,
+// replace or delete, which FFmpeg's own opening of files on Windows does not allow.
+#include "ext.h"
 
 struct _vorlo_file {
-#ifdef _WIN32
     HANDLE handle;
-#else
-    int fd;
-#endif
     int64_t size;
 };
+#else
+extern "C" {
+#include <libavformat/avio.h>
+}
+
+// FFmpeg's own reading of files: one opening, whose one position the passes take in turn.
+struct _vorlo_file {
+    AVIOContext *io = nullptr;
+    std::mutex lock;
+    int64_t size = 0;
+};
+#endif
 
 int64_t vorlo_fileSize(const t_vorlo_file *file)
 {
@@ -141,38 +148,39 @@ void vorlo_closeFile(t_vorlo_file **file)
 // The name's bytes are the path here: nothing converts them.
 int vorlo_openFile(const char *path, t_vorlo_file **file)
 {
-    *file = nullptr;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return AVERROR(errno);
-    struct stat status;
-    *file = (t_vorlo_file *)malloc(sizeof **file);
-    if (!*file || fstat(fd, &status) != 0) {
-        int ret = *file ? AVERROR(errno) : AVERROR(ENOMEM);
-        close(fd);
-        free(*file);
-        *file = nullptr;
-        return ret;
-    }
-    (*file)->fd = fd;
-    (*file)->size = status.st_size;
-    return 0;
+    *file = new (std::nothrow) t_vorlo_file();
+    if (!*file)
+        return AVERROR(ENOMEM);
+    int ret = avio_open2(&(*file)->io, path, AVIO_FLAG_READ, nullptr, nullptr);
+    if (ret >= 0)
+        (*file)->size = avio_size((*file)->io);
+    if (ret >= 0 && (*file)->size < 0)
+        ret = (int)(*file)->size;
+    if (ret < 0)
+        vorlo_closeFile(file);
+    return ret;
 }
 
+// FFmpeg reads through this function, and FFmpeg is C: nothing may leave it but its result.
 int vorlo_readFileAt(t_vorlo_file *file, int64_t pos, uint8_t *buf, int size)
 {
-    ssize_t count;
-    do
-        count = pread(file->fd, buf, (size_t)size, (off_t)pos);
-    while (count < 0 && errno == EINTR);
-    return count < 0 ? AVERROR(errno) : (int)count;
+    try {
+        std::lock_guard<std::mutex> hold(file->lock);
+        int64_t at = avio_seek(file->io, pos, SEEK_SET);
+        if (at < 0)
+            return (int)at;
+        int ret = avio_read(file->io, buf, size);
+        return ret == AVERROR_EOF ? 0 : ret;
+    } catch (...) {
+        return AVERROR(EIO);
+    }
 }
 
 void vorlo_closeFile(t_vorlo_file **file)
 {
     if (*file)
-        close((*file)->fd);
-    free(*file);
+        avio_closep(&(*file)->io);
+    delete *file;
     *file = nullptr;
 }
 #endif

@@ -1,8 +1,7 @@
 // The file a load reads: opened once by name, then read at positions, so that every pass of
 // the load reads the same file even when its name is given to another one meanwhile (an
 // editor or a DAW saves by renaming a new file over the old). Other programs may still
-// rename, replace or delete it while it is open. Plain C and the system's own calls: no
-// FFmpeg beyond its error codes.
+// rename, replace or delete it while it is open. Several passes may read it at once.
 #ifndef VORLO_OPEN_FILE_H
 #define VORLO_OPEN_FILE_H
 
