@@ -142,6 +142,88 @@ TEST_P(Seams, LoadEqualsThePlainDecoding)
 
 INSTANTIATE_TEST_SUITE_P(Starts, Seams, ::testing::ValuesIn(kSeams), seam_name);
 
+// A long stream decoded in pieces at once holds what one decoder gives, sample for sample,
+// for every message: each row loads with three decoders and with one, into a buffer~ of two
+// channels at 48 kHz that a ramp fills first, and compares the two buffers and outlets. A
+// row that stays in one piece says so.
+struct PieceCase {
+    const char *fixture;
+    const char *words;       // after the message's path
+    const char *message;
+    const char *attributes;
+    int pieces;              // the pieces it is decoded in
+};
+
+const PieceCase kPieces[] = {
+    {"pieces.flac", "", "replace", "", 3},
+    {"pieces.wav", "", "replace", "", 3},
+    {"pieces.aiff", "", "replace", "", 3},
+    {"pieces.m4a", "", "replace", "", 3},
+    {"pieces.wv", "", "replace", "", 3},
+    {"pieces.mp3", "", "replace", "", 3},
+    {"pieces.ogg", "", "replace", "", 3},
+    {"pieces.opus", "", "replace", "", 3},
+    {"pieces.mp2", "", "replace", "", 1},
+    {"pieces.mp3", "5 sec", "replace", "", 2},
+    {"pieces.wav", "0.5 sec", "replace", "", 3},
+    {"pieces.ogg", "2.5 sec 25 sec", "importreplace", "", 2},
+    {"pieces.opus", "1 sec 0 sec mono", "importreplace", "", 3},
+    {"pieces.flac", "0 sec 0 sec route 0 1 1 0", "replace", "", 3},
+    {"pieces.m4a", "0.5 sec 29 sec s_mono", "importreplace", "", 2},
+    {"pieces.mp3", "1 sec 25 sec 0.5 sec", "import", "@import_gain -6 @fadein 3000 @fadeout 4000", 2},
+    {"pieces.wv", "0 sec 0 sec 0 sec route 1 0", "import", "@fadeout 10000 @fadeout_exp 2", 3},
+    {"pieces.ogg", "3 sec 0 sec 0 sec", "import", "@import_gain 3 @fadein 500", 2},
+    {"pieces.flac", "1 sec 25 sec 0.5 sec", "import", "@import_mix 1 @import_gain -6 @fadein 3000", 1},
+    {"pieces.wav", "0 sec 0 sec 0 sec", "import", "@resample 6", 1},
+};
+
+void PrintTo(const PieceCase &c, std::ostream *out)
+{
+    *out << c.message << " " << c.fixture << " " << c.words << " " << c.attributes;
+}
+
+class Pieces : public ::testing::TestWithParam<PieceCase> {};
+
+TEST_P(Pieces, HoldWhatOneDecoderGives)
+{
+    const PieceCase &c = GetParam();
+    std::string path = fixture(c.fixture);
+    ASSERT_FALSE(path.empty());
+    std::string message = std::string(c.message) + " " + path + " " + c.words;
+    HostSession::Result results[2];
+    for (int decoders : {1, 3}) {
+        HostSession s(std::string(c.attributes) + " @debug 1 @decoders " + std::to_string(decoders), 48000 * 30, 2,
+                      48000);
+        prepare_lines({"fill " + s.buffer + " ramp"});
+        HostSession::Result r = s.run(message);
+        expect_done(s, r);
+        std::string told = "decoding in " + std::to_string(c.pieces) + " pieces at once";
+        bool split = joined(r.console).find(told) != std::string::npos;
+        EXPECT_EQ(split, decoders > 1 && c.pieces > 1) << joined(r.console);
+        // Outlet lines without the instance's id.
+        for (std::string &line : r.outlets)
+            line = line.substr(s.id.size());
+        results[decoders > 1] = r;
+    }
+    ASSERT_EQ(results[0].buffer.frames(), results[1].buffer.frames());
+    EXPECT_TRUE(results[0].buffer.samples == results[1].buffer.samples)
+        << first_difference(results[1].buffer.samples, results[0].buffer.samples, 0, 0.0f);
+    EXPECT_EQ(results[0].outlets, results[1].outlets);
+    if (std::string(c.message) == "replace" && !*c.words)
+        expect_whole(results[1].buffer, reference_of(path), 0.0f);
+}
+
+std::string piece_name(const ::testing::TestParamInfo<PieceCase> &info)
+{
+    std::string name = std::to_string(info.index) + "_" + info.param.message + "_" + info.param.fixture;
+    for (char &ch : name)
+        if (!isalnum((unsigned char)ch))
+            ch = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, Pieces, ::testing::ValuesIn(kPieces), piece_name);
+
 // A packet that cannot be decoded is skipped as the ffmpeg program skips it, and what
 // follows closes up: the buffer~, filled before with 0.25 and as long as the decoding,
 // holds the program's decoding and nothing of what it held, the list gives its length,

@@ -19,6 +19,7 @@ struct thread_rec {
     method entry;
     void *arg;
     t_object *owner;
+    thread_rec *creator;          // the host thread that started it; null: another thread
     std::atomic<bool> finished;   // its function returned or it called systhread_exit
     std::atomic<long> status;
     std::atomic<int> priority;
@@ -98,7 +99,7 @@ long systhread_create(method entryproc, void *arg, long stacksize, long priority
     host_object_init(&t->ob, HOST_THREAD);
     t->entry = entryproc;
     t->arg = arg;
-    t->owner = host_current_owner();
+    t->creator = self_thread;
     t->priority = (int)priority;
     pthread_attr_t attr;
     pthread_attr_init(&attr);
@@ -106,11 +107,13 @@ long systhread_create(method entryproc, void *arg, long stacksize, long priority
     // (which sets the default of every other thread).
     size_t size = stacksize > 0 ? (size_t)stacksize : HOST_THREAD_STACK;
     pthread_attr_setstacksize(&attr, std::max(size, (size_t)PTHREAD_STACK_MIN));
+    // A thread started by a thread that its instance has let go of belongs to no instance.
     {
         std::lock_guard<std::mutex> lock(thread_mutex);
+        t->owner = t->creator && t->creator->detached ? nullptr : host_current_owner();
         live_threads.push_back(t);
+        host_alive_add(t, HOST_THREAD, t->owner);
     }
-    host_alive_add(t, HOST_THREAD, t->owner);
     int err = pthread_create(&t->handle, &attr, thread_start, t);
     pthread_attr_destroy(&attr);
     if (err) {
@@ -160,6 +163,9 @@ long systhread_detach(t_systhread thread)
         t->detached = true;
         ended = t->finished;
         host_alive_disown(t, HOST_THREAD);
+        for (thread_rec *started : live_threads)
+            if (started->creator == t)
+                host_alive_disown(started, HOST_THREAD);
     }
     pthread_detach(handle);
     if (ended)

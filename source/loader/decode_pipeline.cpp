@@ -18,15 +18,6 @@
 static const double VORLO_AGREEMENT_SECONDS = 0.05;
 static const float VORLO_AGREEMENT_TOLERANCE = 1e-4f;
 
-enum { VORLO_RUN_GOING = -1, VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED, VORLO_RUN_DAMAGED };
-
-// Where a run ends besides the input's end: past `stop`, and for a run that settles a seam
-// only once the samples it writes agree with those it overwrites.
-typedef struct _vorlo_runEnd {
-    vorlo_count stop;
-    vorlo_count agreement;  // interleaved samples that must agree; 0: no seam to settle
-} t_vorlo_runEnd;
-
 // --- the three ends -------------------------------------------------------------------
 // Every load ends through one of them, called from the thread's body alone.
 
@@ -356,6 +347,8 @@ static void vorlo_writePlaced(t_vorlo_load *x, AVFrame *frame)
     if (!vorlo_sameFormat(&format, &x->source))
         vorlo_noteFormatChange(x, frame, vorlo_runSeconds(x));
     vorlo_trimFrame(x, frame);
+    if (x->piece && vorlo_holdAtPieceEnd(x, frame))
+        return;
     if (!vorlo_writeDecodedFrame(x, frame))
         x->writeFailed = 1;
 }
@@ -423,9 +416,13 @@ static void vorlo_dropPacket(t_vorlo_load *x, int err)
 // more or fewer frames: a length taken from time stamps, or a run placed by them, then
 // disagrees with the ffmpeg program's decoding, and the load starts again counted from the
 // beginning. An import mixes into what the buffer~ held and cannot start again; it counts
-// on.
+// on. A piece of a stream decoded in pieces counts on from nothing: the pieces after it are
+// placed by time stamps. It stops at damage that a packet follows (a tag after the last
+// packet ends a stream so) and at another format.
 static bool vorlo_mustRecount(t_vorlo_load *x)
 {
+    if (x->piece)
+        return x->line.formatChanges;
     return (x->lastPacketBad || x->line.formatChanges) && (!x->line.counted || x->line.seeked) &&
            !x->request.isImport && vorlo_inputRereadable(x);
 }
@@ -459,14 +456,16 @@ static int vorlo_runGoesOn(t_vorlo_load *x, const t_vorlo_runEnd *end)
     return vorlo_runEnded(x, end) ? VORLO_RUN_STOPPED : VORLO_RUN_GOING;
 }
 
-// Feeds packets to the decoder and decoded frames to the writer until the input ends, the
-// run's end is reached, a stop is asked for or something fails.
-static int vorlo_run(t_vorlo_load *x, const t_vorlo_runEnd *end)
+int vorlo_run(t_vorlo_load *x, const t_vorlo_runEnd *end)
 {
     for (;;) {
         int ret = vorlo_nextPacket(x);
         if (ret == AVERROR_EOF)
             return VORLO_RUN_EOF;
+        if (ret == 0 && x->piece && x->lastPacketBad) {
+            av_packet_unref(&x->packet);
+            return VORLO_RUN_DAMAGED;
+        }
         if (ret < 0 && !vorlo_going(x))
             return VORLO_RUN_ABORTED;  // the read was cut short by the stop
         if (ret < 0) {
@@ -540,6 +539,15 @@ static void vorlo_flushClaimed(t_vorlo_load *x)
     vorlo_unlockTarget(x);
 }
 
+void vorlo_endRun(t_vorlo_load *x, int result, bool drain)
+{
+    x->endsInsidePacket += result == VORLO_RUN_EOF && x->lastPacketBad;
+    if (drain)
+        vorlo_drain(x);
+    vorlo_writeLastFrame(x);
+    vorlo_flushClaimed(x);
+}
+
 static int vorlo_decodeFirstRun(t_vorlo_load *x)
 {
     t_vorlo_runEnd end = {x->indexLimit, 0};
@@ -553,11 +561,7 @@ static int vorlo_decodeFirstRun(t_vorlo_load *x)
         return result;
     if (result == VORLO_RUN_STOPPED && x->request.attrs.debug)
         vorlo_post(x, "Decoding done! (first run)");
-    x->endsInsidePacket += result == VORLO_RUN_EOF && x->lastPacketBad;
-    if (!kept)
-        vorlo_drain(x);
-    vorlo_writeLastFrame(x);
-    vorlo_flushClaimed(x);
+    vorlo_endRun(x, result, !kept);
     // What the decoder held back may be the first that reached the section.
     vorlo_announceStart(x);
     return result;
@@ -573,11 +577,19 @@ static vorlo_count vorlo_firstRunFrom(const t_vorlo_load *x)
     return from < (double)x->indexLimit ? (vorlo_count)from : x->indexLimit;
 }
 
+// A long stream is decoded in pieces at once, each faulting in the pages it writes.
 static int vorlo_firstRun(t_vorlo_load *x)
 {
-    vorlo_startPrefault(x, vorlo_firstRunFrom(x));
-    int result = vorlo_decodeFirstRun(x);
-    vorlo_stopPrefault(x);
+    vorlo_count from = vorlo_firstRunFrom(x);
+    int pieces = vorlo_pieceCount(x, from);
+    int result;
+    if (pieces > 1) {
+        result = vorlo_decodePieces(x, from, pieces);
+    } else {
+        vorlo_startPrefault(x, from);
+        result = vorlo_decodeFirstRun(x);
+        vorlo_stopPrefault(x);
+    }
     // An import leaves what it did not reach as it was.
     if (result == VORLO_RUN_EOF && !x->writeFailed && !x->request.isImport)
         vorlo_silenceTail(x);
@@ -659,6 +671,22 @@ static void vorlo_reloadCounting(t_vorlo_load *x)
         x->failed = 1;
 }
 
+// An import that its pieces found damaged is decoded again in one piece, counting on past
+// the damage as an import does.
+static void vorlo_importInOnePiece(t_vorlo_load *x)
+{
+    if (x->request.attrs.debug)
+        vorlo_post(x, "a piece met damage or another format: decoding the import again in one piece");
+    x->badPackets = 0;
+    x->endsInsidePacket = 0;
+    if (!vorlo_positionFirstRun(x) || !vorlo_resetResampler(x)) {
+        if (vorlo_going(x))
+            x->failed = 1;
+        return;
+    }
+    vorlo_firstRun(x);
+}
+
 // The first run, then for a replace that began past the beginning the second.
 static void vorlo_decodeRuns(t_vorlo_load *x)
 {
@@ -666,8 +694,12 @@ static void vorlo_decodeRuns(t_vorlo_load *x)
     if (result != VORLO_RUN_DAMAGED && vorlo_going(x) && !x->failed && !x->writeFailed &&
         !vorlo_takesSection(&x->request) && x->line.seeked)
         result = vorlo_secondRun(x);
-    if (result == VORLO_RUN_DAMAGED && vorlo_going(x) && !x->writeFailed)
-        vorlo_reloadCounting(x);
+    if (result == VORLO_RUN_DAMAGED && vorlo_going(x) && !x->writeFailed) {
+        if (x->request.isImport)
+            vorlo_importInOnePiece(x);
+        else
+            vorlo_reloadCounting(x);
+    }
 }
 
 // The load from the request to the end it takes.

@@ -66,6 +66,7 @@ typedef struct _vorlo_timeline {
 // notification); the main thread closes it when it stops the load, waiting only for the
 // touches under way, and from then on the load reaches nothing but what it owns.
 typedef struct _vorlo_gate t_vorlo_gate;
+typedef struct _vorlo_piece t_vorlo_piece; // decode_pieces.cpp
 
 // The load: made on the main thread with the request's copy, owned by the loader thread
 // from its start to its one end. The instance holds it too, as the handle of its current
@@ -81,6 +82,13 @@ typedef struct _vorlo_load {
     std::atomic<int32_t> wrote;         // the loader has claimed the target to write
     int32_t listTold;                   // main thread: the list has gone out
     t_vorlo_gate *gate;
+    // A long stream decoded in pieces at once: each piece but the first is a load of its own
+    // on a worker thread, which reaches the instance through this load's gate and stops with
+    // it (vorlo_going). Null in the load itself.
+    struct _vorlo_load *whole;
+    std::atomic<int32_t> halted;        // a piece failed or met damage: every piece stops
+    t_vorlo_piece *piece;               // the piece this load decodes; null: the load is one piece
+    int onePiece;                       // the stream is decoded in one piece from now on
     struct _vorlo_resizeWakeup *resizeWakeup; // the loader waits on it for the main thread's resize
     // Reached through the gate only.
     t_vorlo *owner;                     // the instance: its console, its notifications
@@ -169,7 +177,8 @@ typedef struct _vorlo_load {
 // A load goes on while no stop has been asked for.
 static inline bool vorlo_going(const t_vorlo_load *x)
 {
-    return x->abort_request == 0;
+    const t_vorlo_load *load = x->whole ? x->whole : x;
+    return load->abort_request == 0 && load->halted == 0;
 }
 
 // The gate (load_life.cpp). A touch of the instance, the patch or a buffer~ is made between enter (false:

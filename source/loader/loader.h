@@ -43,10 +43,38 @@ void vorlo_setTargetDirty(t_vorlo_load *x);
 
 // --- decode_pipeline.cpp ---------------------------------------------------------------
 
+enum { VORLO_RUN_GOING = -1, VORLO_RUN_EOF, VORLO_RUN_STOPPED, VORLO_RUN_ABORTED, VORLO_RUN_FAILED, VORLO_RUN_DAMAGED };
+
+// Where a run ends besides the input's end: past `stop`, and for a run that settles a seam
+// only once the samples it writes agree with those it overwrites.
+typedef struct _vorlo_runEnd {
+    vorlo_count stop;
+    vorlo_count agreement;  // interleaved samples that must agree; 0: no seam to settle
+} t_vorlo_runEnd;
+
+// Feeds packets to the decoder and decoded frames to the writer until the input ends, the
+// run's end is reached, a stop is asked for or something fails; VORLO_RUN_*.
+int vorlo_run(t_vorlo_load *x, const t_vorlo_runEnd *end);
+// After a run: what the decoder (drained, unless it was already) and the resampler still
+// hold is written.
+void vorlo_endRun(t_vorlo_load *x, int result, bool drain);
+
 // With debug on, the last line of a load's trace and the blank line after it.
 void vorlo_closeTrace(t_vorlo_load *x, const char *reason);
 // Places and writes what the decoder has ready; AVERROR(EAGAIN) once it has nothing more.
 int vorlo_receiveAndHandle(t_vorlo_load *x, AVCodecContext *codecCtx, AVFrame *frame);
+
+// --- decode_pieces.cpp -------------------------------------------------------------------
+
+// How many pieces the first run's part of the result, from index `from` on, is decoded in
+// at once: 1 unless the stream is long and a seek places its frames exactly.
+int vorlo_pieceCount(const t_vorlo_load *x, vorlo_count from);
+// The first run in that many pieces, their seams settled; a run's result, the load's index
+// where the writing ended.
+int vorlo_decodePieces(t_vorlo_load *x, vorlo_count from, int pieces);
+// A frame that reaches past the end of the piece that decoded it is kept for its seam, not
+// written; true when it was.
+bool vorlo_holdAtPieceEnd(t_vorlo_load *x, AVFrame *frame);
 
 // --- buffer_source.cpp -------------------------------------------------------------------
 
@@ -96,6 +124,13 @@ bool vorlo_countStream(t_vorlo_load *x);
 // (pending in x->packet), or at its beginning, or (kept frames) as it was. False when a
 // stop came first or the input could not be opened again (reported).
 bool vorlo_positionFirstRun(t_vorlo_load *x);
+// Whether a run that begins after a seek is placed exactly by the stream's time stamps and
+// its decoder settles: the stream may then be decoded in pieces.
+bool vorlo_seeksExactly(const t_vorlo_load *x);
+// A piece's own input and decoder (as `whole` has them), at the packet that holds
+// x->seektime: true once there. False when a stop came, the input could not be opened again
+// (reported, x->failed set) or its packets cannot tell their place.
+bool vorlo_positionPiece(t_vorlo_load *x, const t_vorlo_load *whole);
 // Back to the input's beginning (priming and all), with a new decoder: by a seek when it
 // provably lands there, else by opening the input afresh. False after a report.
 bool vorlo_rewindInput(t_vorlo_load *x);

@@ -61,7 +61,7 @@ static int64_t vorlo_frameTime(const AVFrame *frame)
 // path, a pipe) never holds up the stop sequence.
 static int vorlo_interrupted(void *opaque)
 {
-    return ((t_vorlo_load *)opaque)->abort_request != 0;
+    return !vorlo_going((t_vorlo_load *)opaque);
 }
 
 int vorlo_openInput(t_vorlo_load *x, vorlo_ff_input_format format)
@@ -154,11 +154,9 @@ static bool vorlo_renewDecoder(t_vorlo_load *x)
     return vorlo_openDecoder(x, x->codecCtx->codec);
 }
 
-static int vorlo_reopenInput(t_vorlo_load *x)
+// The format is known by now: probing the file for it again costs as much as the rest.
+static int vorlo_openInputAs(t_vorlo_load *x, vorlo_ff_input_format format)
 {
-    // The format is known by now: probing the file for it again costs as much as the rest.
-    vorlo_ff_input_format format = x->formatCtx->iformat;
-    vorlo_closeInput(x);
     int ret = vorlo_openInput(x, format);
     if (ret == 0 && ((unsigned)x->streamIndex >= x->formatCtx->nb_streams ||
                      vorlo_stream(x)->codecpar->codec_type != AVMEDIA_TYPE_AUDIO))
@@ -166,6 +164,13 @@ static int vorlo_reopenInput(t_vorlo_load *x)
     if (ret != 0)
         vorlo_reportOpenError(x, x->path, vorlo_errtext(ret));
     return ret;
+}
+
+static int vorlo_reopenInput(t_vorlo_load *x)
+{
+    vorlo_ff_input_format format = x->formatCtx->iformat;
+    vorlo_closeInput(x);
+    return vorlo_openInputAs(x, format);
 }
 
 static void vorlo_markPacket(const AVPacket *packet, t_vorlo_packetMark *mark)
@@ -884,10 +889,15 @@ void vorlo_endTimeline(t_vorlo_load *x)
 // the target and stamps it as the target), and one that has read to the end keeps state
 // (Ogg's end-of-stream handling among it) that times packets otherwise. The input is opened
 // afresh. Where the packets cannot tell their place, decoding begins at the beginning.
+static int64_t vorlo_seekStamp(t_vorlo_load *x)
+{
+    return x->line.origin + av_rescale_q((int64_t)(x->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
+                                         vorlo_stream(x)->time_base);
+}
+
 static bool vorlo_skipToFirstRun(t_vorlo_load *x)
 {
-    int64_t target = x->line.origin + av_rescale_q((int64_t)(x->seektime * AV_TIME_BASE), AV_TIME_BASE_Q,
-                                                    vorlo_stream(x)->time_base);
+    int64_t target = vorlo_seekStamp(x);
     av_packet_unref(&x->packet);
     x->line.pendingPacket = 0;
     if (vorlo_reopenInput(x) != 0 || !vorlo_renewDecoder(x))
@@ -901,6 +911,22 @@ static bool vorlo_skipToFirstRun(t_vorlo_load *x)
     if (x->request.attrs.debug)
         vorlo_post(x, "packets that do not follow each other: decoding from the beginning");
     return vorlo_rewindInput(x);
+}
+
+bool vorlo_seeksExactly(const t_vorlo_load *x)
+{
+    return vorlo_inputRereadable(x) && x->line.timedExactly && x->line.origin != AV_NOPTS_VALUE &&
+           x->line.settle >= 0 && !x->line.formatChanges && x->line.keptCount == 0 && !vorlo_stampsFromBytes(x);
+}
+
+bool vorlo_positionPiece(t_vorlo_load *x, const t_vorlo_load *whole)
+{
+    if (vorlo_openInputAs(x, whole->formatCtx->iformat) != 0 || !vorlo_openDecoder(x, whole->codecCtx->codec)) {
+        x->failed = vorlo_going(x);
+        return false;
+    }
+    x->line.seeked = 1;
+    return vorlo_skipPackets(x, vorlo_seekStamp(x)) == VORLO_PACKETS_REACHED && vorlo_going(x);
 }
 
 bool vorlo_positionFirstRun(t_vorlo_load *x)
@@ -959,7 +985,7 @@ static void vorlo_placeAt(t_vorlo_load *x, int64_t ts)
     x->line.placed = 1;
     if (x->line.runStart == VORLO_UNPLACED) {
         x->line.runStart = x->index;
-        if (x->line.skipFrames > 0 && x->index > 0)
+        if (x->line.skipFrames > 0 && x->index > 0 && !x->whole)
             vorlo_warn(x, "targetSeekTimeInSec < startInSeconds. The start index will be incorrect!");
     }
     if (x->request.attrs.debug) {

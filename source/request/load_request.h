@@ -31,6 +31,7 @@ typedef struct _vorlo_attrs {
     float fadeout;
     float fadein_exp;
     float fadeout_exp;
+    long decoders;         // the most decoders a load runs at once; 0: one per core
 } t_vorlo_attrs;
 
 enum { VORLO_SAMPLERATES = 14 };

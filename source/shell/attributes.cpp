@@ -6,6 +6,7 @@
 #include "object_record.h"
 
 #include <float.h>
+#include <limits.h>
 #include <math.h>
 #include <stddef.h>
 #include <string.h>
@@ -49,6 +50,8 @@ static const t_vorlo_attribute vorlo_attributes[] = {
     VORLO_ATTR(fadein_exp, VORLO_FIELD_FLOAT, 1, nullptr, "Exponential base of fade-in", "Import", "8", true, 0),
     VORLO_ATTR(fadeout, VORLO_FIELD_FLOAT, 0, nullptr, "Fade-out of imported audio in ms", "Import", "9", true, 0),
     VORLO_ATTR(fadeout_exp, VORLO_FIELD_FLOAT, 1, nullptr, "Exponential base of fade-out", "Import", "10", true, 0),
+    VORLO_ATTR(decoders, VORLO_FIELD_LONG, 0, nullptr, "Decoders of a long file at once, 0 = one per core", nullptr,
+               "11", true, 0),
 };
 
 static const char *const vorlo_fieldTypes[] = {"char", "long", "float32", "atom"};
@@ -57,7 +60,8 @@ static const char *const vorlo_fieldTypes[] = {"char", "long", "float32", "atom"
 static_assert(sizeof(((t_vorlo *)nullptr)->resample) == 1 && sizeof(((t_vorlo *)nullptr)->debug) == 1 &&
                   sizeof(((t_vorlo *)nullptr)->import_mix) == 1,
               "char attributes are chars");
-static_assert(sizeof(((t_vorlo *)nullptr)->stream_nb) == sizeof(long), "long attributes are longs");
+static_assert(sizeof(((t_vorlo *)nullptr)->stream_nb) == sizeof(long) && sizeof(((t_vorlo *)nullptr)->decoders) == sizeof(long),
+              "long attributes are longs");
 
 static void vorlo_registerAttribute(t_class *c, const t_vorlo_attribute *a)
 {
@@ -130,6 +134,15 @@ static t_atom_long vorlo_atomInteger(const t_atom *a)
     return (t_atom_long)value;
 }
 
+// Within the range of a long on every platform (32 bits on Windows).
+static long vorlo_atomLong(const t_atom *a, bool clipAtZero)
+{
+    t_atom_long value = vorlo_atomInteger(a);
+    if (clipAtZero && value < 0)
+        return 0;
+    return value > LONG_MAX ? LONG_MAX : value < LONG_MIN ? LONG_MIN : (long)value;
+}
+
 // Beyond the float range a value stands for an infinity of its sign. The clip is the
 // setter's own, whatever filter the host applies first; it takes NaN to 0 too.
 static float vorlo_atomFloat(const t_atom *a, bool clipAtZero)
@@ -164,7 +177,7 @@ static void vorlo_storeValue(t_vorlo *x, const t_vorlo_attribute *a, short argc,
     else if (a->type == VORLO_FIELD_CHAR)
         *(signed char *)field = (signed char)vorlo_atomInteger(argv);
     else if (a->type == VORLO_FIELD_LONG)
-        *(long *)field = (long)vorlo_atomInteger(argv);
+        *(long *)field = vorlo_atomLong(argv, a->clipAtZero);
     else
         *(float *)field = vorlo_atomFloat(argv, a->clipAtZero);
 }

@@ -106,7 +106,7 @@ bool vorlo_tellList(t_vorlo *x)
         return true;
     // Writing has begun: the rest of the load may yield to the host's own work.
     if (!ended)
-        systhread_setpriority(x->loader_thread, -1);
+        systhread_setpriority(x->loader_thread, VORLO_LOWERED_PRIORITY);
     return false;
 }
 

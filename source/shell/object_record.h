@@ -17,6 +17,9 @@
 
 enum { VORLO_PROPS = 7 };
 
+// The priority of a load's threads once it writes: below the host's own work.
+enum { VORLO_LOWERED_PRIORITY = -1 };
+
 // The loader's notifications; the bits of a load's `raised` tell which ones it has set and
 // the main thread has not yet delivered.
 enum {
@@ -68,6 +71,7 @@ typedef struct _vorlo {
     float fadeout;
     float fadein_exp;
     float fadeout_exp;
+    long decoders;
 } t_vorlo;
 
 // Statics of the external, set once by ext_main.

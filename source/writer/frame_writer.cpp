@@ -108,13 +108,14 @@ static void vorlo_replaceRows(t_vorlo_load *x, const vorlo_frameView *v, int fir
 {
     float *target = x->targetSamples;
     vorlo_count index = x->index;
-    vorlo_count limit = x->indexLimit;
+    vorlo_count floor = x->writer.floor;
+    vorlo_count limit = x->writer.ceiling;
     vorlo_count seamStart = x->seamStart;
     vorlo_count agreedFrom = x->seamAgreedFrom;
     float tolerance = x->seamTolerance;
     for (int s = first; s < end; s++)
         for (int c = 0; c < v->channels; c++, index++) {
-            if (index < 0 || index >= limit)
+            if (index < floor || index >= limit)
                 continue;
             float value = vorlo_readSample<T>(v, s, c);
             if (Seam && index >= seamStart && !(fabsf(value - target[index]) <= tolerance))
@@ -136,13 +137,19 @@ static void vorlo_replaceFrame(t_vorlo_load *x, const vorlo_frameView *v)
         return;
     }
     int first, end;
-    vorlo_plainRows(x->index, channels, v->nbSamples, 0, x->indexLimit - channels, &first, &end);
+    vorlo_plainRows(x->index, channels, v->nbSamples, x->writer.floor, x->writer.ceiling - channels, &first, &end);
     vorlo_replaceRows<T, false>(x, v, 0, first);
     if (end > first) {
         vorlo_convertRows<T>(v, first, end, x->targetSamples + x->index);
         x->index += (end - first) * channels;
     }
     vorlo_replaceRows<T, false>(x, v, end, v->nbSamples);
+}
+
+void vorlo_setWindow(t_vorlo_load *x, vorlo_count floor, vorlo_count ceiling)
+{
+    x->writer.floor = floor;
+    x->writer.ceiling = ceiling < x->indexLimit ? ceiling : x->indexLimit;
 }
 
 void vorlo_watchSeam(t_vorlo_load *x, vorlo_count from, float tolerance)
@@ -173,22 +180,28 @@ static inline float vorlo_rowFadeout(t_vorlo_load *x, const vorlo_shaping *sh, v
 // Import mode, sample by sample: index counts from writeOffset; each frame row fills one
 // target row, its channels from startTrack on when the frame is narrower than the target.
 // Gain, fade-out and fade-in apply in that order, and the result overwrites or is added to
-// the target.
-template <typename T>
+// the target. Past the start of a seam (an import that overwrites) the writer notes where
+// its samples began to agree with the ones they overwrite, as a replace does.
+template <typename T, bool Seam>
 static void vorlo_importRows(t_vorlo_load *x, const vorlo_frameView *v, const vorlo_shaping *sh, int first, int end)
 {
     float *target = x->targetSamples + x->writeOffset;
     vorlo_count index = x->index;
+    vorlo_count floor = x->writer.floor;
+    vorlo_count limit = x->writer.ceiling;
     for (int s = first; s < end; s++) {
         float fadeout = vorlo_rowFadeout(x, sh, index);
         index += sh->rowLead;
         for (int c = 0; c < v->channels; c++, index++) {
-            if (!vorlo_channelWritten(sh, c) || index < 0 || index >= sh->limit)
+            if (!vorlo_channelWritten(sh, c) || index < floor || index >= limit)
                 continue;
             float value = vorlo_readSample<T>(v, s, c) * sh->gain * fadeout;
             if (index < sh->fadeinEnd)
                 value *= powf((float)index * sh->fadeinStep, sh->fadeinExp);
-            target[index] = sh->mix ? target[index] + value : value;
+            value = sh->mix ? target[index] + value : value;
+            if (Seam && index >= x->seamStart && !(fabsf(value - target[index]) <= x->seamTolerance))
+                x->seamAgreedFrom = index + 1;
+            target[index] = value;
         }
         index += sh->rowTrail;
     }
@@ -262,17 +275,21 @@ template <typename T>
 static void vorlo_importFrame(t_vorlo_load *x, const vorlo_frameView *v, const vorlo_shaping *sh)
 {
     vorlo_count channels = v->channels;
+    if (x->index + v->nbSamples * x->resultChannels > x->seamStart) {
+        vorlo_importRows<T, true>(x, v, sh, 0, v->nbSamples);
+        return;
+    }
     int first = 0, end = 0;
     if (vorlo_importIsPlain(sh, v->channels)) {
-        vorlo_count low = sh->fadeinEnd > 0 ? sh->fadeinEnd : 0;
-        vorlo_count highStart = sh->limit - channels;
+        vorlo_count low = sh->fadeinEnd > x->writer.floor ? sh->fadeinEnd : x->writer.floor;
+        vorlo_count highStart = x->writer.ceiling - channels;
         if (sh->fadeout && sh->fadeoutStart < highStart)
             highStart = sh->fadeoutStart;
         vorlo_plainRows(x->index, channels, v->nbSamples, low, highStart, &first, &end);
     }
-    vorlo_importRows<T>(x, v, sh, 0, first);
+    vorlo_importRows<T, false>(x, v, sh, 0, first);
     vorlo_importPlainRows<T>(x, v, sh, first, end);
-    vorlo_importRows<T>(x, v, sh, end, v->nbSamples);
+    vorlo_importRows<T, false>(x, v, sh, end, v->nbSamples);
 }
 
 // With a route, only the frame channels in the import's list are written; a list without
@@ -319,7 +336,6 @@ static void vorlo_shapeRows(const t_vorlo_load *x, int channels, vorlo_shaping *
 
 static void vorlo_shapeImport(const t_vorlo_load *x, int channels, vorlo_shaping *sh)
 {
-    sh->limit = x->indexLimit;
     sh->gain = x->shapeGain;
     sh->fadeout = x->shapeFadeout;
     sh->fadeoutStart = x->fadeoutStart;
@@ -369,7 +385,7 @@ static void vorlo_writeUnreadableReplaced(t_vorlo_load *x, const vorlo_frameView
 static void vorlo_writeUnreadableImported(t_vorlo_load *x, const vorlo_frameView *v)
 {
     vorlo_tellUnreadable(x, v);
-    vorlo_importRows<vorlo_unreadable>(x, v, &x->writer.shaping, 0, v->nbSamples);
+    vorlo_importRows<vorlo_unreadable, true>(x, v, &x->writer.shaping, 0, v->nbSamples);
 }
 
 typedef void (*vorlo_frameWrite)(t_vorlo_load *x, const vorlo_frameView *v);
@@ -407,6 +423,7 @@ void vorlo_makeWriter(t_vorlo_load *x)
     w->format = x->source.format;
     w->stretch = x->source;
     w->writeFrame = vorlo_chooseWrite(w->format, x->request.isImport);
+    vorlo_setWindow(x, 0, x->indexLimit);
     if (x->request.isImport)
         vorlo_shapeImport(x, w->frameChannels, &w->shaping);
     w->made = 1;

@@ -27,6 +27,7 @@ int vorlo_needsResampler(const t_vorlo_load *x); // 1: a frame of the source for
 bool vorlo_routeIsIdentity(const t_vorlo_load *x, int inChannels); // its matrix would copy every input to itself
 static const vorlo_count VORLO_NO_SEAM = INT64_MAX;
 void vorlo_watchSeam(t_vorlo_load *x, vorlo_count from, float tolerance); // compare overwritten samples from here on
+void vorlo_setWindow(t_vorlo_load *x, vorlo_count floor, vorlo_count ceiling); // the positions written, within the result's
 // Writes to the first sample of every page of [target, target + count) without changing it,
 // so that each page is faulted in once, for writing; does nothing where vorlo_touchWrites is false.
 void vorlo_touchForWriting(float *target, int count);

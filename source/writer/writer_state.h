@@ -10,7 +10,6 @@
 // An import's shaping. Factors that do not apply are 1, which leaves a sample exactly as it
 // was.
 typedef struct _vorlo_shaping {
-    vorlo_count limit;
     float gain;
     int fadeout;                 // the fade-out is in force
     vorlo_count fadeoutStart;
@@ -50,6 +49,9 @@ typedef struct _vorlo_writer {
     void (*writeFrame)(struct _vorlo_load *x, const struct _vorlo_frameView *v);
     vorlo_shaping shaping;           // an import's
     int failed;                      // its resampler failed: it writes nothing more
+    // The positions it writes, [floor, ceiling): the result's, or a piece's part of it.
+    vorlo_count floor;
+    vorlo_count ceiling;
     uint64_t frameLayout;            // and their layout (through the resampler)
     // The stretch of frames of one format under way, and the conversion of a stretch of
     // another format than the source's.

@@ -103,6 +103,16 @@ const Recipe kRecipes[] = {
     {"every16.wv", 3, 44100, "-c:a wavpack -sample_fmt s16p", 2, "every16"},
     {"every24.wav", 1, 44100, "-c:a pcm_s24le", 381, "every24"},
     {"dc.flac", 2, 44100, "-c:a flac -sample_fmt s32", 50, "dc"},
+    // long enough to be decoded in three pieces at once
+    {"pieces.flac", 2, 48000, "-c:a flac", 31, "pink"},
+    {"pieces.wav", 2, 48000, "-c:a pcm_s24le", 31, "pink"},
+    {"pieces.aiff", 2, 48000, "-c:a pcm_s16be", 31, "pink"},
+    {"pieces.m4a", 2, 48000, "-c:a alac", 31, "pink"},
+    {"pieces.wv", 2, 48000, "-c:a wavpack", 31, "pink"},
+    {"pieces.mp3", 2, 48000, "-c:a libmp3lame -q:a 2", 31, "pink"},
+    {"pieces.mp2", 2, 48000, "-c:a mp2 -b:a 192k", 31, "pink"},
+    {"pieces.ogg", 2, 48000, "-c:a libvorbis -q:a 3", 31, "bursts"},
+    {"pieces.opus", 2, 48000, "-c:a libopus -b:a 96k", 31, "pink"},
     // the links of joined files: MP2 in MPEG-TS (the second from 60 s on), Vorbis in Ogg
     {"link_a.ts", 2, 48000, "-c:a mp2 -b:a 192k", 3},
     {"link_b.ts", 2, 48000, "-c:a mp2 -b:a 192k", 10, "pink"},

@@ -28,6 +28,9 @@
 //   before: "every8.wav" (u8) "every16.wav" (s16) "every16.wv" (WavPack, three channels,
 //   decoded as planar s16) "every24.wav" (mono, 381 s: the 2^24 values of 24 bits);
 // - "dc.flac": 50 s of 0.5 in channel 0 and -0.25 in channel 1, for ratios that are exact;
+// - 31 s at 48 kHz, pink (Vorbis: bursts), long enough for three pieces at once: "pieces.flac"
+//   "pieces.wav" (24-bit) "pieces.aiff" "pieces.m4a" (ALAC) "pieces.wv" "pieces.mp3" (VBR)
+//   "pieces.mp2" "pieces.ogg" "pieces.opus";
 // - joined end to end: "reset.ts" (MP2, 3 s and 10 s, each from 1.4 s) "jump.ts" (the second
 //   from 60 s) "chain.ogg" (Vorbis, 3 s and 10 s); "damaged.opus" ("opus12.opus", 12 s, with
 //   packet 300 undecodable) and "damaged.mp4" (its packets copied into MP4);
