@@ -175,6 +175,9 @@ const PieceCase kPieces[] = {
     {"pieces.ogg", "3 sec 0 sec 0 sec", "import", "@import_gain 3 @fadein 500", 2},
     {"pieces.flac", "1 sec 25 sec 0.5 sec", "import", "@import_mix 1 @import_gain -6 @fadein 3000", 1},
     {"pieces.wav", "0 sec 0 sec 0 sec", "import", "@resample 6", 1},
+    // a damaged packet stops the pieces: the stream is loaded again in one piece
+    {"pieces_damaged.m4a", "", "replace", "", 3},
+    {"pieces_damaged.m4a", "0.5 sec 25 sec 1 sec", "import", "@fadeout 1000", 2},
 };
 
 void PrintTo(const PieceCase &c, std::ostream *out)

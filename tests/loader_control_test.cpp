@@ -455,4 +455,54 @@ TEST_F(BufferGoneOrResized, AtEveryMomentOfALoad)
         }
 }
 
+// A load decoded in pieces at once stops as a whole at a break, a buffer~ freed or resized,
+// or its instance freed, at any moment of it: one bang at most, none after the instance has
+// gone, every piece's claim let go and nothing of the instance left alive.
+TEST(PiecesStop, TogetherAtAnyMoment)
+{
+    start_vorlo();
+    std::string file = fixture("long_stereo.flac");
+    ASSERT_FALSE(file.empty());
+    struct Action {
+        const char *name;
+        const char *line;
+        bool freesInstance;
+    };
+    const Action actions[] = {
+        {"break", "p break", false},
+        {"target_freed", "delete psnd", false},
+        {"target_resized", "buffer~ psnd 100 1", false},
+        {"instance_freed", "free p", true},
+    };
+    for (const Action &a : actions)
+        for (int delay : {0, 1, 3, 8, 20, 50}) {
+            SCOPED_TRACE(std::string(a.name) + " " + std::to_string(delay) + " ms after the pieces started");
+            shell_prepare({"buffer~ psnd", "new p vorlo~ psnd @decoders 4 @debug 1"});
+            shell_run("p replace " + file);
+            std::string console;
+            for (int i = 0; i < 60000 && console.find("pieces at once") == std::string::npos; i++) {
+                host_idle(1);
+                console += joined(host_take_console());
+            }
+            ASSERT_NE(console.find("decoding in 4 pieces at once"), std::string::npos) << console;
+            host_idle(delay);
+            shell_run(a.line);
+            ASSERT_TRUE(host_wait(60));
+            std::vector<std::string> outlets = host_take_outlets();
+            long bangs = std::count_if(outlets.begin(), outlets.end(),
+                                       [](const std::string &line) { return line.find(": bang") != std::string::npos; });
+            EXPECT_LE(bangs, 1) << joined(outlets);
+            if (!a.freesInstance) {
+                EXPECT_EQ(bangs, 1) << joined(outlets);
+                shell_run("free p");
+            }
+            if (!host_buffer_find("psnd"))
+                shell_run("buffer~ psnd");
+            ASSERT_TRUE(host_wait(60));
+            EXPECT_EQ(host_alive_count(), 0);
+            host_take_console();
+            host_take_outlets();
+        }
+}
+
 }  // namespace

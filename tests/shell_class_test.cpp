@@ -98,6 +98,9 @@ TEST(ShellClass, AttributesAndTheirInspectorMetadata)
         {"fadeout_exp",
          {"label", "save", "category", "order"},
          {{"label", "\"Exponential base of fade-out\""}, {"order", "10"}, {"category", "Import"}, {"save", "1"}}},
+        {"decoders",
+         {"label", "save", "order"},
+         {{"label", "\"Decoders of a long file at once, 0 = one per core\""}, {"order", "11"}, {"save", "1"}}},
     };
     std::vector<std::string> names;
     for (const MetaCase &c : cases) {
@@ -139,6 +142,8 @@ TEST_F(Shell, AttributeDefaultsAndStoredValues)
         {"fadein_exp", "v fadein_exp 1.", "-0.5", "v fadein_exp 0."},
         {"fadeout", "v fadeout 0.", "-1", "v fadeout 0."},
         {"fadeout_exp", "v fadeout_exp 1.", "2.5", "v fadeout_exp 2.5"},
+        {"decoders", "v decoders 0", "3", "v decoders 3"},
+        {"decoders", "v decoders 0", "-2", "v decoders 0"},
         {"fadeout", "v fadeout 0.", "250", "v fadeout 250."},
         // A gain whose factor could not be finite is refused, and the attribute keeps its value.
         {"import_gain", "v import_gain 0.", "200", "v import_gain 200."},

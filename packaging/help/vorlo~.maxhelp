@@ -3666,6 +3666,17 @@
 							},
 							{
 								"box" : {
+									"id" : "obj-attr-decoders",
+									"maxclass" : "attrui",
+									"attr" : "decoders",
+									"numinlets" : 1,
+									"numoutlets" : 1,
+									"outlettype" : [ "" ],
+									"patching_rect" : [ 20.0, 454.0, 250.0, 22.0 ]
+								}
+							},
+							{
+								"box" : {
 									"id" : "obj-resamplenote",
 									"maxclass" : "comment",
 									"bubble" : 1,
@@ -3695,7 +3706,7 @@
 									"numinlets" : 1,
 									"numoutlets" : 2,
 									"outlettype" : [ "float", "bang" ],
-									"patching_rect" : [ 20.0, 460.0, 140.0, 22.0 ],
+									"patching_rect" : [ 20.0, 490.0, 140.0, 22.0 ],
 									"text" : "buffer~ vorlo-streams"
 								}
 							},
@@ -3954,6 +3965,12 @@
 							{
 								"patchline" : {
 									"source" : [ "obj-attr-debug", 0 ],
+									"destination" : [ "obj-vorlo", 0 ]
+								}
+							},
+							{
+								"patchline" : {
+									"source" : [ "obj-attr-decoders", 0 ],
 									"destination" : [ "obj-vorlo", 0 ]
 								}
 							},

@@ -73,6 +73,14 @@ int vorlo_pieceCount(const t_vorlo_load *x, vorlo_count from)
     return (int)(most < VORLO_MOST_PIECES ? most : VORLO_MOST_PIECES);
 }
 
+bool vorlo_failsFirst(t_vorlo_load *x)
+{
+    if (!x->piece)
+        return true;
+    t_vorlo_load *whole = x->whole ? x->whole : x;
+    return whole->halted.exchange(1) == 0;
+}
+
 bool vorlo_holdAtPieceEnd(t_vorlo_load *x, AVFrame *frame)
 {
     t_vorlo_piece *piece = x->piece;

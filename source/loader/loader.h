@@ -75,6 +75,9 @@ int vorlo_decodePieces(t_vorlo_load *x, vorlo_count from, int pieces);
 // A frame that reaches past the end of the piece that decoded it is kept for its seam, not
 // written; true when it was.
 bool vorlo_holdAtPieceEnd(t_vorlo_load *x, AVFrame *frame);
+// Whether the writer's failure is the load's first: a piece that fails first stops the
+// others and alone says why. Always true of a load in one piece.
+bool vorlo_failsFirst(t_vorlo_load *x);
 
 // --- buffer_source.cpp -------------------------------------------------------------------
 

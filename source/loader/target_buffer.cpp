@@ -253,7 +253,8 @@ bool vorlo_claimSamples(t_vorlo_load *x, t_buffer_ref *ref, vorlo_count frames, 
     std::chrono::steady_clock::time_point until = std::chrono::steady_clock::now() + VORLO_CLAIM_PATIENCE;
     while (vorlo_going(x) && !x->writeFailed) {
         if (std::chrono::steady_clock::now() >= until) {
-            vorlo_reportUnclaimable(x, role, name);
+            if (vorlo_failsFirst(x))
+                vorlo_reportUnclaimable(x, role, name);
             x->writeFailed = 1;
             return false;
         }
@@ -262,11 +263,11 @@ bool vorlo_claimSamples(t_vorlo_load *x, t_buffer_ref *ref, vorlo_count frames, 
         int claim = vorlo_trySamples(ref, frames, channels, b, samples);
         if (claim > 0)
             return true;
-        if (claim < 0) {
+        if (claim < 0 && vorlo_failsFirst(x))
             vorlo_error(x, "the %s buffer~ %s was resized during the load: the load stopped", role,
                         name ? name->s_name : "");
+        if (claim < 0)
             x->writeFailed = 1;
-        }
         vorlo_leaveGate(x);
         if (claim == 0)
             systhread_sleep(1);

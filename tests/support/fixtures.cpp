@@ -242,12 +242,20 @@ const char *const kCapturedName = "captured.opus";
 const char *const kCapturedWhole = "opus12.opus";
 const double kCapturedFrom = 5;
 
-// A file with one damaged packet: packet 300 of "opus12.opus" gets the table of contents
-// of code 3 with a frame count of 0, which no decoder takes, and its page a checksum that
-// fits again.
-const char *const kDamagedName = "damaged.opus";
-const char *const kDamagedWhole = "opus12.opus";
-const int kDamagedPacket = 300;
+// A file with one damaged packet. An Opus packet in Ogg gets the table of contents of code 3
+// with a frame count of 0, which no decoder takes, and its page a checksum that fits again.
+struct DamageRecipe {
+    const char *name;
+    const char *whole;
+    int packet;
+};
+
+const DamageRecipe kDamageRecipes[] = {
+    {"damaged.opus", "opus12.opus", 300},
+    // 13.7 s in, inside the second of three pieces: the packet of ALAC in MP4 begins with a
+    // syntax element that no decoder takes
+    {"pieces_damaged.m4a", "pieces.m4a", 160},
+};
 
 // The same stream in another container, copied packet for packet: MP4 times its packets
 // without looking into them, so the damaged one reaches the decoder.
@@ -674,14 +682,40 @@ std::string make_captured(const std::string &whole, const std::string &dir, cons
     return publish(tmp, path) ? path : "";
 }
 
-std::string make_damaged(const std::string &whole, const std::string &dir, const std::string &path)
+// An ALAC packet's first syntax element made a coupling channel element (2), found by its
+// byte position as the ffprobe on the PATH gives it.
+bool damage_alac_packet(const std::string &path, std::string &bytes, int target)
+{
+    std::string positions;
+    std::string probe = "ffprobe -v error -select_streams a:0 -show_entries packet=pos -of csv=p=0 ";
+    if (!run_capture(probe + shell_quoted(path), &positions).empty())
+        return false;
+    std::istringstream lines(positions);
+    std::string line;
+    // Lines of side data come between some packets' lines.
+    for (int packet = 0; std::getline(lines, line);) {
+        if (line.empty() || !isdigit((unsigned char)line[0]))
+            continue;
+        size_t pos = std::stoul(line);
+        if (packet == target && pos + 2 <= bytes.size()) {
+            bytes[pos] = (char)((bytes[pos] & 0x1f) | 0x40);
+            return true;
+        }
+        packet++;
+    }
+    return false;
+}
+
+std::string make_damaged(const DamageRecipe &r, const std::string &whole, const std::string &dir,
+                         const std::string &path)
 {
     std::string bytes = whole.empty() ? "" : file_bytes(whole);
-    if (!damage_opus_packet(bytes, kDamagedPacket)) {
-        ADD_FAILURE() << "no packet " << kDamagedPacket << " in " << whole;
+    bool ogg = bytes.compare(0, 4, "OggS") == 0;
+    if (!(ogg ? damage_opus_packet(bytes, r.packet) : damage_alac_packet(whole, bytes, r.packet))) {
+        ADD_FAILURE() << "no packet " << r.packet << " in " << whole;
         return "";
     }
-    std::string tmp = temporary_name(dir, kDamagedName);
+    std::string tmp = temporary_name(dir, r.name);
     std::ofstream(tmp, std::ios::binary) << bytes;
     return publish(tmp, path) ? path : "";
 }
@@ -712,8 +746,9 @@ std::string made_fixture(const std::string &name)
     for (const JoinRecipe &r : kJoinRecipes)
         if (name == r.name)
             return make_joined(made_fixture(r.first), made_fixture(r.second), dir, path);
-    if (name == kDamagedName)
-        return make_damaged(made_fixture(kDamagedWhole), dir, path);
+    for (const DamageRecipe &r : kDamageRecipes)
+        if (name == r.name)
+            return make_damaged(r, made_fixture(r.whole), dir, path);
     if (name == kCapturedName)
         return make_captured(made_fixture(kCapturedWhole), dir, path);
     for (const CopyRecipe &r : kCopyRecipes)

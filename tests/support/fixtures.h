@@ -30,7 +30,8 @@
 // - "dc.flac": 50 s of 0.5 in channel 0 and -0.25 in channel 1, for ratios that are exact;
 // - 31 s at 48 kHz, pink (Vorbis: bursts), long enough for three pieces at once: "pieces.flac"
 //   "pieces.wav" (24-bit) "pieces.aiff" "pieces.m4a" (ALAC) "pieces.wv" "pieces.mp3" (VBR)
-//   "pieces.mp2" "pieces.ogg" "pieces.opus";
+//   "pieces.mp2" "pieces.ogg" "pieces.opus", and "pieces_damaged.m4a" (its packet 160, 13.7 s
+//   in, undecodable);
 // - joined end to end: "reset.ts" (MP2, 3 s and 10 s, each from 1.4 s) "jump.ts" (the second
 //   from 60 s) "chain.ogg" (Vorbis, 3 s and 10 s); "damaged.opus" ("opus12.opus", 12 s, with
 //   packet 300 undecodable) and "damaged.mp4" (its packets copied into MP4);
