@@ -919,6 +919,21 @@ bool vorlo_seeksExactly(const t_vorlo_load *x)
            x->line.settle >= 0 && !x->line.formatChanges && x->line.keptCount == 0 && !vorlo_stampsFromBytes(x);
 }
 
+// Demuxers whose seek lands on a packet that they stamp from the file's own record of it (a
+// byte position in PCM, a seek table, the sample number in a frame's header, an index).
+static bool vorlo_seeksToStamps(const t_vorlo_load *x)
+{
+    static const char *const names[] = {"wav", "w64", "aiff", "flac", "wv", "mov,mp4,m4a,3gp,3g2,mj2"};
+    for (const char *name : names)
+        if (strcmp(x->formatCtx->iformat->name, name) == 0)
+            return true;
+    return false;
+}
+
+// A piece of a stream whose demuxer seeks to stamps it can trust begins with a seek to the
+// packet before its start, of any other stream by reading the packets from the beginning. A
+// seek that lands elsewhere costs its seam the decoding up to where the piece's own samples
+// begin.
 bool vorlo_positionPiece(t_vorlo_load *x, const t_vorlo_load *whole)
 {
     if (vorlo_openInputAs(x, whole->formatCtx->iformat) != 0 || !vorlo_openDecoder(x, whole->codecCtx->codec)) {
@@ -926,7 +941,11 @@ bool vorlo_positionPiece(t_vorlo_load *x, const t_vorlo_load *whole)
         return false;
     }
     x->line.seeked = 1;
-    return vorlo_skipPackets(x, vorlo_seekStamp(x)) == VORLO_PACKETS_REACHED && vorlo_going(x);
+    int64_t target = vorlo_seekStamp(x);
+    if (vorlo_seeksToStamps(x) && av_seek_frame(x->formatCtx, x->streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0 &&
+        x->request.attrs.debug)
+        vorlo_post(x, "a piece's seek failed: reading its packets from where the input stands");
+    return vorlo_skipPackets(x, target) == VORLO_PACKETS_REACHED && vorlo_going(x);
 }
 
 bool vorlo_positionFirstRun(t_vorlo_load *x)
