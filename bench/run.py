@@ -13,11 +13,12 @@ of the rounds, as a share of the median):
   c   ffmpeg -i F -f f32le -y /dev/null
   d   sndfile_floor: libsndfile reading the whole file into floats (formats it reads)
 and the ratios a/b2, a/c, a/d with the peak memory of (a) beside the buffer's size. Then
-import with gain, fades and mixing, and replace resampled to 44.1 kHz, against b2 (b2
-resampling to the same rate for the latter), and the time per load of 200 loads of a
-1-second file in one process against b2 doing the same, in one thread and with each load
-on a thread of its own, as vorlo~ loads. For WAV and FLAC also b2 decoding the stream in as
-many pieces as there are cores at once, against b2 and libsndfile.
+import with gain and fades, overwriting and mixing, and replace resampled to 44.1 kHz,
+against b2 (b2 resampling to the same rate for the latter), and the time per load of 200
+loads of a 1-second file in one process against b2 doing the same, in one thread and with
+each load on a thread of its own, as vorlo~ loads. Then (a) against b2 decoding the stream
+in as many pieces as there are cores at once, each from a seek (decode_floor segments), and
+(a) with its decoders attribute from 1 to the number of cores (a's own default).
 """
 import os
 import statistics
@@ -36,7 +37,7 @@ FORMATS = [  # name, file extension, encoder options
     ("Vorbis q5", "ogg", ["-c:a", "libvorbis", "-q:a", "5"]),
 ]
 SHORT_LOADS = 200
-SEGMENTED = ("wav", "flac")  # formats whose frames decode alike from any seek
+CORES = os.cpu_count() or 1
 
 
 def make_input(path, seconds, options):
@@ -135,9 +136,12 @@ def main():
         for i, path in enumerate(files):
             replace = host_script(work, "replace{}".format(i), [
                 "buffer~ snd", "new v vorlo~ snd", "v replace " + path, "wait 600", "print snd"])
+            shaping = "@import_gain -6 @fadein 1000 @fadeout 1000"
             imported = host_script(work, "import{}".format(i), [
-                "buffer~ snd {} 2 48000".format(frames),
-                "new v vorlo~ snd @import_gain -6 @fadein 1000 @fadeout 1000 @import_mix 1",
+                "buffer~ snd {} 2 48000".format(frames), "new v vorlo~ snd " + shaping, "v import " + path,
+                "wait 600"])
+            mixed = host_script(work, "mix{}".format(i), [
+                "buffer~ snd {} 2 48000".format(frames), "new v vorlo~ snd @import_mix 1 " + shaping,
                 "v import " + path, "wait 600"])
             resampled = host_script(work, "resample{}".format(i), [
                 "buffer~ snd", "new v vorlo~ snd @resample 6", "v replace " + path, "wait 600"])
@@ -148,9 +152,13 @@ def main():
                                  "/dev/null"], None)]
             if sndfile_reads(build, path):
                 group.append((("d", i), [sndfile, path], None))
-            if FORMATS[i][1] in SEGMENTED:
-                group.append((("pieces", i), [floor, "segments", path, str(os.cpu_count())], None))
+            group.append((("pieces", i), [floor, "segments", path, str(CORES)], None))
+            for cores in range(1, CORES):
+                script = host_script(work, "decoders{}_{}".format(cores, i), [
+                    "buffer~ snd", "new v vorlo~ snd @decoders {}".format(cores), "v replace " + path, "wait 600"])
+                group.append((("cores", i, cores), [host, script], "v 1: bang"))
             group += [(("import", i), [host, imported], "v 1: bang"),
+                      (("mix", i), [host, mixed], "v 1: bang"),
                       (("resample", i), [host, resampled], "v 1: bang"),
                       (("b2 44.1k", i), [floor, "memory", path, "44100"], None)]
             print("timing {} ({} rounds)".format(FORMATS[i][0], rounds), flush=True)
@@ -177,24 +185,26 @@ def main():
                  "{:.0f} MiB (+{:.0f})".format(peaks[i] / 1024, peaks[i] / 1024 - buffer_mib)]
         print("| {} | {} |".format(name, " | ".join(cells)))
     print()
-    print("| format | import: gain, fades, mix | b2 | import/b2 | replace at 44.1 kHz | b2 at 44.1 kHz | ratio |")
-    print("|---|---|---|---|---|---|---|")
+    print("| format | import: gain, fades | import/b2 | the same, mixing | mixing/b2 | replace at 44.1 kHz "
+          "| b2 at 44.1 kHz | ratio |")
+    print("|---|---|---|---|---|---|---|---|")
     for i, (name, _, _) in enumerate(FORMATS):
-        cells = [timer.cell(("import", i)), timer.cell(("b2", i)), timer.ratio(("import", i), ("b2", i)),
-                 timer.cell(("resample", i)), timer.cell(("b2 44.1k", i)),
+        cells = [timer.cell(("import", i)), timer.ratio(("import", i), ("b2", i)), timer.cell(("mix", i)),
+                 timer.ratio(("mix", i), ("b2", i)), timer.cell(("resample", i)), timer.cell(("b2 44.1k", i)),
                  timer.ratio(("resample", i), ("b2 44.1k", i))]
         print("| {} | {} |".format(name, " | ".join(cells)))
     print()
-    print("What decoding on every core could give: b2 in {} pieces of the stream at once, each from a seek "
-          "(bench/decode_floor segments), against b2 and libsndfile:".format(os.cpu_count()))
+    print("Decoding on every core: (a) against b2 in {} pieces of the stream at once, each from a seek "
+          "(bench/decode_floor segments), and (a) with 1 to {} decoders (@decoders; {} is a's default):".format(
+              CORES, CORES, CORES))
     print()
-    print("| format | b2 in pieces | b2 | d: libsndfile | pieces/b2 | pieces/d |")
-    print("|---|---|---|---|---|---|")
-    for i, (name, ext, _) in enumerate(FORMATS):
-        if ext in SEGMENTED:
-            cells = [timer.cell(("pieces", i)), timer.cell(("b2", i)), timer.cell(("d", i)),
-                     timer.ratio(("pieces", i), ("b2", i)), timer.ratio(("pieces", i), ("d", i))]
-            print("| {} | {} |".format(name, " | ".join(cells)))
+    counts = " | ".join("a, {} decoder{}".format(k, "s" if k > 1 else "") for k in range(1, CORES + 1))
+    print("| format | b2 in pieces | a/pieces | {} |".format(counts))
+    print("|---|---|---|{}".format("---|" * CORES))
+    for i, (name, _, _) in enumerate(FORMATS):
+        cells = [timer.cell(("pieces", i)), timer.ratio(("a", i), ("pieces", i))]
+        cells += [timer.cell(("cores", i, k)) for k in range(1, CORES)] + [timer.cell(("a", i))]
+        print("| {} | {} |".format(name, " | ".join(cells)))
     print()
     per_load = 1000.0 / SHORT_LOADS
     print("{} loads of a 1-second FLAC file in one process, ms per load: vorlo-host {}, b2 {}, ratio {}; "
