@@ -13,8 +13,9 @@
 // costs that decoding, never a sample: where the two never agree, the piece before decodes
 // on to the end.
 //
-// A stream whose frames a seek cannot place exactly, a resampled load and an import that
-// mixes (it cannot write a seam twice) stay in one piece.
+// A stream whose frames a seek cannot place exactly or whose decoder never meets the plain
+// decoding after a seek, a resampled load and an import that mixes (it cannot write a seam
+// twice) stay in one piece.
 #include "loader.h"
 
 #include <math.h>
@@ -155,20 +156,16 @@ static void vorlo_copyTimeline(t_vorlo_timeline *line, const t_vorlo_timeline *w
     line->sourceSeen = whole->sourceSeen;
     line->settle = whole->settle;
     line->first = whole->first;
+    line->seeked = 1; // every piece but the first begins after a seek
     line->keptSamples = -1;
     line->runStart = VORLO_UNPLACED;
 }
 
 static void vorlo_freePieceLoad(t_vorlo_load *p)
 {
-    av_packet_unref(&p->packet);
+    vorlo_releaseLoad(p);
     av_frame_free(&p->frame);
     av_frame_free(&p->resampledFrame);
-    vorlo_endTimeline(p);
-    avcodec_free_context(&p->codecCtx);
-    vorlo_closeInput(p);
-    swr_free(&p->swrCtx);
-    vorlo_dropConversion(p);
     delete p;
 }
 
@@ -220,13 +217,12 @@ static double vorlo_pieceSeekTime(const t_vorlo_load *p, vorlo_count from)
 static int vorlo_decodePiece(t_vorlo_piece *piece)
 {
     t_vorlo_load *p = piece->load;
+    vorlo_beginRun(p, true);
     if (p->whole) {
-        vorlo_beginRun(p, true);
         p->seektime = vorlo_pieceSeekTime(p, piece->from);
         if (!vorlo_positionPiece(p, p->whole))
             return p->failed ? VORLO_RUN_FAILED : vorlo_going(p) ? VORLO_PIECE_UNPLACED : VORLO_RUN_ABORTED;
     }
-    vorlo_beginRun(p, true);
     vorlo_setWindow(p, p->whole ? piece->from : 0, piece->to);
     t_vorlo_runEnd end = {piece->last ? p->indexLimit : piece->to - 1, 0};
     int result = vorlo_run(p, &end);

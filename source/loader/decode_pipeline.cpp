@@ -23,15 +23,15 @@ static const float VORLO_AGREEMENT_TOLERANCE = 1e-4f;
 
 enum { VORLO_END_ERROR, VORLO_END_INFO, VORLO_END_WRITTEN };
 
-// Releases what the load owns, whichever way it ends.
-static void vorlo_releaseLoad(t_vorlo_load *x)
+void vorlo_releaseLoad(t_vorlo_load *x)
 {
     av_packet_unref(&x->packet);
     av_frame_unref(x->frame);
     vorlo_endTimeline(x);
     avcodec_free_context(&x->codecCtx);
     vorlo_closeInput(x);
-    vorlo_closeFile(&x->file);
+    if (!x->whole)
+        vorlo_closeFile(&x->file);
     swr_free(&x->swrCtx);
     vorlo_dropConversion(x);
 }

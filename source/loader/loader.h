@@ -59,6 +59,8 @@ int vorlo_run(t_vorlo_load *x, const t_vorlo_runEnd *end);
 // hold is written.
 void vorlo_endRun(t_vorlo_load *x, int result, bool drain);
 
+// Releases what the load owns, whichever way it ends; a piece leaves the load's file open.
+void vorlo_releaseLoad(t_vorlo_load *x);
 // With debug on, the last line of a load's trace and the blank line after it.
 void vorlo_closeTrace(t_vorlo_load *x, const char *reason);
 // Places and writes what the decoder has ready; AVERROR(EAGAIN) once it has nothing more.
