@@ -447,7 +447,8 @@ static int vorlo_decodeStartedPieces(t_vorlo_load *x, const std::vector<t_vorlo_
         vorlo_startPiece(pieces[k]);
     vorlo_runPiece(pieces[0]);
     for (size_t k = 1; k < pieces.size(); k++)
-        systhread_join(pieces[k]->thread, nullptr);
+        if (pieces[k]->thread)
+            systhread_join(pieces[k]->thread, nullptr);
     // Every piece has ended: the load goes on alone.
     x->halted = 0;
     return vorlo_gatherPieces(x, pieces);
