@@ -79,6 +79,8 @@ std::vector<ScriptCase> other_cases()
         {"chain", "", "", {"once chain 1 chain replace " + s16, "chain replace " + f32}},
         {"stopped", "", "", {"stopped replace " + longer, "stopped break", "wait 120", "stopped replace " + s16}},
         {"freed", "", "", {"freed replace " + longer, "free freed", "new freed vorlo~ bfreed", "freed replace " + s16}},
+        {"pieces_mp3", "", "@decoders 3 @debug 1", {"pieces_mp3 replace " + windows_path(fixture("pieces.mp3"))}},
+        {"pieces_wav", "", "@decoders 3 @debug 1", {"pieces_wav replace " + windows_path(fixture("pieces.wav"))}},
         {"odd_path", "", "", {"odd_path replace " + windows_path(odd_file())}},
         {"long_path", "", "", {"long_path replace " + windows_path(long_file())}},
         {"missing", "", "", {"missing replace " + windows_path(wine_dir() + "/no such file é.flac")}},
@@ -277,6 +279,22 @@ TEST(Rows, BreakAndFreeDuringALoad)
         SCOPED_TRACE(id);
         expect_done(id);
         expect_whole(buffer_of(id), reference_of(fixture(kChainSecond)), kExact);
+    }
+}
+
+// A long file decoded in three pieces at once, each on a thread of its own, holds the
+// decoding of the same build's ffmpeg.exe.
+TEST(Rows, DecodedInPieces)
+{
+    const std::string &log = wine_run().log, told = "vorlo~: decoding in 3 pieces at once";
+    long times = 0;
+    for (size_t at = log.find(told); at != std::string::npos; at = log.find(told, at + 1))
+        times++;
+    EXPECT_EQ(times, 2) << log;
+    for (const char *id : {"pieces_mp3", "pieces_wav"}) {
+        SCOPED_TRACE(id);
+        expect_done(id);
+        expect_whole(buffer_of(id), reference_of(fixture(std::string("pieces.") + (id + 7))), kExact);
     }
 }
 
