@@ -36,6 +36,9 @@
 static const std::chrono::milliseconds VORLO_FIFO_WAIT{20};
 // What a reader asks for at a time: of a FIFO's thread, and FFmpeg of a reader of ours.
 static const int VORLO_READ_CHUNK = 32768;
+// What FFmpeg asks a file for at a time: the pieces of a load decoded at once take the
+// file's one position in turn, each read copying this much under its lock.
+static const int VORLO_FILE_CHUNK = 1 << 18;
 // What the thread reads ahead of the loader at most.
 static const size_t VORLO_FIFO_AHEAD = 1 << 20;
 
@@ -306,10 +309,10 @@ static int vorlo_openSnapshot(t_vorlo_load *x, AVIOContext **pb)
     if (ret != 0)
         return ret;
     t_vorlo_snapshot *snapshot = (t_vorlo_snapshot *)av_mallocz(sizeof *snapshot);
-    uint8_t *buffer = (uint8_t *)av_malloc(VORLO_READ_CHUNK);
+    uint8_t *buffer = (uint8_t *)av_malloc(VORLO_FILE_CHUNK);
     if (snapshot && buffer) {
         snapshot->file = x->file;
-        *pb = avio_alloc_context(buffer, VORLO_READ_CHUNK, 0, snapshot, vorlo_readSnapshot, nullptr,
+        *pb = avio_alloc_context(buffer, VORLO_FILE_CHUNK, 0, snapshot, vorlo_readSnapshot, nullptr,
                                  vorlo_seekSnapshot);
     }
     if (*pb)
