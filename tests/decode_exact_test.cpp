@@ -218,11 +218,7 @@ TEST_P(Pieces, HoldWhatOneDecoderGives)
 
 std::string piece_name(const ::testing::TestParamInfo<PieceCase> &info)
 {
-    std::string name = std::to_string(info.index) + "_" + info.param.message + "_" + info.param.fixture;
-    for (char &ch : name)
-        if (!isalnum((unsigned char)ch))
-            ch = '_';
-    return name;
+    return case_name(std::to_string(info.index) + "_" + info.param.message + "_" + info.param.fixture);
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, Pieces, ::testing::ValuesIn(kPieces), piece_name);

@@ -63,7 +63,7 @@ static bool vorlo_settlesExactly(const t_vorlo_load *x)
 int vorlo_pieceCount(const t_vorlo_load *x, vorlo_count from)
 {
     if (x->onePiece || !vorlo_seeksExactly(x) || !vorlo_settlesExactly(x) || x->resultSampleRate != x->source.rate ||
-        (x->request.isImport && x->shapeMix))
+        x->writer.shaping.mix)
         return 1;
     long cores = (long)std::thread::hardware_concurrency();
     long most = x->request.attrs.decoders > 0 ? x->request.attrs.decoders : cores > 0 ? cores : 1;
@@ -98,25 +98,8 @@ bool vorlo_holdAtPieceEnd(t_vorlo_load *x, AVFrame *frame)
 
 // --- a piece's own load --------------------------------------------------------------------
 
-static void vorlo_copyShaping(t_vorlo_load *p, const t_vorlo_load *x)
-{
-    p->importSamples = x->importSamples;
-    p->fadeoutSamples = x->fadeoutSamples;
-    p->fadeoutStart = x->fadeoutStart;
-    p->fadeoutStep = x->fadeoutStep;
-    p->fadeinSamples = x->fadeinSamples;
-    p->fadeinStep = x->fadeinStep;
-    p->gainFactor = x->gainFactor;
-    p->shapeGain = x->shapeGain;
-    p->shapeFadeinExp = x->shapeFadeinExp;
-    p->shapeFadeoutExp = x->shapeFadeoutExp;
-    p->shapeFadein = x->shapeFadein;
-    p->shapeFadeout = x->shapeFadeout;
-    p->shapeMix = x->shapeMix;
-}
-
-// What the load decided once, for a piece: the source, the result, the route and the
-// target's claim, with the gate, the references and the file that the load holds.
+// What the load decided once, for a piece: the source, the result, the route, the target's
+// claim and the writer, with the gate, the references and the file that the load holds.
 static void vorlo_copyDecisions(t_vorlo_load *p, const t_vorlo_load *x)
 {
     p->whole = (t_vorlo_load *)x;
@@ -143,7 +126,8 @@ static void vorlo_copyDecisions(t_vorlo_load *p, const t_vorlo_load *x)
     p->writeOffset = x->writeOffset;
     p->claimFrames = x->claimFrames;
     p->claimChannels = x->claimChannels;
-    vorlo_copyShaping(p, x);
+    // The load's writer as it made it, before its first frame: it holds nothing of its own yet.
+    p->writer = x->writer;
     p->listSent = 1; // the load tells the list
     p->seamStart = VORLO_NO_SEAM;
 }
@@ -186,7 +170,6 @@ static t_vorlo_load *vorlo_newPieceLoad(const t_vorlo_load *x)
         vorlo_freePieceLoad(p);
         return nullptr;
     }
-    vorlo_makeWriter(p);
     return p;
 }
 

@@ -441,8 +441,8 @@ void vorlo_handleFrame(t_vorlo_load *x, const AVFrame *frame)
     if (v.nbSamples <= 0 || !x->targetSamples)
         return;
     if (v.channels != x->writer.frameChannels || !v.planes) {
-        if (x->request.isImport && x->shapeFadeout)
-            x->fadeoutPos = x->index - x->fadeoutStart;
+        if (x->writer.shaping.fadeout)
+            x->fadeoutPos = x->index - x->writer.shaping.fadeoutStart;
         return;
     }
     // A row of the frame fills no more than a row of the frame or of the target, whichever
